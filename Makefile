@@ -1,0 +1,35 @@
+# The two commands that matter: `make run` and `make test`.
+PREFIX ?= /usr/local
+JOBS   ?= $(shell nproc)
+
+.PHONY: all deps run test bench install clean release dev
+
+all: release
+
+deps:
+	@scripts/install-deps
+
+release: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS)
+	@ln -sfn release/kelvane build/kelvane
+
+dev: deps
+	@cmake --preset dev >/dev/null
+	@cmake --build --preset dev -j $(JOBS)
+
+run: release
+	build/kelvane $(ARGS)
+
+test: dev
+	ctest --preset dev -j $(JOBS)
+
+bench: release
+	@scripts/install-deps --extra
+	@build/release/bench/kelvane_bench
+
+install: release
+	install -D -m 0755 build/release/kelvane $(DESTDIR)$(PREFIX)/bin/kelvane
+
+clean:
+	rm -rf build

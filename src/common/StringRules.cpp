@@ -1,0 +1,135 @@
+#include "StringRules.h"
+
+namespace {
+bool isBlank(QChar C) { return C.unicode() <= 32; }
+} // namespace
+
+QString Trim(const QString& S) {
+  qsizetype First = 0;
+  qsizetype Last = S.size() - 1;
+  while (First <= Last && isBlank(S[First]))
+    ++First;
+  while (Last >= First && isBlank(S[Last]))
+    --Last;
+  return S.mid(First, Last - First + 1);
+}
+
+QString TrimLeft(const QString& S) {
+  qsizetype First = 0;
+  while (First < S.size() && isBlank(S[First]))
+    ++First;
+  return S.mid(First);
+}
+
+QString TrimRight(const QString& S) {
+  qsizetype Last = S.size() - 1;
+  while (Last >= 0 && isBlank(S[Last]))
+    --Last;
+  return S.left(Last + 1);
+}
+
+bool SameText(const QString& A, const QString& B) {
+  return A.compare(B, Qt::CaseInsensitive) == 0;
+}
+
+int CompareText(const QString& A, const QString& B) { return A.compare(B, Qt::CaseInsensitive); }
+
+QString CommaText(const QStringList& AItems) {
+  if (AItems.size() == 1 && AItems.first().isEmpty())
+    return QStringLiteral("\"\"");
+  QString Result;
+  for (qsizetype I = 0; I < AItems.size(); ++I) {
+    const QString& Item = AItems[I];
+    bool NeedsQuotes = false;
+    for (QChar C : Item) {
+      if (C.unicode() == 0)
+        break;
+      if (isBlank(C) || C == u'"' || C == u',') {
+        NeedsQuotes = true;
+        break;
+      }
+    }
+    if (I > 0)
+      Result += u',';
+    if (NeedsQuotes) {
+      QString Quoted = Item;
+      Quoted.replace(u'"', QStringLiteral("\"\""));
+      Result += u'"' + Quoted + u'"';
+    } else {
+      Result += Item;
+    }
+  }
+  return Result;
+}
+
+QStringList SplitCommaText(const QString& AText) {
+  const qsizetype End = [&] {
+    const qsizetype Nul = AText.indexOf(QChar(0));
+    return Nul < 0 ? AText.size() : Nul;
+  }();
+  auto at = [&](qsizetype P) { return P < End ? AText[P] : QChar(0); };
+  auto skipBlanks = [&](qsizetype& P) {
+    while (P < End && isBlank(AText[P]))
+      ++P;
+  };
+
+  QStringList Items;
+  qsizetype P = 0;
+  skipBlanks(P);
+  while (P < End) {
+    QString Item;
+    if (AText[P] == u'"') {
+      ++P;
+      while (P < End) {
+        if (AText[P] == u'"') {
+          if (at(P + 1) == u'"') {
+            Item += u'"';
+            P += 2;
+            continue;
+          }
+          ++P;
+          break;
+        }
+        Item += AText[P++];
+      }
+    } else {
+      const qsizetype Start = P;
+      while (P < End && !isBlank(AText[P]) && AText[P] != u',')
+        ++P;
+      Item = AText.mid(Start, P - Start);
+    }
+    Items << Item;
+    skipBlanks(P);
+    if (at(P) == u',') {
+      if (P + 1 >= End)
+        Items << QString();
+      ++P;
+      skipBlanks(P);
+    }
+  }
+  return Items;
+}
+
+QString RemoveEnclosingQuotes(const QString& AText) {
+  if (AText.size() > 1) {
+    const QChar First = AText.front();
+    if ((First == u'"' || First == u'\'') && AText.back() == First)
+      return AText.mid(1, AText.size() - 2);
+  }
+  return AText;
+}
+
+bool TryStrToInt(const QString& S, int& AValue) {
+  if (S.isEmpty() || isBlank(S.front()) || isBlank(S.back()))
+    return false;
+  bool Ok = false;
+  const int Value = S.toInt(&Ok, 10);
+  if (Ok)
+    AValue = Value;
+  return Ok;
+}
+
+int StrToIntDef(const QString& S, int ADefault) {
+  int Value = ADefault;
+  return TryStrToInt(S, Value) ? Value : ADefault;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// The active set of ports. Production code asks Platform::current(); tests
+// install fakes for a scope with ScopedPlatform. Nothing above this layer
+// knows which backend answers.
+
+class IRegistry;
+
+class Platform {
+public:
+  virtual ~Platform() = default;
+  virtual IRegistry& Registry() = 0;
+
+  // The installed platform, or the process's Linux platform when none is.
+  static Platform& current();
+};
+
+// Installs APlatform for the lifetime of this object and restores the
+// previous one afterwards; scopes nest.
+class ScopedPlatform {
+public:
+  explicit ScopedPlatform(Platform& APlatform);
+  ~ScopedPlatform();
+  ScopedPlatform(const ScopedPlatform&) = delete;
+  ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+
+private:
+  Platform* FPrevious;
+};
