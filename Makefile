@@ -24,9 +24,11 @@ run: release
 test: dev
 	ctest --preset dev -j $(JOBS)
 
-bench: release
+bench: deps
 	@scripts/install-deps --extra
-	@build/release/bench/kelvane_bench
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS) --target kelvane_bench
+	@build/release/bench/kelvane_bench --benchmark_counters_tabular=true
 
 install: release
 	install -D -m 0755 build/release/kelvane $(DESTDIR)$(PREFIX)/bin/kelvane

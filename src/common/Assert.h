@@ -9,8 +9,7 @@
 
 QString AssertionMessage(const QString& AMessage, const std::source_location& ALocation);
 
-[[noreturn]] void RaiseAssertion(const QString& AMessage,
-                                 const std::source_location& ALocation);
+[[noreturn]] void RaiseAssertion(const QString& AMessage, const std::source_location& ALocation);
 
 inline void Assert(bool ACondition, const QString& AMessage,
                    const std::source_location ALocation = std::source_location::current()) {

@@ -21,4 +21,6 @@ TExceptionInfo DescribeException(std::exception_ptr AException) {
   }
 }
 
-TExceptionInfo DescribeCurrentException() { return DescribeException(std::current_exception()); }
+TExceptionInfo DescribeCurrentException() {
+  return DescribeException(std::current_exception());
+}

@@ -24,11 +24,11 @@ private:
   QByteArray FUtf8;
 };
 
-#define KELVANE_DECLARE_EXCEPTION(Name, Base)                                                  \
-  class Name : public Base {                                                                   \
-  public:                                                                                      \
-    using Base::Base;                                                                          \
-    QString ClassName() const override { return QStringLiteral(#Name); }                      \
+#define KELVANE_DECLARE_EXCEPTION(Name, Base)                                                      \
+  class Name : public Base {                                                                       \
+  public:                                                                                          \
+    using Base::Base;                                                                              \
+    QString ClassName() const override { return QStringLiteral(#Name); }                           \
   };
 
 KELVANE_DECLARE_EXCEPTION(EConvertError, Exception)

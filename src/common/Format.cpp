@@ -177,8 +177,8 @@ QString Format(const QString& AFormat, const QVariantList& AArgs) {
       if (!isIntegral(Arg))
         invalidFormat(AFormat);
       const qlonglong V = Arg.toLongLong();
-      const bool Wide = Arg.metaType().id() == QMetaType::LongLong ||
-                        Arg.metaType().id() == QMetaType::ULongLong;
+      const bool Wide =
+          Arg.metaType().id() == QMetaType::LongLong || Arg.metaType().id() == QMetaType::ULongLong;
       Text = Wide ? QString::number(static_cast<qulonglong>(V), 16)
                   : QString::number(static_cast<quint32>(V), 16);
       Text = Text.toUpper();

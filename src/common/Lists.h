@@ -94,4 +94,6 @@ private:
 
 template <class T> using IList = std::shared_ptr<TObjectList<T>>;
 
-template <class T> IList<T> MakeList() { return std::make_shared<TObjectList<T>>(); }
+template <class T> IList<T> MakeList() {
+  return std::make_shared<TObjectList<T>>();
+}

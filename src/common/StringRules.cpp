@@ -1,7 +1,9 @@
 #include "StringRules.h"
 
 namespace {
-bool isBlank(QChar C) { return C.unicode() <= 32; }
+bool isBlank(QChar C) {
+  return C.unicode() <= 32;
+}
 } // namespace
 
 QString Trim(const QString& S) {
@@ -32,7 +34,9 @@ bool SameText(const QString& A, const QString& B) {
   return A.compare(B, Qt::CaseInsensitive) == 0;
 }
 
-int CompareText(const QString& A, const QString& B) { return A.compare(B, Qt::CaseInsensitive); }
+int CompareText(const QString& A, const QString& B) {
+  return A.compare(B, Qt::CaseInsensitive);
+}
 
 QString CommaText(const QStringList& AItems) {
   if (AItems.size() == 1 && AItems.first().isEmpty())

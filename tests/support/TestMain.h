@@ -8,9 +8,9 @@
 
 int RunKelvaneTest(int argc, char** argv, QObject& ATest);
 
-#define KELVANE_TEST_MAIN(TestClass)                                                          \
-  int main(int argc, char** argv) {                                                           \
-    QCoreApplication App(argc, argv);                                                         \
-    TestClass Test;                                                                           \
-    return RunKelvaneTest(argc, argv, Test);                                                  \
+#define KELVANE_TEST_MAIN(TestClass)                                                               \
+  int main(int argc, char** argv) {                                                                \
+    QCoreApplication App(argc, argv);                                                              \
+    TestClass Test;                                                                                \
+    return RunKelvaneTest(argc, argv, Test);                                                       \
   }

@@ -1,0 +1,187 @@
+// The kelvane executable as a user and an administrator meet it: options,
+// exit codes, and logging switched on through the machine file.
+
+#include "support/TestMain.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct TRun {
+  int ExitCode = -1;
+  QByteArray Out;
+  QByteArray Err;
+};
+
+QProcessEnvironment environmentWith(const QString& AMachineReg, const QString& ARuntimeDir) {
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(QStringLiteral("KELVANE_MACHINE_REG"), AMachineReg);
+  Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), ARuntimeDir);
+  return Env;
+}
+
+TRun run(const QStringList& AArguments, const QProcessEnvironment& AEnv) {
+  QProcess Process;
+  Process.setProcessEnvironment(AEnv);
+  Process.start(QStringLiteral(KELVANE_EXECUTABLE), AArguments);
+  TRun Result;
+  if (!Process.waitForFinished(30000)) {
+    Process.kill();
+    Process.waitForFinished();
+    return Result;
+  }
+  Result.ExitCode = Process.exitStatus() == QProcess::NormalExit ? Process.exitCode() : -1;
+  Result.Out = Process.readAllStandardOutput();
+  Result.Err = Process.readAllStandardError();
+  return Result;
+}
+
+bool writeFile(const QString& APath, const QString& AText) {
+  QFile File(APath);
+  return File.open(QIODevice::WriteOnly) && File.write(AText.toUtf8()) >= 0;
+}
+
+QString machineReg(const QString& AValues) {
+  return QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvel\\Tesk]\r\n"
+                        "\"DebugEnabled\"=dword:00000001\r\n") +
+         AValues;
+}
+
+} // namespace
+
+class tst_Startup : public QObject {
+  Q_OBJECT
+
+private Q_SLOTS:
+  void initTestCase();
+  void options_data();
+  void options();
+  void logFileHoldsJsonLines();
+  void tcpListenerReceivesRecords();
+  void unreachableViewerDoesNotDelayStartup();
+
+private:
+  QTemporaryDir FDir;
+  QProcessEnvironment FQuiet;
+};
+
+void tst_Startup::initTestCase() {
+  QVERIFY(FDir.isValid());
+  FQuiet = environmentWith(FDir.filePath(QStringLiteral("missing.reg")), FDir.path());
+}
+
+void tst_Startup::options_data() {
+  QTest::addColumn<QStringList>("arguments");
+  QTest::addColumn<int>("exitCode");
+  QTest::addColumn<QByteArray>("out");
+  QTest::addColumn<QByteArray>("err");
+  QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
+                           << QByteArray("Kelvane 4.0.0.1\n") << QByteArray();
+  QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0
+                        << QByteArray("Usage: kelvane") << QByteArray();
+  QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus")} << 2 << QByteArray()
+                                  << QByteArray(
+                                         "kelvane: unknown option '--bogus'\nUsage: kelvane");
+  QTest::newRow("help wins over version")
+      << QStringList{QStringLiteral("--version"), QStringLiteral("--help")} << 0
+      << QByteArray("Usage: kelvane") << QByteArray();
+}
+
+void tst_Startup::options() {
+  QFETCH(QStringList, arguments);
+  QFETCH(int, exitCode);
+  QFETCH(QByteArray, out);
+  QFETCH(QByteArray, err);
+  const TRun Run = run(arguments, FQuiet);
+  QCOMPARE(Run.ExitCode, exitCode);
+  QVERIFY2(Run.Out.startsWith(out), Run.Out.constData());
+  QVERIFY2(Run.Err.startsWith(err), Run.Err.constData());
+  QCOMPARE(Run.Out.isEmpty(), out.isEmpty());
+  QCOMPARE(Run.Err.isEmpty(), err.isEmpty());
+}
+
+void tst_Startup::logFileHoldsJsonLines() {
+  QTemporaryDir Logs;
+  QVERIFY(Logs.isValid());
+  const QString Folder = Logs.filePath(QStringLiteral("fresh"));
+  const QString Reg = FDir.filePath(QStringLiteral("file.reg"));
+  QVERIFY(writeFile(Reg,
+                    machineReg(QStringLiteral("\"DirectDebugDirectory\"=\"%1\"\r\n").arg(Folder))));
+
+  const TRun Run = run({QStringLiteral("--version")}, environmentWith(Reg, FDir.path()));
+  QCOMPARE(Run.ExitCode, 0);
+  QFile Log(Folder + QStringLiteral("/kelvane.sil"));
+  QVERIFY2(Log.open(QIODevice::ReadOnly), qPrintable(Log.fileName()));
+  const QList<QByteArray> Lines = Log.readAll().trimmed().split('\n');
+  QVERIFY(!Lines.isEmpty());
+  bool Started = false;
+  for (const QByteArray& Line : Lines) {
+    QJsonParseError Error;
+    const QJsonDocument Doc = QJsonDocument::fromJson(Line, &Error);
+    QVERIFY2(Error.error == QJsonParseError::NoError && Doc.isObject(), Line.constData());
+    const QJsonObject Record = Doc.object();
+    for (const char* Key : {"time", "level", "session", "kind", "title", "data"})
+      QVERIFY2(Record.contains(QLatin1String(Key)), Key);
+    Started |= Record.value(QStringLiteral("title")).toString() ==
+                   QStringLiteral("Kelvane 4.0.0.1 started") &&
+               Record.value(QStringLiteral("session")).toString() == QStringLiteral("kelvane");
+  }
+  QVERIFY(Started);
+}
+
+void tst_Startup::tcpListenerReceivesRecords() {
+  QTcpServer Server;
+  QVERIFY(Server.listen(QHostAddress::LocalHost));
+  const QString Reg = FDir.filePath(QStringLiteral("tcp.reg"));
+  QVERIFY(writeFile(Reg, machineReg(QStringLiteral("\"DirectDebugTCP\"=\"127.0.0.1:%1\"\r\n")
+                                        .arg(Server.serverPort()))));
+
+  QProcess Process;
+  Process.setProcessEnvironment(environmentWith(Reg, FDir.path()));
+  Process.start(QStringLiteral(KELVANE_EXECUTABLE), {QStringLiteral("--version")});
+  QVERIFY(Server.waitForNewConnection(15000));
+  QTcpSocket* Peer = Server.nextPendingConnection();
+  QByteArray Received;
+  QElapsedTimer Timer;
+  Timer.start();
+  while (!Received.contains("Kelvane 4.0.0.1 started") && Timer.elapsed() < 15000) {
+    Peer->waitForReadyRead(200);
+    Received += Peer->readAll();
+    if (Peer->state() != QAbstractSocket::ConnectedState && Peer->bytesAvailable() == 0)
+      break;
+  }
+  QVERIFY2(Received.contains("Kelvane 4.0.0.1 started"), Received.constData());
+  QVERIFY(Process.waitForFinished(15000));
+  QCOMPARE(Process.exitCode(), 0);
+  QVERIFY(QJsonDocument::fromJson(Received.left(Received.indexOf('\n'))).isObject());
+}
+
+void tst_Startup::unreachableViewerDoesNotDelayStartup() {
+  quint16 Port = 0;
+  {
+    QTcpServer Closed;
+    QVERIFY(Closed.listen(QHostAddress::LocalHost));
+    Port = Closed.serverPort();
+  }
+  const QString Reg = FDir.filePath(QStringLiteral("unreachable.reg"));
+  QVERIFY(writeFile(
+      Reg, machineReg(QStringLiteral("\"DirectDebugTCP\"=\"127.0.0.1:%1\"\r\n").arg(Port))));
+  QElapsedTimer Timer;
+  Timer.start();
+  const TRun Run = run({QStringLiteral("--version")}, environmentWith(Reg, FDir.path()));
+  QCOMPARE(Run.ExitCode, 0);
+  // Generous: a blocking connect would take the connect timeout or longer.
+  QVERIFY2(Timer.elapsed() < 5000, qPrintable(QString::number(Timer.elapsed())));
+}
+
+KELVANE_TEST_MAIN(tst_Startup)
+#include "tst_Startup.moc"

@@ -1,0 +1,149 @@
+#include "support/TestMain.h"
+
+#include "common/StringRules.h"
+
+#include <QTest>
+
+class tst_StringRules : public QObject {
+  Q_OBJECT
+
+private Q_SLOTS:
+  void trim_data();
+  void trim();
+  void sameText();
+  void commaText_data();
+  void commaText();
+  void splitCommaText_data();
+  void splitCommaText();
+  void removeEnclosingQuotes_data();
+  void removeEnclosingQuotes();
+  void strToInt_data();
+  void strToInt();
+};
+
+void tst_StringRules::trim_data() {
+  QTest::addColumn<QString>("input");
+  QTest::addColumn<QString>("both");
+  QTest::addColumn<QString>("left");
+  QTest::addColumn<QString>("right");
+  const QString Controls = QString(QChar(0)) + QChar(1) + QChar(31) + u' ';
+  QTest::newRow("empty") << QString() << QString() << QString() << QString();
+  QTest::newRow("blanks only") << QStringLiteral(" \t\r\n") << QString() << QString() << QString();
+  QTest::newRow("control characters and NUL count as blank")
+      << Controls + "a b" + Controls << QStringLiteral("a b") << QStringLiteral("a b") + Controls
+      << Controls + "a b";
+  QTest::newRow("no-break space is not blank")
+      << QStringLiteral("\u00a0x\u00a0") << QStringLiteral("\u00a0x\u00a0")
+      << QStringLiteral("\u00a0x\u00a0") << QStringLiteral("\u00a0x\u00a0");
+}
+
+void tst_StringRules::trim() {
+  QFETCH(QString, input);
+  QFETCH(QString, both);
+  QFETCH(QString, left);
+  QFETCH(QString, right);
+  QCOMPARE(Trim(input), both);
+  QCOMPARE(TrimLeft(input), left);
+  QCOMPARE(TrimRight(input), right);
+}
+
+void tst_StringRules::sameText() {
+  QVERIFY(SameText(QStringLiteral("TeskConsole.EXE"), QStringLiteral("teskconsole.exe")));
+  QVERIFY(SameText(QStringLiteral("Ärger"), QStringLiteral("äRGER")));
+  QVERIFY(!SameText(QStringLiteral("a"), QStringLiteral("a ")));
+  QVERIFY(CompareText(QStringLiteral("abc"), QStringLiteral("ABD")) < 0);
+  QCOMPARE(CompareText(QStringLiteral("AbC"), QStringLiteral("aBc")), 0);
+}
+
+void tst_StringRules::commaText_data() {
+  QTest::addColumn<QStringList>("items");
+  QTest::addColumn<QString>("text");
+  QTest::newRow("no items") << QStringList() << QString();
+  QTest::newRow("one empty item") << QStringList{QString()} << QStringLiteral("\"\"");
+  QTest::newRow("addresses") << QStringList{QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2")}
+                             << QStringLiteral("10.0.0.1,10.0.0.2");
+  QTest::newRow("blank, comma and quote are quoted")
+      << QStringList{QStringLiteral("a b"), QStringLiteral("c,d"), QStringLiteral("say \"hi\"")}
+      << QStringLiteral("\"a b\",\"c,d\",\"say \"\"hi\"\"\"");
+  QTest::newRow("control character is quoted")
+      << QStringList{QStringLiteral("a\tb")} << QStringLiteral("\"a\tb\"");
+  QTest::newRow("empty items among others stay unquoted")
+      << QStringList{QStringLiteral("a"), QString(), QStringLiteral("b")} << QStringLiteral("a,,b");
+  QTest::newRow("single quotes are plain")
+      << QStringList{QStringLiteral("'x'")} << QStringLiteral("'x'");
+}
+
+void tst_StringRules::commaText() {
+  QFETCH(QStringList, items);
+  QFETCH(QString, text);
+  QCOMPARE(CommaText(items), text);
+  if (!items.isEmpty())
+    QCOMPARE(SplitCommaText(text), items);
+}
+
+void tst_StringRules::splitCommaText_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QStringList>("items");
+  QTest::newRow("empty") << QString() << QStringList();
+  QTest::newRow("blanks only") << QStringLiteral("   ") << QStringList();
+  QTest::newRow("trailing comma adds an empty item")
+      << QStringLiteral("a.example,") << QStringList{QStringLiteral("a.example"), QString()};
+  QTest::newRow("blanks separate outside quotes")
+      << QStringLiteral("a b , c")
+      << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+  QTest::newRow("quoted item keeps blanks and commas")
+      << QStringLiteral("\"a, b\",c") << QStringList{QStringLiteral("a, b"), QStringLiteral("c")};
+  QTest::newRow("text after a closing quote starts a new item")
+      << QStringLiteral("\"a\"b") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
+  QTest::newRow("unterminated quote runs to the end")
+      << QStringLiteral("\"abc,def") << QStringList{QStringLiteral("abc,def")};
+  QTest::newRow("text ends at NUL") << QStringLiteral("a,b") + QChar(0) + QStringLiteral(",c")
+                                    << QStringList{QStringLiteral("a"), QStringLiteral("b")};
+  QTest::newRow("two commas") << QStringLiteral("a,,b")
+                              << QStringList{QStringLiteral("a"), QString(), QStringLiteral("b")};
+}
+
+void tst_StringRules::splitCommaText() {
+  QFETCH(QString, text);
+  QFETCH(QStringList, items);
+  QCOMPARE(SplitCommaText(text), items);
+}
+
+void tst_StringRules::removeEnclosingQuotes_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("result");
+  QTest::newRow("double") << QStringLiteral("\"a,b\"") << QStringLiteral("a,b");
+  QTest::newRow("single") << QStringLiteral("'a'") << QStringLiteral("a");
+  QTest::newRow("only one pair") << QStringLiteral("\"\"a\"\"") << QStringLiteral("\"a\"");
+  QTest::newRow("mixed quotes stay") << QStringLiteral("\"a'") << QStringLiteral("\"a'");
+  QTest::newRow("lone quote stays") << QStringLiteral("\"") << QStringLiteral("\"");
+  QTest::newRow("pair of quotes gives empty") << QStringLiteral("''") << QString();
+  QTest::newRow("unquoted") << QStringLiteral("10.0.0.1") << QStringLiteral("10.0.0.1");
+}
+
+void tst_StringRules::removeEnclosingQuotes() {
+  QFETCH(QString, text);
+  QFETCH(QString, result);
+  QCOMPARE(RemoveEnclosingQuotes(text), result);
+}
+
+void tst_StringRules::strToInt_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<int>("value");
+  QTest::newRow("plain") << QStringLiteral("4228") << 4228;
+  QTest::newRow("signed") << QStringLiteral("-12") << -12;
+  QTest::newRow("blank around") << QStringLiteral(" 1") << -1;
+  QTest::newRow("text") << QStringLiteral("http") << -1;
+  QTest::newRow("trailing text") << QStringLiteral("80x") << -1;
+  QTest::newRow("overflow") << QStringLiteral("99999999999") << -1;
+  QTest::newRow("empty") << QString() << -1;
+}
+
+void tst_StringRules::strToInt() {
+  QFETCH(QString, text);
+  QFETCH(int, value);
+  QCOMPARE(StrToIntDef(text, -1), value);
+}
+
+KELVANE_TEST_MAIN(tst_StringRules)
+#include "tst_StringRules.moc"
