@@ -65,12 +65,17 @@ struct TLogRecord {
   QString Data;
 };
 
-// One target of the connection text. Write and Flush never throw; a target
-// that cannot deliver drops the record.
+// One target of the connection text. It receives each record as a line in
+// the form it asks for; WriteLine and Flush never throw, and a target that
+// cannot deliver drops the line.
 class TLogConnection {
 public:
   virtual ~TLogConnection() = default;
-  virtual void Write(const TLogRecord& ARecord) noexcept = 0;
+  // The lowest level this target takes (its "level" option).
+  virtual TLogLevel MinLevel() const noexcept = 0;
+  // Human-readable text line instead of a JSON line.
+  virtual bool WantsText() const noexcept { return false; }
+  virtual void WriteLine(const QByteArray& ALine) noexcept = 0;
   virtual void Flush() noexcept {}
   // The records a mem(...) connection holds, oldest first, as JSON Lines;
   // empty for every other kind.

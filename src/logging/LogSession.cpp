@@ -18,6 +18,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <concepts>
 #include <cstring>
 #include <cxxabi.h>
 #include <memory>
@@ -91,25 +92,7 @@ QString valueText(const char* V) {
 QString valueText(const char16_t* V) {
   return V ? QString::fromUtf16(V) : QString();
 }
-QString valueText(std::int32_t V) {
-  return QString::number(V);
-}
-QString valueText(std::uint32_t V) {
-  return QString::number(V);
-}
-QString valueText(std::int8_t V) {
-  return QString::number(V);
-}
-QString valueText(std::int16_t V) {
-  return QString::number(V);
-}
-QString valueText(std::int64_t V) {
-  return QString::number(V);
-}
-QString valueText(std::uint8_t V) {
-  return QString::number(V);
-}
-QString valueText(std::uint16_t V) {
+template <std::integral T> QString valueText(T V) {
   return QString::number(V);
 }
 QString valueText(float V) {
@@ -138,6 +121,12 @@ QString valueText(const QVariant& V) {
   if (V.canConvert<QStringList>())
     return V.toStringList().join(QStringLiteral(", "));
   return QStringLiteral("(%1)").arg(QString::fromLatin1(V.typeName()));
+}
+
+// "Class.Method", or the method alone when the instance is unknown.
+QString methodName(const TLogInstance& AInstance, const QString& AName) {
+  const QString Class = AInstance.ClassName();
+  return Class.isEmpty() ? AName : Class + u'.' + AName;
 }
 
 QString titled(const QString& ATitle, const QString& AValue) {
@@ -308,7 +297,7 @@ void TLogSession::ClearAll(TLogLevel ALevel) {
   }                                                                                                \
   void TLogSession::Name(TLogLevel ALevel, const TLogInstance& AInstance, const QString& AName) {  \
     if (Wants(ALevel))                                                                             \
-      Send(ALevel, TLogEntryKind::Name, AInstance.ClassName() + u'.' + AName);                     \
+      Send(ALevel, TLogEntryKind::Name, methodName(AInstance, AName));                             \
   }
 KELVANE_SESSION_FLOW(EnterMethod)
 KELVANE_SESSION_FLOW(LeaveMethod)
@@ -329,7 +318,7 @@ TMethodTracker TLogSession::TrackMethod(TLogLevel ALevel, const TLogInstance& AI
                                         const QString& AName) {
   if (!Wants(ALevel))
     return {};
-  return TrackMethod(ALevel, AInstance.ClassName() + u'.' + AName);
+  return TrackMethod(ALevel, methodName(AInstance, AName));
 }
 
 // ---- messages ------------------------------------------------------------

@@ -1,0 +1,23 @@
+#include "platform/Platform.h"
+
+#include "platform/linux/LinuxPlatform.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<Platform*> Installed{nullptr};
+} // namespace
+
+Platform& Platform::current() {
+  if (Platform* P = Installed.load(std::memory_order_acquire))
+    return *P;
+  static LinuxPlatform Linux;
+  return Linux;
+}
+
+ScopedPlatform::ScopedPlatform(Platform& APlatform)
+    : FPrevious(Installed.exchange(&APlatform, std::memory_order_acq_rel)) {}
+
+ScopedPlatform::~ScopedPlatform() {
+  Installed.store(FPrevious, std::memory_order_release);
+}

@@ -49,9 +49,9 @@ public:
   QString ReadString(const QString& AName);       // REG_SZ, REG_EXPAND_SZ
   QString ReadExpandString(const QString& AName); // REG_SZ, REG_EXPAND_SZ, unexpanded
   QStringList ReadMultiString(const QString& AName);
-  int ReadInteger(const QString& AName);       // REG_DWORD
-  std::int64_t ReadInt64(const QString& AName); // REG_QWORD
-  bool ReadBool(const QString& AName);         // REG_DWORD != 0
+  int ReadInteger(const QString& AName);           // REG_DWORD
+  std::int64_t ReadInt64(const QString& AName);    // REG_QWORD
+  bool ReadBool(const QString& AName);             // REG_DWORD != 0
   QByteArray ReadBinaryData(const QString& AName); // any type: the raw bytes
 
 private:
