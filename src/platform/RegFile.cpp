@@ -163,6 +163,7 @@ private:
 
   void keyLine(const QString& ALine, qsizetype ALineNo) {
     FCurrent = nullptr;
+    FKeySeen = true;
     if (!ALine.endsWith(u']')) {
       warn(ALineNo, QStringLiteral("key line without closing \"]\""));
       return;
@@ -202,7 +203,9 @@ private:
 
   void valueLine(const QString& ALine, qsizetype ALineNo) {
     if (!FCurrent) {
-      warn(ALineNo, QStringLiteral("value outside a key"));
+      // Values below a deleted or rejected key are dropped with it.
+      if (!FKeySeen)
+        warn(ALineNo, QStringLiteral("value outside a key"));
       return;
     }
     QString Name;
@@ -295,6 +298,7 @@ private:
   TRegHive& FHive;
   QString FSource;
   TRegKey* FCurrent = nullptr;
+  bool FKeySeen = false;
   QStringList FWarnings;
 };
 
