@@ -260,7 +260,7 @@ QString offsetText(const QDateTime& ATime) {
   const int Offset = ATime.offsetFromUtc();
   const int Minutes = std::abs(Offset) / 60;
   return QStringLiteral("%1%2:%3")
-      .arg(Offset < 0 ? u'-' : u'+')
+      .arg(QChar(Offset < 0 ? u'-' : u'+'))
       .arg(Minutes / 60, 2, 10, QChar(u'0'))
       .arg(Minutes % 60, 2, 10, QChar(u'0'));
 }
@@ -360,6 +360,8 @@ private:
       FGaveUp = !FReconnect;
       return false;
     }
+    // Log records can tell a lot about the machine: only the owner reads them.
+    ::fchmod(Fd, 0600);
     FTruncate = false;
     FFd = Fd;
     FSize = Status.st_size;

@@ -1,0 +1,434 @@
+// The logging engine: the connection-text grammar, the line formats, and
+// each kind of target (file, text, mem, tcp, pipe).
+
+#include "support/TestMain.h"
+
+#include "logging/LogConnections.h"
+#include "logging/LogEngine.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+TLogRecord record(const QString& ATitle, TLogLevel ALevel = TLogLevel::Message,
+                  const QString& AData = {}) {
+  TLogRecord R;
+  R.Time = QDateTime(QDate(2026, 12, 10), QTime(6, 6, 35, 123), Qt::OffsetFromUTC, 3600);
+  R.Level = ALevel;
+  R.Kind = TLogEntryKind::Message;
+  R.Session = QStringLiteral("kelvane");
+  R.Title = ATitle;
+  R.Data = AData;
+  return R;
+}
+
+QByteArray readFile(const QString& APath) {
+  QFile File(APath);
+  return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray("<missing>");
+}
+
+QString quoted(const QString& AValue) {
+  QString V = AValue;
+  V.replace(u'"', QStringLiteral("\"\""));
+  return u'"' + V + u'"';
+}
+
+// Reads from ASocket until it holds ACount lines, within a bounded time.
+template <class TSocket> QList<QByteArray> readLines(TSocket* ASocket, int ACount) {
+  QByteArray Data;
+  QElapsedTimer Timer;
+  Timer.start();
+  while (Data.count('\n') < ACount && Timer.elapsed() < 10000) {
+    ASocket->waitForReadyRead(100);
+    Data += ASocket->readAll();
+  }
+  return Data.trimmed().split('\n');
+}
+
+} // namespace
+
+class tst_LogEngine : public QObject {
+  Q_OBJECT
+
+private Q_SLOTS:
+  void parse_data();
+  void parse();
+  void badOptionValues_data();
+  void badOptionValues();
+  void malformedTextKeepsConnections();
+  void jsonLine();
+  void textLine();
+  void fileTargetAppendsOrStartsEmpty();
+  void fileTargetRotates();
+  void fileTargetRefusesPlantedLink();
+  void fileTargetRefusesSharedFolder();
+  void memoryKeepsNewestWithinBound();
+  void levelOptionFilters();
+  void tcpDeliversRecordsWrittenWhileConnecting();
+  void tcpUnreachableNeitherBlocksNorRaises_data();
+  void tcpUnreachableNeitherBlocksNorRaises();
+  void tcpReconnectsWhenViewerAppears();
+  void pipeDeliversToRuntimeDirectorySocket();
+};
+
+void tst_LogEngine::parse_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("result"); // protocols joined by ",", or "!" and the error
+  QTest::newRow("empty") << QString() << QString();
+  QTest::newRow("blanks") << QStringLiteral(" \t ") << QString();
+  QTest::newRow("the configuration's texts")
+      << QStringLiteral("tcp(host=\"localhost\", port=\"4228\", reconnect=\"true\"), "
+                        "file(filename=\"/v/k.sil\", "
+                        "maxsize=\"5120\", maxparts=\"5\", append=\"true\", reconnect=\"true\"), "
+                        "pipe(reconnect=\"true\")")
+      << QStringLiteral("tcp,file,pipe");
+  QTest::newRow("memory") << QStringLiteral("mem(maxsize=\"5120\", reconnect=\"true\")")
+                          << QStringLiteral("mem");
+  QTest::newRow("letter case and blanks")
+      << QStringLiteral(" MEM ( MaxSize = 10 ) , Text(FileName=x.log)")
+      << QStringLiteral("mem,text");
+  QTest::newRow("no options") << QStringLiteral("pipe()") << QStringLiteral("pipe");
+  QTest::newRow("missing parenthesis")
+      << QStringLiteral("file")
+      << QStringLiteral("!Invalid connection text at position 5: \"(\" expected after \"file\"");
+  QTest::newRow("unknown protocol")
+      << QStringLiteral("http(host=\"x\")")
+      << QStringLiteral("!Invalid connection text at position 1: unknown protocol \"http\"");
+  QTest::newRow("unknown option")
+      << QStringLiteral("file(size=\"1\")")
+      << QStringLiteral("!Invalid connection text at position 6: unknown option \"size\" for file");
+  QTest::newRow("option of another protocol")
+      << QStringLiteral("mem(host=\"x\")")
+      << QStringLiteral("!Invalid connection text at position 5: unknown option \"host\" for mem");
+  QTest::newRow("unterminated quote")
+      << QStringLiteral("file(filename=\"x)")
+      << QStringLiteral("!Invalid connection text at position 15: unterminated quoted value");
+  QTest::newRow("trailing text")
+      << QStringLiteral("pipe() junk")
+      << QStringLiteral("!Invalid connection text at position 8: \",\" or end of text expected");
+  QTest::newRow("missing value") << QStringLiteral("tcp(port=)")
+                                 << QStringLiteral(
+                                        "!Invalid connection text at position 10: value expected");
+  QTest::newRow("dangling comma in options")
+      << QStringLiteral("pipe(reconnect=\"true\",)")
+      << QStringLiteral("!Invalid connection text at position 23: option name expected");
+  QTest::newRow("dangling comma between connections")
+      << QStringLiteral("pipe(),")
+      << QStringLiteral("!Invalid connection text at position 8: protocol name expected");
+  QTest::newRow("missing closing parenthesis")
+      << QStringLiteral("pipe(reconnect=\"true\"")
+      << QStringLiteral("!Invalid connection text at position 22: \",\" or \")\" expected");
+}
+
+void tst_LogEngine::parse() {
+  QFETCH(QString, text);
+  QFETCH(QString, result);
+  try {
+    QStringList Protocols;
+    for (const TConnectionSpec& Spec : ParseConnectionText(text))
+      Protocols << Spec.Protocol;
+    QCOMPARE(Protocols.join(u','), result);
+  } catch (const ELogEngineError& E) {
+    QCOMPARE(u'!' + E.Message(), result);
+  }
+}
+
+void tst_LogEngine::badOptionValues_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("error");
+  QTest::newRow("size not a number")
+      << QStringLiteral("mem(maxsize=\"abc\")")
+      << QStringLiteral("Invalid value \"abc\" for option maxsize of mem: a whole number "
+                        "from 0 to 1048576 expected");
+  QTest::newRow("negative size")
+      << QStringLiteral("file(filename=\"a\", maxsize=\"-1\")")
+      << QStringLiteral("Invalid value \"-1\" for option maxsize of file: a whole number "
+                        "from 0 to 1073741824 expected");
+  QTest::newRow("not a Boolean")
+      << QStringLiteral("tcp(reconnect=\"maybe\")")
+      << QStringLiteral(
+             "Invalid value \"maybe\" for option reconnect of tcp: true or false expected");
+  QTest::newRow("unknown level")
+      << QStringLiteral("mem(level=\"loud\")")
+      << QStringLiteral("Invalid value \"loud\" for option level of mem: a level name expected");
+  QTest::newRow("file without name") << QStringLiteral("text(maxsize=\"1\")")
+                                     << QStringLiteral("Option filename of text is missing");
+}
+
+void tst_LogEngine::badOptionValues() {
+  QFETCH(QString, text);
+  QFETCH(QString, error);
+  TLogEngine Engine(QStringLiteral("kelvane"));
+  try {
+    Engine.SetConnections(text);
+    QFAIL("no error raised");
+  } catch (const ELogEngineError& E) {
+    QCOMPARE(E.Message(), error);
+    QCOMPARE(E.ClassName(), QStringLiteral("ELogEngineError"));
+  }
+  QVERIFY(!Engine.HasConnections());
+}
+
+void tst_LogEngine::malformedTextKeepsConnections() {
+  TLogEngine Engine(QStringLiteral("kelvane"));
+  Engine.SetConnections(QStringLiteral("mem()"));
+  QVERIFY_THROWS_EXCEPTION(ELogEngineError, Engine.SetConnections(QStringLiteral("mem(), bogus(")));
+  QCOMPARE(Engine.Connections(), QStringLiteral("mem()"));
+  QVERIFY(Engine.HasConnections());
+  Engine.Dispatch(record(QStringLiteral("still here")));
+  QVERIFY(Engine.MemoryContents().contains("still here"));
+  Engine.SetConnections(QString());
+  QVERIFY(!Engine.HasConnections());
+}
+
+void tst_LogEngine::jsonLine() {
+  TLogRecord R = record(QStringLiteral("a\"b\\c\nd") + QChar(1) + QChar(0) + QChar(0xD800) +
+                            QStringLiteral(" é 😀"),
+                        TLogLevel::Warning, QStringLiteral("tab\there"));
+  R.Kind = TLogEntryKind::EnterMethod;
+  QCOMPARE(FormatJsonLine(R),
+           QByteArray("{\"time\":\"2026-12-10T06:06:35.123+01:00\",\"level\":\"warning\","
+                      "\"session\":\"kelvane\","
+                      "\"kind\":\"enter\",\"title\":\"a\\\"b\\\\c\\nd\\u0001\\u0000\xEF\xBF\xBD "
+                      "\xC3\xA9 \xF0\x9F\x98\x80\","
+                      "\"data\":\"tab\\there\"}"));
+  R.Time =
+      QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::OffsetFromUTC, -(5 * 3600 + 30 * 60));
+  QVERIFY(FormatJsonLine(R).startsWith("{\"time\":\"2026-01-02T03:04:05.006-05:30\","));
+}
+
+void tst_LogEngine::textLine() {
+  TLogRecord R = record(QStringLiteral("two\nlines"), TLogLevel::Error, QStringLiteral("C:\\path"));
+  QCOMPARE(FormatTextLine(R),
+           QByteArray("2026-12-10 06:06:35.123 error kelvane [message] two\\nlines | C:\\\\path"));
+  R.Data.clear();
+  QCOMPARE(FormatTextLine(R),
+           QByteArray("2026-12-10 06:06:35.123 error kelvane [message] two\\nlines"));
+}
+
+void tst_LogEngine::fileTargetAppendsOrStartsEmpty() {
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("k.sil"));
+  QFile Old(Path);
+  QVERIFY(Old.open(QIODevice::WriteOnly) && Old.write("old\n") == 4);
+  Old.close();
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(QStringLiteral("file(filename=%1, append=\"true\")").arg(quoted(Path)));
+    Engine.Dispatch(record(QStringLiteral("one")));
+  }
+  QVERIFY(readFile(Path).startsWith("old\n{\"time\""));
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(QStringLiteral("text(filename=%1)").arg(quoted(Path)));
+    Engine.Dispatch(record(QStringLiteral("two")));
+  }
+  QCOMPARE(readFile(Path), QByteArray("2026-12-10 06:06:35.123 message kelvane [message] two\n"));
+  struct stat Status {};
+  QCOMPARE(::stat(QFile::encodeName(Path).constData(), &Status), 0);
+  QCOMPARE(Status.st_mode & 0777, 0600u);
+}
+
+void tst_LogEngine::fileTargetRotates() {
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("k.sil"));
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(
+        QStringLiteral("file(filename=%1, maxsize=\"1\", maxparts=\"3\")").arg(quoted(Path)));
+    for (int I = 0; I < 60; ++I)
+      Engine.Dispatch(record(QStringLiteral("record %1").arg(I, 3, 10, QChar(u'0'))));
+  }
+  QStringList Files = QDir(Dir.path()).entryList(QDir::Files, QDir::Name);
+  QCOMPARE(Files, (QStringList{QStringLiteral("k.1.sil"), QStringLiteral("k.2.sil"),
+                               QStringLiteral("k.sil")}));
+  QByteArray All;
+  for (const char* Name : {"k.2.sil", "k.1.sil", "k.sil"}) {
+    const QByteArray Part = readFile(Dir.filePath(QLatin1String(Name)));
+    QVERIFY2(Part.size() <= 1024, Name);
+    All += Part;
+  }
+  QVERIFY(All.endsWith("\"title\":\"record 059\",\"data\":\"\"}\n"));
+  // The parts hold consecutive records: nothing lost between them.
+  const QList<QByteArray> Lines = All.trimmed().split('\n');
+  const int First = Lines.first().mid(Lines.first().indexOf("record ") + 7, 3).toInt();
+  for (int I = 0; I < Lines.size(); ++I)
+    QVERIFY(
+        Lines[I].contains(QStringLiteral("record %1").arg(First + I, 3, 10, QChar(u'0')).toUtf8()));
+}
+
+void tst_LogEngine::fileTargetRefusesPlantedLink() {
+  QTemporaryDir Dir;
+  const QString Victim = Dir.filePath(QStringLiteral("victim"));
+  QFile File(Victim);
+  QVERIFY(File.open(QIODevice::WriteOnly) && File.write("precious\n") == 9);
+  File.close();
+  const QString Path = Dir.filePath(QStringLiteral("k.sil"));
+  QVERIFY(QFile::link(Victim, Path));
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(
+        QStringLiteral("file(filename=%1, append=\"true\", maxsize=\"1\", maxparts=\"2\")")
+            .arg(quoted(Path)));
+    for (int I = 0; I < 30; ++I)
+      Engine.Dispatch(record(QStringLiteral("must not land in the victim")));
+  }
+  QCOMPARE(readFile(Victim), QByteArray("precious\n"));
+  QVERIFY(QFileInfo(Path).isSymLink());
+}
+
+void tst_LogEngine::fileTargetRefusesSharedFolder() {
+  QTemporaryDir Dir;
+  QVERIFY(QFile::setPermissions(Dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                QFile::ReadGroup | QFile::WriteGroup |
+                                                QFile::ExeGroup));
+  const QString Path = Dir.filePath(QStringLiteral("k.sil"));
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(QStringLiteral("file(filename=%1)").arg(quoted(Path)));
+    Engine.Dispatch(record(QStringLiteral("x")));
+  }
+  QVERIFY(!QFile::exists(Path));
+}
+
+void tst_LogEngine::memoryKeepsNewestWithinBound() {
+  TLogEngine Engine(QStringLiteral("kelvane"));
+  Engine.SetConnections(QStringLiteral("mem(maxsize=\"1\")"));
+  for (int I = 0; I < 100; ++I)
+    Engine.Dispatch(record(QStringLiteral("record %1").arg(I)));
+  const QByteArray Held = Engine.MemoryContents();
+  QVERIFY(Held.size() <= 1024);
+  QVERIFY(Held.endsWith("\"title\":\"record 99\",\"data\":\"\"}\n"));
+  QVERIFY(!Held.contains("\"record 0\""));
+  QVERIFY(Held.startsWith("{\"time\""));
+}
+
+void tst_LogEngine::levelOptionFilters() {
+  TLogEngine Engine(QStringLiteral("kelvane"));
+  Engine.SetConnections(QStringLiteral("mem(level=\"warning\")"));
+  Engine.Dispatch(record(QStringLiteral("quiet"), TLogLevel::Message));
+  Engine.Dispatch(record(QStringLiteral("loud"), TLogLevel::Error));
+  const QByteArray Held = Engine.MemoryContents();
+  QVERIFY(!Held.contains("quiet"));
+  QVERIFY(Held.contains("loud"));
+}
+
+void tst_LogEngine::tcpDeliversRecordsWrittenWhileConnecting() {
+  QTcpServer Server;
+  QVERIFY(Server.listen(QHostAddress::LocalHost));
+  TLogEngine Engine(QStringLiteral("kelvane"));
+  Engine.SetConnections(QStringLiteral("tcp(host=\"127.0.0.1\", port=\"%1\", reconnect=\"true\")")
+                            .arg(Server.serverPort()));
+  for (int I = 0; I < 3; ++I)
+    Engine.Dispatch(record(QStringLiteral("queued %1").arg(I)));
+  QVERIFY(Server.waitForNewConnection(10000));
+  QTcpSocket* Peer = Server.nextPendingConnection();
+  const QList<QByteArray> Lines = readLines(Peer, 3);
+  QCOMPARE(Lines.size(), 3);
+  for (int I = 0; I < 3; ++I)
+    QVERIFY2(Lines[I].contains(QStringLiteral("\"queued %1\"").arg(I).toUtf8()),
+             Lines[I].constData());
+}
+
+void tst_LogEngine::tcpUnreachableNeitherBlocksNorRaises_data() {
+  QTest::addColumn<QString>("connection");
+  quint16 Port = 0;
+  {
+    QTcpServer Closed;
+    QVERIFY(Closed.listen(QHostAddress::LocalHost));
+    Port = Closed.serverPort();
+  }
+  QTest::newRow("closed port")
+      << QStringLiteral("tcp(host=\"127.0.0.1\", port=\"%1\", reconnect=\"true\")").arg(Port);
+  QTest::newRow("closed port, no reconnect")
+      << QStringLiteral("tcp(host=\"127.0.0.1\", port=\"%1\")").arg(Port);
+  QTest::newRow("port above 65535") << QStringLiteral("tcp(host=\"127.0.0.1\", port=\"70000\")");
+  QTest::newRow("port 0") << QStringLiteral("tcp(port=\"0\")");
+  QTest::newRow("pipe nobody listens on")
+      << QStringLiteral("pipe(pipename=\"nobody-listens\", reconnect=\"true\")");
+}
+
+void tst_LogEngine::tcpUnreachableNeitherBlocksNorRaises() {
+  QFETCH(QString, connection);
+  QElapsedTimer Timer;
+  Timer.start();
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(connection);
+    for (int I = 0; I < 100; ++I)
+      Engine.Dispatch(record(QStringLiteral("dropped")));
+    QTest::qWait(50);
+  }
+  // Generous; a blocking connect or a stuck worker would take seconds.
+  QVERIFY2(Timer.elapsed() < 3000, qPrintable(QString::number(Timer.elapsed())));
+}
+
+void tst_LogEngine::tcpReconnectsWhenViewerAppears() {
+  quint16 Port = 0;
+  {
+    QTcpServer Probe;
+    QVERIFY(Probe.listen(QHostAddress::LocalHost));
+    Port = Probe.serverPort();
+  }
+  TLogEngine Engine(QStringLiteral("kelvane"));
+  Engine.SetConnections(
+      QStringLiteral("tcp(host=\"127.0.0.1\", port=\"%1\", reconnect=\"true\")").arg(Port));
+  Engine.Dispatch(record(QStringLiteral("lost while unreachable")));
+  QTest::qWait(100);
+  QTcpServer Server;
+  QVERIFY(Server.listen(QHostAddress::LocalHost, Port));
+  QTcpSocket* Peer = nullptr;
+  QElapsedTimer Timer;
+  Timer.start();
+  while (!Peer && Timer.elapsed() < 15000) {
+    if (Server.waitForNewConnection(200))
+      Peer = Server.nextPendingConnection();
+  }
+  QVERIFY(Peer);
+  QByteArray Data;
+  Timer.restart();
+  while (!Data.contains("after reconnect") && Timer.elapsed() < 10000) {
+    Engine.Dispatch(record(QStringLiteral("after reconnect")));
+    Peer->waitForReadyRead(100);
+    Data += Peer->readAll();
+  }
+  QVERIFY(Data.contains("after reconnect"));
+  QVERIFY(!Data.contains("lost while unreachable"));
+}
+
+void tst_LogEngine::pipeDeliversToRuntimeDirectorySocket() {
+  QTemporaryDir Runtime;
+  QVERIFY(Runtime.isValid());
+  const QByteArray Saved = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(Runtime.path()));
+  QCOMPARE(PipeSocketPath(QStringLiteral("kelvane")),
+           Runtime.path() + QStringLiteral("/kelvane.sock"));
+  QLocalServer Server;
+  QVERIFY(Server.listen(Runtime.filePath(QStringLiteral("kelvane.sock"))));
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(QStringLiteral("pipe(reconnect=\"true\")"));
+    Engine.Dispatch(record(QStringLiteral("through the pipe")));
+    QVERIFY(Server.waitForNewConnection(10000));
+    QLocalSocket* Peer = Server.nextPendingConnection();
+    const QList<QByteArray> Lines = readLines(Peer, 1);
+    QVERIFY2(Lines.first().contains("\"through the pipe\""), Lines.first().constData());
+  }
+  if (Saved.isNull())
+    qunsetenv("XDG_RUNTIME_DIR");
+  else
+    qputenv("XDG_RUNTIME_DIR", Saved);
+}
+
+KELVANE_TEST_MAIN(tst_LogEngine)
+#include "tst_LogEngine.moc"
