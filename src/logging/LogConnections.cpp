@@ -556,8 +556,10 @@ private:
             std::chrono::steady_clock::now() + std::chrono::milliseconds(AAddress.TimeoutMs);
         while (Result != 0) {
           {
+            // Shutting down only ends the attempt when nothing waits to be
+            // sent; a short-lived program still gets its records out.
             std::lock_guard Guard(AState->Lock);
-            if (AState->Stop)
+            if (AState->Stop && AState->Queue.empty())
               break;
           }
           if (std::chrono::steady_clock::now() >= Deadline)
