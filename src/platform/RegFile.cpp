@@ -506,51 +506,46 @@ LONG THiveRegistry::CloseKey(HKEY AKey) {
   return FHandles.remove(AKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-LONG THiveRegistry::QueryValue(HKEY AKey, const QString& AValueName, TRegValue& AValue) {
+template <class TRead> LONG THiveRegistry::withKey(HKEY AKey, TRead ARead) {
   std::lock_guard Guard(FLock);
   LONG Error = ERROR_SUCCESS;
   const TRegKey* Key = resolve(AKey, Error);
-  if (!Key)
-    return Error;
-  const TRegValue* Value = Key->Value(AValueName);
-  if (!Value)
-    return ERROR_FILE_NOT_FOUND;
-  AValue = *Value;
-  return ERROR_SUCCESS;
+  return Key ? ARead(*Key) : Error;
+}
+
+LONG THiveRegistry::QueryValue(HKEY AKey, const QString& AValueName, TRegValue& AValue) {
+  return withKey(AKey, [&](const TRegKey& Key) -> LONG {
+    const TRegValue* Value = Key.Value(AValueName);
+    if (!Value)
+      return ERROR_FILE_NOT_FOUND;
+    AValue = *Value;
+    return ERROR_SUCCESS;
+  });
 }
 
 LONG THiveRegistry::EnumKey(HKEY AKey, DWORD AIndex, QString& AName) {
-  std::lock_guard Guard(FLock);
-  LONG Error = ERROR_SUCCESS;
-  const TRegKey* Key = resolve(AKey, Error);
-  if (!Key)
-    return Error;
-  if (AIndex >= Key->SubKeys.size())
-    return ERROR_NO_MORE_ITEMS;
-  AName = Key->SubKeys[AIndex]->Name;
-  return ERROR_SUCCESS;
+  return withKey(AKey, [&](const TRegKey& Key) -> LONG {
+    if (AIndex >= Key.SubKeys.size())
+      return ERROR_NO_MORE_ITEMS;
+    AName = Key.SubKeys[AIndex]->Name;
+    return ERROR_SUCCESS;
+  });
 }
 
 LONG THiveRegistry::EnumValue(HKEY AKey, DWORD AIndex, QString& AName) {
-  std::lock_guard Guard(FLock);
-  LONG Error = ERROR_SUCCESS;
-  const TRegKey* Key = resolve(AKey, Error);
-  if (!Key)
-    return Error;
-  if (AIndex >= Key->Values.size())
-    return ERROR_NO_MORE_ITEMS;
-  AName = Key->Values[AIndex].first;
-  return ERROR_SUCCESS;
+  return withKey(AKey, [&](const TRegKey& Key) -> LONG {
+    if (AIndex >= Key.Values.size())
+      return ERROR_NO_MORE_ITEMS;
+    AName = Key.Values[AIndex].first;
+    return ERROR_SUCCESS;
+  });
 }
 
 LONG THiveRegistry::QueryInfoKey(HKEY AKey, TRegKeyInfo& AInfo) {
-  std::lock_guard Guard(FLock);
-  LONG Error = ERROR_SUCCESS;
-  const TRegKey* Key = resolve(AKey, Error);
-  if (!Key)
-    return Error;
-  AInfo.SubKeys = static_cast<DWORD>(Key->SubKeys.size());
-  AInfo.Values = static_cast<DWORD>(Key->Values.size());
-  AInfo.LastWriteTime = Key->LastWriteTime;
-  return ERROR_SUCCESS;
+  return withKey(AKey, [&](const TRegKey& Key) -> LONG {
+    AInfo.SubKeys = static_cast<DWORD>(Key.SubKeys.size());
+    AInfo.Values = static_cast<DWORD>(Key.Values.size());
+    AInfo.LastWriteTime = Key.LastWriteTime;
+    return ERROR_SUCCESS;
+  });
 }

@@ -95,6 +95,8 @@ private:
   };
   // The key behind AKey, or null with AError set.
   TRegKey* resolve(HKEY AKey, LONG& AError, TOpenKey* AOpen = nullptr);
+  // Runs ARead on the key behind AKey under the lock, or returns the error.
+  template <class TRead> LONG withKey(HKEY AKey, TRead ARead);
 
   std::shared_ptr<TRegHive> FHive;
   std::mutex FLock;

@@ -57,11 +57,10 @@ QString TRegistry::resolvePath(const QString& AKey) const {
   return Sub;
 }
 
-bool TRegistry::OpenKey(const QString& AKey, bool) {
-  // This port cannot create keys, so ACanCreate only opens existing ones.
+bool TRegistry::openKey(const QString& AKey, REGSAM ASam) {
   HKEY Result = 0;
   FLastError =
-      FPort.OpenKey(baseKey(isRelative(AKey)), withoutLeadingDelimiter(AKey), FAccess, Result);
+      FPort.OpenKey(baseKey(isRelative(AKey)), withoutLeadingDelimiter(AKey), ASam, Result);
   if (FLastError != ERROR_SUCCESS)
     return false;
   const QString Path = resolvePath(AKey);
@@ -71,17 +70,13 @@ bool TRegistry::OpenKey(const QString& AKey, bool) {
   return true;
 }
 
+// This port cannot create keys, so ACanCreate only opens existing ones.
+bool TRegistry::OpenKey(const QString& AKey, bool) {
+  return openKey(AKey, FAccess);
+}
+
 bool TRegistry::OpenKeyReadOnly(const QString& AKey) {
-  HKEY Result = 0;
-  FLastError = FPort.OpenKey(baseKey(isRelative(AKey)), withoutLeadingDelimiter(AKey),
-                             KEY_READ | (FAccess & ViewFlags), Result);
-  if (FLastError != ERROR_SUCCESS)
-    return false;
-  const QString Path = resolvePath(AKey);
-  CloseKey();
-  FCurrentKey = Result;
-  FCurrentPath = Path;
-  return true;
+  return openKey(AKey, KEY_READ | (FAccess & ViewFlags));
 }
 
 bool TRegistry::KeyExists(const QString& AKey) {

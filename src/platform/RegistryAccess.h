@@ -56,6 +56,7 @@ public:
 
 private:
   HKEY baseKey(bool ARelative) const;
+  bool openKey(const QString& AKey, REGSAM ASam);
   QString resolvePath(const QString& AKey) const;
   bool readValue(const QString& AName, TRegValue& AValue);
 
