@@ -7,6 +7,7 @@
 #include "platform/RegistryAccess.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <atomic>
@@ -105,8 +106,13 @@ QString fileConnection(TRegistry& ARegistry, const QString& AModuleFileName) {
     return {};
   if (!Folder.endsWith(u'/'))
     Folder += u'/';
-  if (!QDir(Folder).exists() && !QDir().mkpath(Folder))
-    return {};
+  if (!QDir(Folder).exists()) {
+    if (!QDir().mkpath(Folder))
+      return {};
+    // The engine writes only into a folder nobody else may change; a folder
+    // made here is made that way whatever the umask.
+    QFile::setPermissions(Folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
   const QString FileName =
       Folder +
       changeFileExt(QFileInfo(AModuleFileName).fileName(), QStringLiteral(".sil")).toLower();

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -250,6 +251,10 @@ void tst_MorvelDebug::fileTargetReceivesRecords() {
   GetTraceLogger()->SendError(QStringLiteral("trace error"));
   FinalizeMorvelDebug();
 
+  // Made private whatever the umask, or the engine would refuse to write there.
+  QCOMPARE(QFileInfo(Dir.filePath(QStringLiteral("logs"))).permissions() &
+               (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+           QFile::Permissions());
   QFile Log(Dir.filePath(QStringLiteral("logs/kelvane.sil")));
   QVERIFY2(Log.open(QIODevice::ReadOnly), qPrintable(Log.fileName()));
   const QList<QByteArray> Lines = Log.readAll().trimmed().split('\n');

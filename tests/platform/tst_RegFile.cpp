@@ -114,7 +114,8 @@ void tst_RegFile::read_data() {
                                                 "\"N\"=hex(0):\r\n"
                                                 "\"R\"=hex(8):00,01\r\n"
                                                 "\"Empty\"=\"\"\r\n"
-                                    << QStringList{QStringLiteral("HKEY_LOCAL_MACHINE\\Software"), K,
+                                    << QStringList{QStringLiteral("HKEY_LOCAL_MACHINE\\Software"),
+                                                   K,
                                                    QStringLiteral("  S SZ \"a \"q\" \\ b\""),
                                                    QStringLiteral("  @ SZ \"default\""),
                                                    QStringLiteral("  D DWORD 42"),
