@@ -30,6 +30,8 @@ TCommand ParseCommandLine(const QStringList& AArguments, QString& AUnknown) {
       Command = TCommand::Version;
     else if (Argument == QLatin1String("--help") || Argument == QLatin1String("-h"))
       return TCommand::Help;
+    else if (Argument == QLatin1String("--print"))
+      Command = TCommand::Print;
     else {
       AUnknown = Argument;
       return TCommand::Usage;
@@ -39,9 +41,10 @@ TCommand ParseCommandLine(const QStringList& AArguments, QString& AUnknown) {
 }
 
 QString UsageText() {
-  return QStringLiteral("Usage: kelvane [--version | --help]\n"
-                        "Shows the network identity of this computer.\n"
+  return QStringLiteral("Usage: kelvane [--print | --version | --help]\n"
+                        "Shows the network identity of this computer in a window.\n"
                         "\n"
+                        "  --print     write what the window shows to standard output\n"
                         "  --version   print the version and exit\n"
                         "  --help      print this text and exit\n");
 }

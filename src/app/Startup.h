@@ -17,6 +17,6 @@ public:
 };
 
 // What the command line asks for.
-enum class TCommand { Window, Version, Help, Usage };
+enum class TCommand { Window, Print, Version, Help, Usage };
 TCommand ParseCommandLine(const QStringList& AArguments, QString& AUnknown);
 QString UsageText();

@@ -1,0 +1,5 @@
+#include "app/KelvaneFunctions.h"
+
+void GatherInformation(TObjectList<TKelvaneData>&, bool& AConnected) {
+  AConnected = false;
+}
