@@ -84,16 +84,25 @@ void tst_Startup::options_data() {
   QTest::addColumn<int>("exitCode");
   QTest::addColumn<QByteArray>("out");
   QTest::addColumn<QByteArray>("err");
+  QTest::addColumn<bool>("headless");
   QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
-                           << QByteArray("Kelvane 4.0.0.1\n") << QByteArray();
+                           << QByteArray("Kelvane 4.0.0.1\n") << QByteArray() << false;
   QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0
-                        << QByteArray("Usage: kelvane") << QByteArray();
+                        << QByteArray("Usage: kelvane") << QByteArray() << false;
   QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus")} << 2 << QByteArray()
-                                  << QByteArray(
-                                         "kelvane: unknown option '--bogus'\nUsage: kelvane");
+                                  << QByteArray("kelvane: unknown option '--bogus'\nUsage: kelvane")
+                                  << false;
   QTest::newRow("help wins over version")
       << QStringList{QStringLiteral("--version"), QStringLiteral("--help")} << 0
-      << QByteArray("Usage: kelvane") << QByteArray();
+      << QByteArray("Usage: kelvane") << QByteArray() << false;
+  // Nothing gathered yet: the export of an empty group list is empty.
+  QTest::newRow("print without a display")
+      << QStringList{QStringLiteral("--print")} << 0 << QByteArray() << QByteArray() << true;
+  QTest::newRow("window without a display")
+      << QStringList() << 1 << QByteArray()
+      << QByteArray("kelvane: no display to show the window on; use --print to write the "
+                    "information to standard output\n")
+      << true;
 }
 
 void tst_Startup::options() {
@@ -101,7 +110,12 @@ void tst_Startup::options() {
   QFETCH(int, exitCode);
   QFETCH(QByteArray, out);
   QFETCH(QByteArray, err);
-  const TRun Run = run(arguments, FQuiet);
+  QFETCH(bool, headless);
+  QProcessEnvironment Env = FQuiet;
+  if (headless)
+    for (const char* Name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+      Env.remove(QLatin1String(Name));
+  const TRun Run = run(arguments, Env);
   QCOMPARE(Run.ExitCode, exitCode);
   QVERIFY2(Run.Out.startsWith(out), Run.Out.constData());
   QVERIFY2(Run.Err.startsWith(err), Run.Err.constData());
