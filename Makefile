@@ -27,11 +27,12 @@ test: dev
 bench: deps
 	@scripts/install-deps --extra
 	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j $(JOBS) --target kelvane_bench
+	@cmake --build --preset release -j $(JOBS) --target kelvane kelvane_bench kelvane_window_bench
 	@build/release/bench/kelvane_bench --benchmark_counters_tabular=true
+	@bench/startup.py build/release
 
 install: release
-	install -D -m 0755 build/release/kelvane $(DESTDIR)$(PREFIX)/bin/kelvane
+	cmake --install build/release --prefix $(PREFIX)
 
 clean:
 	rm -rf build

@@ -1,0 +1,55 @@
+#!/usr/bin/env python3
+"""Start-up benchmark: `kelvane --print` and the first shown window, each as
+a ratio to a shell chain that reads the same facts with the system's own
+tools, timed in the same run; peak resident memory of `kelvane --print`.
+
+Usage: bench/startup.py BUILD_DIR [runs]"""
+
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+CHAIN = ("ip -j addr; ip -j route; ip -j -6 route; "
+         "cat /etc/resolv.conf /etc/os-release; hostname")
+
+
+def run(argv, env=None, shell=False):
+    """Wall time in ms and peak RSS in KiB of one run."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(argv, shell=shell, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = (time.perf_counter() - start) * 1000
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"startup.py: {argv} failed")
+    return elapsed, usage.ru_maxrss
+
+
+def median(argv, runs, **kw):
+    results = [run(argv, **kw) for _ in range(runs)]
+    return statistics.median(r[0] for r in results), max(r[1] for r in results)
+
+
+def main():
+    build = sys.argv[1]
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 20
+    headless = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    offscreen = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    kelvane = os.path.join(build, "kelvane")
+    window = os.path.join(build, "bench", "kelvane_window_bench")
+
+    run(["bash", "-c", CHAIN])  # warm caches
+    chain_ms, _ = median(["bash", "-c", CHAIN], runs)
+    print_ms, print_rss = median([kelvane, "--print"], runs, env=headless)
+    window_ms, window_rss = median([window], runs, env=offscreen)
+
+    print(f"{'what':<34}{'median ms':>10}{'vs chain':>10}{'peak RSS MiB':>14}")
+    print(f"{'shell chain (ip, cat, hostname)':<34}{chain_ms:>10.1f}{1.0:>10.2f}{'':>14}")
+    print(f"{'kelvane --print':<34}{print_ms:>10.1f}{print_ms / chain_ms:>10.2f}{print_rss / 1024:>14.1f}")
+    print(f"{'window shown (offscreen)':<34}{window_ms:>10.1f}{window_ms / chain_ms:>10.2f}{window_rss / 1024:>14.1f}")
+    print("targets: --print <= 1.0x the chain; window shown <= 100 ms; --print RSS <= 30 MiB")
+
+
+if __name__ == "__main__":
+    main()
