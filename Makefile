@@ -11,7 +11,7 @@ deps:
 
 release: deps
 	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j $(JOBS)
+	@cmake --build --preset release -j $(JOBS) --target kelvane
 	@ln -sfn release/kelvane build/kelvane
 
 dev: deps

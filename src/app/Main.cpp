@@ -28,7 +28,8 @@ constexpr int ClientHeight = 467;
 // wider than Tahoma would cut their text, so it shrinks a little instead.
 void fitText(QLabel* ALabel) {
   QFont Font = ALabel->font();
-  while (QFontMetricsF(Font).horizontalAdvance(ALabel->text()) > ALabel->width() - 2 && Font.pointSizeF() > 6)
+  while (QFontMetricsF(Font).horizontalAdvance(ALabel->text()) > ALabel->width() - 2 &&
+         Font.pointSizeF() > 6)
     Font.setPointSizeF(Font.pointSizeF() - 0.5);
   ALabel->setFont(Font);
 }
@@ -266,6 +267,16 @@ void TfrmKelvane::pnlURLMouseLeave() {
   Font.setUnderline(false);
   pnlURL->setFont(Font);
   pnlURL->unsetCursor();
+}
+
+std::optional<QString> TryInit(TfrmKelvane& AForm) {
+  try {
+    AForm.Init();
+    return std::nullopt;
+  } catch (...) {
+    GetLogger()->LogException(QString());
+    return DescribeCurrentException().Message;
+  }
 }
 
 void TfrmKelvane::pnlURLClick() {

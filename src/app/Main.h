@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <optional>
+
 class QAction;
 class QFrame;
 class QMenu;
@@ -87,6 +89,11 @@ private:
   QAction* actCopyToClipboard = nullptr;
   TKelvaneTreeModel* tvpKelvane = nullptr;
 };
+
+// Runs AForm's Init. An error escaping it is logged and its message handed
+// back; the window must then not be shown and the program must not end as
+// if it had succeeded.
+std::optional<QString> TryInit(TfrmKelvane& AForm);
 
 // The application font: Tahoma 8 pt where installed, else the desktop's
 // sans-serif at 8 pt.

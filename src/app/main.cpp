@@ -59,12 +59,9 @@ int showWindow(int argc, char** argv) {
   QCoreApplication::setApplicationName(QLatin1String(KelvaneTitle));
   QCoreApplication::setApplicationVersion(QLatin1String(KelvaneVersion));
   TfrmKelvane Form;
-  try {
-    Form.Init();
-  } catch (const Exception& E) {
-    // The window is never shown; the failure must not look like success.
-    GetLogger()->LogException(QString());
-    return failed(E);
+  if (const auto Error = TryInit(Form)) {
+    std::fprintf(stderr, "kelvane: %s\n", qPrintable(*Error));
+    return 1;
   }
   Form.show();
   return App.exec();

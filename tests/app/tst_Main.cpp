@@ -91,6 +91,7 @@ private Q_SLOTS:
   void copyPutsExportOnClipboard();
   void initLogsEntryAndExit();
   void eventLoopErrorsAreLoggedNotFatal();
+  void failedInitIsReportedNotShown();
 
 private:
   QString logoPath() const {
@@ -284,6 +285,19 @@ void tst_Main::eventLoopErrorsAreLoggedNotFatal() {
   QEvent Event(QEvent::User);
   QVERIFY(!QCoreApplication::sendEvent(&Target, &Event));
   QCOMPARE(heldTitles(TLogEntryKind::Exception), QStringList{QStringLiteral("handler failed")});
+}
+
+void tst_Main::failedInitIsReportedNotShown() {
+  TfrmKelvane Form([](TObjectList<TKelvaneData>&, bool&) {
+    throw EOSError(QStringLiteral("gathering failed"), 5);
+  });
+  QCOMPARE(TryInit(Form), std::optional<QString>(QStringLiteral("gathering failed")));
+  QVERIFY(!Form.isVisible());
+  QCOMPARE(heldTitles(TLogEntryKind::Exception), QStringList{QStringLiteral("gathering failed")});
+  // The method that raised has no leave record.
+  QVERIFY(!heldTitles(TLogEntryKind::LeaveMethod).contains(QStringLiteral("TfrmKelvane.Init")));
+  TfrmKelvane Fine(gatherer(1, false));
+  QCOMPARE(TryInit(Fine), std::nullopt);
 }
 
 int main(int argc, char** argv) {
