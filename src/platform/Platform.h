@@ -4,11 +4,13 @@
 // knows which backend answers.
 
 class IRegistry;
+class ISystemInfo;
 
 class Platform {
 public:
   virtual ~Platform() = default;
   virtual IRegistry& Registry() = 0;
+  virtual ISystemInfo& SystemInfo() = 0;
 
   // The installed platform, or the process's Linux platform when none is.
   static Platform& current();

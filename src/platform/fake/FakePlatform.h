@@ -5,6 +5,10 @@
 
 #include "platform/Platform.h"
 #include "platform/RegFile.h"
+#include "platform/SystemInfo.h"
+
+#include <QList>
+#include <QMap>
 
 #include <memory>
 
@@ -20,14 +24,45 @@ public:
   void Clear() { Hive().Clear(); }
 };
 
+// Every answer is a public field the test sets.
+class FakeSystemInfo : public ISystemInfo {
+public:
+  TOSVersionInfo VersionInfo;
+  DWORD KernelVersion = 0;
+  std::optional<QString> ComputerName = QStringLiteral("FAKEHOST");
+  std::optional<QString> UserName = QStringLiteral("tester");
+  QMap<QString, QString> Environment; // names compared without regard to case
+  QMap<int, int> Metrics;
+  TSystemInfo Info;
+  std::optional<TSystemInfo> NativeInfo;             // nullopt: the entry point is missing
+  std::optional<std::pair<bool, DWORD>> ProductInfo; // nullopt: missing entry point
+  DWORD LastError = ERROR_SUCCESS;
+  QList<std::pair<DWORD, DWORD>> ProductInfoCalls; // (major, minor) asked for
+
+  TOSVersionInfo Version() override { return VersionInfo; }
+  DWORD KernelProductVersion() override { return KernelVersion; }
+  bool GetComputerName(QString& AName) override;
+  bool GetUserName(QString& AName) override;
+  std::optional<QString> GetEnvironmentVariable(const QString& AName) override;
+  int GetSystemMetrics(int AIndex) override { return Metrics.value(AIndex, 0); }
+  void GetSystemInfo(TSystemInfo& AInfo) override { AInfo = Info; }
+  bool GetNativeSystemInfo(TSystemInfo& AInfo) override;
+  std::optional<bool> GetProductInfo(DWORD AMajor, DWORD AMinor, DWORD ASpMajor, DWORD ASpMinor,
+                                     DWORD& AProductType) override;
+  DWORD GetLastError() override { return LastError; }
+};
+
 class FakePlatform : public Platform {
 public:
   FakePlatform() = default;
   explicit FakePlatform(const QString& ARegText) : FRegistry(ARegText) {}
 
   IRegistry& Registry() override { return FRegistry; }
+  ISystemInfo& SystemInfo() override { return FSystemInfo; }
   FakeRegistry& FakeReg() { return FRegistry; }
+  FakeSystemInfo& FakeSystem() { return FSystemInfo; }
 
 private:
   FakeRegistry FRegistry;
+  FakeSystemInfo FSystemInfo;
 };

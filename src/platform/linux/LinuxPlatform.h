@@ -3,6 +3,7 @@
 
 #include "platform/Platform.h"
 #include "platform/RegFile.h"
+#include "platform/linux/LinuxSystemInfo.h"
 
 // The machine's registry: the hive of the machine file. The file is
 // KELVANE_MACHINE_REG when set and not empty, otherwise
@@ -20,7 +21,9 @@ public:
 class LinuxPlatform : public Platform {
 public:
   IRegistry& Registry() override { return FRegistry; }
+  ISystemInfo& SystemInfo() override { return FSystemInfo; }
 
 private:
   LinuxRegistry FRegistry;
+  LinuxSystemInfo FSystemInfo;
 };

@@ -1,0 +1,174 @@
+#include "platform/linux/LinuxSystemInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSysInfo>
+
+#include <cerrno>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+// Product type "Professional": a workstation.
+constexpr DWORD PRODUCT_PROFESSIONAL = 0x30;
+
+// Shell-style value of os-release: double quotes with \" \\ \$ \` escapes,
+// single quotes literal, or a bare word.
+QString unquote(const QByteArray& AValue) {
+  const QString V = QString::fromUtf8(AValue).trimmed();
+  if (V.size() >= 2 && V.front() == u'\'' && V.back() == u'\'')
+    return V.mid(1, V.size() - 2);
+  if (V.size() >= 2 && V.front() == u'"' && V.back() == u'"') {
+    QString Result;
+    for (qsizetype I = 1; I < V.size() - 1; ++I) {
+      if (V[I] == u'\\' && I + 1 < V.size() - 1 && QStringLiteral("\"\\$`").contains(V[I + 1]))
+        ++I;
+      Result += V[I];
+    }
+    return Result;
+  }
+  return V;
+}
+
+bool isPrivateDirectory(const QByteArray& APath) {
+  struct stat Status {};
+  return ::lstat(APath.constData(), &Status) == 0 && S_ISDIR(Status.st_mode) &&
+         Status.st_uid == ::geteuid() && (Status.st_mode & 077) == 0;
+}
+
+// A folder everybody may write to, like /tmp: files there can be planted.
+bool isSharedFolder(const QString& APath) {
+  struct stat Status {};
+  return ::stat(QFile::encodeName(APath).constData(), &Status) == 0 &&
+         (Status.st_mode & S_IWOTH) != 0;
+}
+} // namespace
+
+LinuxSystemInfo::LinuxSystemInfo(QString ARoot) : FRoot(std::move(ARoot)) {}
+
+QString LinuxSystemInfo::PrettyName(const QByteArray& AOsRelease) {
+  for (const QByteArray& Line : AOsRelease.split('\n'))
+    if (Line.startsWith("PRETTY_NAME="))
+      return unquote(Line.mid(12));
+  return {};
+}
+
+TOSVersionInfo LinuxSystemInfo::Version() {
+  TOSVersionInfo Info;
+  Info.PlatformId = VER_PLATFORM_WIN32_NT;
+  Info.MajorVersion = 6;
+  Info.MinorVersion = 2;
+  Info.BuildNumber = 9200;
+  Info.ExtendedValid = true;
+  Info.ProductType = VER_NT_WORKSTATION;
+  for (const char* Name : {"etc/os-release", "usr/lib/os-release"}) {
+    QFile File(QDir(FRoot).filePath(QLatin1String(Name)));
+    if (File.open(QIODevice::ReadOnly)) {
+      Info.ProductName = PrettyName(File.read(64 * 1024));
+      break;
+    }
+  }
+  if (Info.ProductName.isEmpty())
+    Info.ProductName = QSysInfo::kernelType() + u' ' + QSysInfo::kernelVersion();
+  return Info;
+}
+
+bool LinuxSystemInfo::GetComputerName(QString& AName) {
+  char Buffer[256] = {};
+  if (::gethostname(Buffer, sizeof Buffer - 1) != 0)
+    return false;
+  AName = QString::fromLocal8Bit(Buffer).section(u'.', 0, 0);
+  return true;
+}
+
+bool LinuxSystemInfo::GetUserName(QString& AName) {
+  if (const passwd* Entry = ::getpwuid(::geteuid()); Entry && Entry->pw_name) {
+    AName = QString::fromLocal8Bit(Entry->pw_name);
+    return true;
+  }
+  if (const auto User = rawVariable(QStringLiteral("USER"))) {
+    AName = *User;
+    return true;
+  }
+  return false;
+}
+
+std::optional<QString> LinuxSystemInfo::rawVariable(const QString& AName) const {
+  for (const QString& Spelling : {AName, AName.toUpper()}) {
+    const QByteArray Exact = qgetenv(Spelling.toLocal8Bit().constData());
+    if (!Exact.isNull())
+      return QString::fromLocal8Bit(Exact);
+  }
+  for (char** Entry = environ; Entry && *Entry; ++Entry) {
+    const QString Text = QString::fromLocal8Bit(*Entry);
+    const qsizetype Eq = Text.indexOf(u'=');
+    if (Eq > 0 && Text.left(Eq).compare(AName, Qt::CaseInsensitive) == 0)
+      return Text.mid(Eq + 1);
+  }
+  return std::nullopt;
+}
+
+std::optional<QString> LinuxSystemInfo::GetEnvironmentVariable(const QString& AName) {
+  if (AName.compare(QLatin1String("temp"), Qt::CaseInsensitive) == 0)
+    return temporaryDirectory();
+  if (auto Value = rawVariable(AName))
+    return Value;
+  QString Computer;
+  if (AName.compare(QLatin1String("USERDOMAIN"), Qt::CaseInsensitive) == 0 &&
+      GetComputerName(Computer))
+    return Computer;
+  if (AName.compare(QLatin1String("LOGONSERVER"), Qt::CaseInsensitive) == 0 &&
+      GetComputerName(Computer))
+    return QStringLiteral("\\\\") + Computer;
+  return std::nullopt;
+}
+
+QString LinuxSystemInfo::temporaryDirectory() const {
+  const std::optional<QString> Temp = rawVariable(QStringLiteral("temp"));
+  if (Temp && !Temp->trimmed().isEmpty() && !isSharedFolder(*Temp))
+    return *Temp;
+  QString Base = Temp && !Temp->trimmed().isEmpty() ? *Temp : QString();
+  if (Base.isEmpty()) {
+    const QString TmpDir = qEnvironmentVariable("TMPDIR");
+    Base = TmpDir.startsWith(u'/') ? TmpDir : QStringLiteral("/tmp");
+  }
+  return PrivateTempDirectory(Base);
+}
+
+QString LinuxSystemInfo::PrivateTempDirectory(const QString& ABase) {
+  const QString Path = QDir(ABase).filePath(QStringLiteral("kelvane-%1").arg(::geteuid()));
+  const QByteArray Native = QFile::encodeName(Path);
+  if (::mkdir(Native.constData(), 0700) != 0 && errno != EEXIST)
+    return {};
+  return isPrivateDirectory(Native) ? Path : QString();
+}
+
+void LinuxSystemInfo::GetSystemInfo(TSystemInfo& AInfo) {
+  const QString Arch = QSysInfo::currentCpuArchitecture();
+  if (Arch == QLatin1String("x86_64"))
+    AInfo.ProcessorArchitecture = PROCESSOR_ARCHITECTURE_AMD64;
+  else if (Arch == QLatin1String("arm64"))
+    AInfo.ProcessorArchitecture = PROCESSOR_ARCHITECTURE_ARM64;
+  else if (Arch.startsWith(QLatin1String("arm")))
+    AInfo.ProcessorArchitecture = PROCESSOR_ARCHITECTURE_ARM;
+  else if (Arch == QLatin1String("ia64"))
+    AInfo.ProcessorArchitecture = PROCESSOR_ARCHITECTURE_IA64;
+  else
+    AInfo.ProcessorArchitecture = PROCESSOR_ARCHITECTURE_INTEL;
+  AInfo.PageSize = static_cast<DWORD>(::sysconf(_SC_PAGESIZE));
+  AInfo.NumberOfProcessors = static_cast<DWORD>(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
+}
+
+bool LinuxSystemInfo::GetNativeSystemInfo(TSystemInfo& AInfo) {
+  GetSystemInfo(AInfo);
+  return true;
+}
+
+std::optional<bool> LinuxSystemInfo::GetProductInfo(DWORD, DWORD, DWORD, DWORD,
+                                                    DWORD& AProductType) {
+  AProductType = PRODUCT_PROFESSIONAL;
+  return true;
+}

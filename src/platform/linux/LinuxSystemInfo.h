@@ -1,0 +1,40 @@
+#pragma once
+// The Linux system-information backend. It reports the newest Windows
+// generation the program knows (NT 6.2, workstation) with the operating
+// system's PRETTY_NAME as ProductName, the host name up to its first "." as
+// the computer name, and supplies what Windows sets for a local logon when
+// the environment lacks it: USERDOMAIN (the computer name), LOGONSERVER
+// ("\\" and the computer name) and temp (a private per-user directory, also
+// when the variable names a folder others may write to).
+
+#include "platform/SystemInfo.h"
+
+class LinuxSystemInfo : public ISystemInfo {
+public:
+  // ARoot: where /etc/os-release is looked for ("/" on a real system).
+  explicit LinuxSystemInfo(QString ARoot = QStringLiteral("/"));
+
+  TOSVersionInfo Version() override;
+  DWORD KernelProductVersion() override { return 0; }
+  bool GetComputerName(QString& AName) override;
+  bool GetUserName(QString& AName) override;
+  std::optional<QString> GetEnvironmentVariable(const QString& AName) override;
+  int GetSystemMetrics(int) override { return 0; }
+  void GetSystemInfo(TSystemInfo& AInfo) override;
+  bool GetNativeSystemInfo(TSystemInfo& AInfo) override;
+  std::optional<bool> GetProductInfo(DWORD AMajor, DWORD AMinor, DWORD ASpMajor, DWORD ASpMinor,
+                                     DWORD& AProductType) override;
+  DWORD GetLastError() override { return ERROR_SUCCESS; }
+
+  // The PRETTY_NAME of an os-release text (shell-style quoting); empty when absent.
+  static QString PrettyName(const QByteArray& AOsRelease);
+  // A directory below ABase that only the effective user can use: created
+  // with mode 0700 when missing; empty when it cannot be had safely.
+  static QString PrivateTempDirectory(const QString& ABase);
+
+private:
+  std::optional<QString> rawVariable(const QString& AName) const;
+  QString temporaryDirectory() const;
+
+  QString FRoot;
+};

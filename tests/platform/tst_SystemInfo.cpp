@@ -1,0 +1,210 @@
+// The system-information port: Windows expansion of environment references,
+// and what the Linux backend reports for the version record, names and the
+// environment a local logon would have.
+
+#include "support/TestMain.h"
+
+#include "platform/fake/FakePlatform.h"
+#include "platform/linux/LinuxSystemInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// Sets or unsets an environment variable for the lifetime of the object.
+class TScopedVariable {
+public:
+  TScopedVariable(const char* AName, const QByteArray& AValue, bool ASet = true)
+      : FName(AName), FOld(qgetenv(AName)), FHadOld(qEnvironmentVariableIsSet(AName)) {
+    if (ASet)
+      qputenv(AName, AValue);
+    else
+      qunsetenv(AName);
+  }
+  ~TScopedVariable() {
+    if (FHadOld)
+      qputenv(FName, FOld);
+    else
+      qunsetenv(FName);
+  }
+
+private:
+  const char* FName;
+  QByteArray FOld;
+  bool FHadOld;
+};
+
+mode_t modeOf(const QString& APath) {
+  struct stat Status {};
+  return ::lstat(QFile::encodeName(APath).constData(), &Status) == 0 ? Status.st_mode : 0;
+}
+} // namespace
+
+class tst_SystemInfo : public QObject {
+  Q_OBJECT
+
+private Q_SLOTS:
+  void expandEnvironmentStrings_data();
+  void expandEnvironmentStrings();
+  void prettyName_data();
+  void prettyName();
+  void linuxVersionRecord();
+  void linuxNames();
+  void linuxLogonVariables();
+  void linuxTemporaryDirectory_data();
+  void linuxTemporaryDirectory();
+  void privateDirectoryRefusesPlantedLink();
+};
+
+void tst_SystemInfo::expandEnvironmentStrings_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("expanded");
+  QTest::newRow("set variable") << QStringLiteral("%USERDOMAIN%") << QStringLiteral("CORP");
+  QTest::newRow("any letter case") << QStringLiteral("%userdomain%") << QStringLiteral("CORP");
+  QTest::newRow("unset variable stays")
+      << QStringLiteral("%LOGONSERVER%") << QStringLiteral("%LOGONSERVER%");
+  QTest::newRow("text around") << QStringLiteral("a%USERDOMAIN%b") << QStringLiteral("aCORPb");
+  QTest::newRow("unset then set") << QStringLiteral("%NOPE%%USERDOMAIN%")
+                                  << QStringLiteral("%NOPE%CORP");
+  QTest::newRow("lone percent") << QStringLiteral("100%") << QStringLiteral("100%");
+  QTest::newRow("empty reference") << QStringLiteral("%%") << QStringLiteral("%%");
+  QTest::newRow("empty value") << QStringLiteral("[%EMPTY%]") << QStringLiteral("[]");
+}
+
+void tst_SystemInfo::expandEnvironmentStrings() {
+  QFETCH(QString, text);
+  QFETCH(QString, expanded);
+  FakeSystemInfo System;
+  System.Environment.insert(QStringLiteral("USERDOMAIN"), QStringLiteral("CORP"));
+  System.Environment.insert(QStringLiteral("Empty"), QString());
+  QCOMPARE(ExpandEnvironmentStrings(System, text), expanded);
+}
+
+void tst_SystemInfo::prettyName_data() {
+  QTest::addColumn<QByteArray>("osRelease");
+  QTest::addColumn<QString>("name");
+  QTest::newRow("double quotes") << QByteArray(
+                                        "NAME=x\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n")
+                                 << QStringLiteral("Debian GNU/Linux 12 (bookworm)");
+  QTest::newRow("escapes") << QByteArray("PRETTY_NAME=\"A \\\"B\\\" \\$C\"")
+                           << QStringLiteral("A \"B\" $C");
+  QTest::newRow("single quotes") << QByteArray("PRETTY_NAME='Alpine Linux v3.19'")
+                                 << QStringLiteral("Alpine Linux v3.19");
+  QTest::newRow("bare word") << QByteArray("PRETTY_NAME=Gentoo") << QStringLiteral("Gentoo");
+  QTest::newRow("missing") << QByteArray("NAME=Fedora\n") << QString();
+  QTest::newRow("UTF-8") << QByteArray("PRETTY_NAME=\"Ubuntu \xE2\x80\x93 LTS\"")
+                         << QStringLiteral("Ubuntu – LTS");
+}
+
+void tst_SystemInfo::prettyName() {
+  QFETCH(QByteArray, osRelease);
+  QFETCH(QString, name);
+  QCOMPARE(LinuxSystemInfo::PrettyName(osRelease), name);
+}
+
+void tst_SystemInfo::linuxVersionRecord() {
+  LinuxSystemInfo System(QFINDTESTDATA("../fixtures/platform/root-debian"));
+  const TOSVersionInfo Version = System.Version();
+  QCOMPARE(Version.PlatformId, VER_PLATFORM_WIN32_NT);
+  QCOMPARE(Version.MajorVersion, DWORD(6));
+  QCOMPARE(Version.MinorVersion, DWORD(2));
+  QVERIFY(Version.ExtendedValid);
+  QCOMPARE(Version.ProductType, VER_NT_WORKSTATION);
+  QCOMPARE(Version.ServicePackMajor, WORD(0));
+  QCOMPARE(Version.ProductName, QStringLiteral("Debian GNU/Linux 12 (bookworm)"));
+  // Without os-release the kernel names the system.
+  LinuxSystemInfo Bare(QStringLiteral("/nonexistent-root"));
+  QCOMPARE(Bare.Version().ProductName, QSysInfo::kernelType() + u' ' + QSysInfo::kernelVersion());
+  DWORD Type = 0;
+  QCOMPARE(System.GetProductInfo(6, 2, 0, 0, Type), std::optional<bool>(true));
+  QCOMPARE(Type, DWORD(0x30));
+  TSystemInfo Native;
+  QVERIFY(System.GetNativeSystemInfo(Native));
+  QVERIFY(Native.NumberOfProcessors >= 1);
+}
+
+void tst_SystemInfo::linuxNames() {
+  LinuxSystemInfo System;
+  QString Computer;
+  QVERIFY(System.GetComputerName(Computer));
+  QCOMPARE(Computer, QSysInfo::machineHostName().section(u'.', 0, 0));
+  QString User;
+  QVERIFY(System.GetUserName(User));
+  QVERIFY(!User.isEmpty());
+}
+
+void tst_SystemInfo::linuxLogonVariables() {
+  LinuxSystemInfo System;
+  QString Computer;
+  QVERIFY(System.GetComputerName(Computer));
+  {
+    TScopedVariable Domain("USERDOMAIN", {}, false);
+    TScopedVariable Server("LOGONSERVER", {}, false);
+    QCOMPARE(System.GetEnvironmentVariable(QStringLiteral("USERDOMAIN")),
+             std::optional<QString>(Computer));
+    QCOMPARE(ExpandEnvironmentStrings(System, QStringLiteral("%LOGONSERVER%")),
+             QStringLiteral("\\\\") + Computer);
+  }
+  {
+    TScopedVariable Domain("USERDOMAIN", "CORP");
+    TScopedVariable Server("LOGONSERVER", "\\\\DC01");
+    QCOMPARE(ExpandEnvironmentStrings(System, QStringLiteral("%UserDomain%|%LOGONSERVER%")),
+             QStringLiteral("CORP|\\\\DC01"));
+  }
+  TScopedVariable Other("KELVANE_TEST_Mixed", "value");
+  QCOMPARE(System.GetEnvironmentVariable(QStringLiteral("kelvane_test_mixed")),
+           std::optional<QString>(QStringLiteral("value")));
+  QCOMPARE(System.GetEnvironmentVariable(QStringLiteral("KELVANE_TEST_UNSET")), std::nullopt);
+}
+
+void tst_SystemInfo::linuxTemporaryDirectory_data() {
+  QTest::addColumn<QString>("temp");     // "<own>", "<shared>", "<blank>", "<unset>"
+  QTest::addColumn<QString>("expected"); // "<own>", "<below shared>", "<below TMPDIR>"
+  QTest::newRow("own folder is used as it is")
+      << QStringLiteral("<own>") << QStringLiteral("<own>");
+  QTest::newRow("shared folder gets a private one below it")
+      << QStringLiteral("<shared>") << QStringLiteral("<below shared>");
+  QTest::newRow("blank variable falls back")
+      << QStringLiteral("<blank>") << QStringLiteral("<below TMPDIR>");
+  QTest::newRow("unset variable falls back")
+      << QStringLiteral("<unset>") << QStringLiteral("<below TMPDIR>");
+}
+
+void tst_SystemInfo::linuxTemporaryDirectory() {
+  QFETCH(QString, temp);
+  QFETCH(QString, expected);
+  QTemporaryDir Own, Shared, TmpDir;
+  QVERIFY(::chmod(QFile::encodeName(Shared.path()).constData(), 01777) == 0);
+  const QByteArray Value = temp == QLatin1String("<own>")      ? QFile::encodeName(Own.path())
+                           : temp == QLatin1String("<shared>") ? QFile::encodeName(Shared.path())
+                                                               : QByteArray("  ");
+  TScopedVariable Lower("temp", Value, temp != QLatin1String("<unset>"));
+  TScopedVariable Upper("TEMP", {}, false);
+  TScopedVariable Base("TMPDIR", QFile::encodeName(TmpDir.path()));
+  const QString Private = QStringLiteral("kelvane-%1").arg(::geteuid());
+  const QString Want = expected == QLatin1String("<own>") ? Own.path()
+                       : expected == QLatin1String("<below shared>")
+                           ? QDir(Shared.path()).filePath(Private)
+                           : QDir(TmpDir.path()).filePath(Private);
+  LinuxSystemInfo System;
+  QCOMPARE(System.GetEnvironmentVariable(QStringLiteral("temp")), std::optional<QString>(Want));
+  QCOMPARE(modeOf(Want) & 0777, mode_t(0700));
+}
+
+void tst_SystemInfo::privateDirectoryRefusesPlantedLink() {
+  QTemporaryDir Base, Elsewhere;
+  const QString Private = QDir(Base.path()).filePath(QStringLiteral("kelvane-%1").arg(::geteuid()));
+  QVERIFY(QFile::link(Elsewhere.path(), Private));
+  QCOMPARE(LinuxSystemInfo::PrivateTempDirectory(Base.path()), QString());
+  QVERIFY(QFile::remove(Private));
+  QCOMPARE(LinuxSystemInfo::PrivateTempDirectory(Base.path()), Private);
+}
+
+KELVANE_TEST_MAIN(tst_SystemInfo)
+#include "tst_SystemInfo.moc"
