@@ -5,12 +5,14 @@
 
 class IRegistry;
 class ISystemInfo;
+class IWmi;
 
 class Platform {
 public:
   virtual ~Platform() = default;
   virtual IRegistry& Registry() = 0;
   virtual ISystemInfo& SystemInfo() = 0;
+  virtual IWmi& Wmi() = 0;
 
   // The installed platform, or the process's Linux platform when none is.
   static Platform& current();

@@ -43,3 +43,56 @@ std::optional<bool> FakeSystemInfo::GetProductInfo(DWORD AMajor, DWORD AMinor, D
   AProductType = ProductInfo->second;
   return ProductInfo->first;
 }
+
+class FakeWmi::TTableProvider : public IWmiProvider {
+public:
+  explicit TTableProvider(QString AClass) : FClass(std::move(AClass)) {}
+  QString ClassName() const override { return FClass; }
+  std::vector<TWmiObject> Instances(const TWqlQuery&) override { return Objects; }
+  std::vector<TWmiObject> Objects;
+
+private:
+  QString FClass;
+};
+
+FakeWmi::FakeWmi() = default;
+FakeWmi::~FakeWmi() = default;
+
+void FakeWmi::AddInstance(const TWmiObject& AObject) {
+  for (const auto& Provider : FProviders)
+    if (Provider->ClassName().compare(AObject.ClassName(), Qt::CaseInsensitive) == 0) {
+      Provider->Objects.push_back(AObject);
+      return;
+    }
+  FProviders.push_back(std::make_unique<TTableProvider>(AObject.ClassName()));
+  FProviders.back()->Objects.push_back(AObject);
+}
+
+namespace {
+class TRecordingServices : public IWmiServices {
+public:
+  TRecordingServices(std::unique_ptr<IWmiServices> AInner, QStringList& AQueries)
+      : FInner(std::move(AInner)), FQueries(AQueries) {}
+  std::vector<TWmiObject> ExecQuery(const QString& AQuery, const QString& ALanguage,
+                                    int AFlags) override {
+    FQueries << AQuery;
+    return FInner->ExecQuery(AQuery, ALanguage, AFlags);
+  }
+
+private:
+  std::unique_ptr<IWmiServices> FInner;
+  QStringList& FQueries;
+};
+} // namespace
+
+std::unique_ptr<IWmiServices> FakeWmi::ConnectServer(const QString& AServer,
+                                                     const QString& ANamespace, const QString&,
+                                                     const QString&) {
+  TLocalWmi Local;
+  (void)Local.ConnectServer(AServer, ANamespace, {}, {});
+  std::vector<IWmiProvider*> Providers;
+  for (const auto& Provider : FProviders)
+    Providers.push_back(Provider.get());
+  return std::make_unique<TRecordingServices>(std::make_unique<TWmiServices>(std::move(Providers)),
+                                              Queries);
+}

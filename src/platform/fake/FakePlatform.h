@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "platform/RegFile.h"
 #include "platform/SystemInfo.h"
+#include "platform/Wmi.h"
 
 #include <QList>
 #include <QMap>
@@ -52,6 +53,23 @@ public:
   DWORD GetLastError() override { return LastError; }
 };
 
+// Classes and their instances from tables; every query is recorded. The
+// instances pass through the same query handling as real ones.
+class FakeWmi : public IWmi {
+public:
+  FakeWmi();
+  ~FakeWmi() override;
+  void AddInstance(const TWmiObject& AObject);
+  QStringList Queries;
+  std::unique_ptr<IWmiServices> ConnectServer(const QString& AServer, const QString& ANamespace,
+                                              const QString& AUser,
+                                              const QString& APassword) override;
+
+private:
+  class TTableProvider;
+  std::vector<std::unique_ptr<TTableProvider>> FProviders;
+};
+
 class FakePlatform : public Platform {
 public:
   FakePlatform() = default;
@@ -59,10 +77,13 @@ public:
 
   IRegistry& Registry() override { return FRegistry; }
   ISystemInfo& SystemInfo() override { return FSystemInfo; }
+  IWmi& Wmi() override { return FWmi; }
   FakeRegistry& FakeReg() { return FRegistry; }
+  FakeWmi& FakeWmiService() { return FWmi; }
   FakeSystemInfo& FakeSystem() { return FSystemInfo; }
 
 private:
   FakeRegistry FRegistry;
   FakeSystemInfo FSystemInfo;
+  FakeWmi FWmi;
 };

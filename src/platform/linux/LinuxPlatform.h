@@ -3,6 +3,7 @@
 
 #include "platform/Platform.h"
 #include "platform/RegFile.h"
+#include "platform/Wmi.h"
 #include "platform/linux/LinuxSystemInfo.h"
 
 // The machine's registry: the hive of the machine file. The file is
@@ -22,8 +23,11 @@ class LinuxPlatform : public Platform {
 public:
   IRegistry& Registry() override { return FRegistry; }
   ISystemInfo& SystemInfo() override { return FSystemInfo; }
+  // The classes this machine can answer are added as their providers arrive.
+  IWmi& Wmi() override { return FWmi; }
 
 private:
+  TLocalWmi FWmi;
   LinuxRegistry FRegistry;
   LinuxSystemInfo FSystemInfo;
 };
