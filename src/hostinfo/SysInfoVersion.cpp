@@ -5,6 +5,7 @@
 #include "common/StringRules.h"
 #include "platform/Platform.h"
 #include "platform/RegistryAccess.h"
+#include "platform/Sockets.h"
 
 #include <array>
 
@@ -223,4 +224,21 @@ bool GetNativeSystemInfo(TSystemInfo& AInfo) {
     return true;
   systemInfo().GetSystemInfo(AInfo);
   return false;
+}
+
+QString ResolveIPv4Address(const QString& AName) {
+  ISockets& Sockets = Platform::current().Sockets();
+  if (Sockets.WSAStartup(0x0101) != 0)
+    return {};
+  QString Result;
+  QString Name = AName;
+  if (Name.isEmpty())
+    Sockets.GetHostName(Name);
+  if (!Name.isEmpty()) {
+    const std::vector<std::uint32_t> Addresses = Sockets.GetHostByName(Name);
+    if (!Addresses.empty())
+      Result = Ipv4ToString(Addresses.front());
+  }
+  Sockets.WSACleanup();
+  return Result;
 }

@@ -15,6 +15,10 @@ QString WindowsEditionText(int AEdition);
 QString OperatingSystemText();
 int ServicePackMajor();
 QString GetWindowsServicePackVersionString();
+// The first IPv4 address of AName in dotted-decimal form; an empty name
+// stands for the host's own name. Empty when it does not resolve.
+QString ResolveIPv4Address(const QString& AName = {});
+
 // True when the system offers the native query; otherwise AInfo comes from
 // the plain one.
 bool GetNativeSystemInfo(TSystemInfo& AInfo);

@@ -5,6 +5,7 @@
 
 class IRegistry;
 class ISystemInfo;
+class ISockets;
 class IWmi;
 
 class Platform {
@@ -12,6 +13,7 @@ public:
   virtual ~Platform() = default;
   virtual IRegistry& Registry() = 0;
   virtual ISystemInfo& SystemInfo() = 0;
+  virtual ISockets& Sockets() = 0;
   virtual IWmi& Wmi() = 0;
 
   // The installed platform, or the process's Linux platform when none is.

@@ -55,6 +55,8 @@ private Q_SLOTS:
   void generationCode();
   void generationCodeIsCached();
   void nativeSystemInfoFallsBack();
+  void resolveIPv4Address_data();
+  void resolveIPv4Address();
 
 private:
   std::unique_ptr<FakePlatform> FPlatform;
@@ -378,6 +380,37 @@ void tst_SysInfoVersion::nativeSystemInfoFallsBack() {
   System.NativeInfo = Native;
   QVERIFY(GetNativeSystemInfo(Info));
   QCOMPARE(Info.ProcessorArchitecture, PROCESSOR_ARCHITECTURE_AMD64);
+}
+
+void tst_SysInfoVersion::resolveIPv4Address_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<int>("startResult");
+  QTest::addColumn<QString>("address");
+  QTest::addColumn<QStringList>("lookedUp");
+  QTest::newRow("first address of a name")
+      << QStringLiteral("DC01") << 0 << QStringLiteral("10.0.0.5")
+      << QStringList{QStringLiteral("DC01")};
+  QTest::newRow("unresolvable name")
+      << QStringLiteral("nowhere") << 0 << QString() << QStringList{QStringLiteral("nowhere")};
+  QTest::newRow("empty name asks for the host's own")
+      << QString() << 0 << QStringLiteral("192.168.1.20")
+      << QStringList{QStringLiteral("fakehost")};
+  QTest::newRow("sockets layer does not start")
+      << QStringLiteral("DC01") << int(WSASYSNOTREADY) << QString() << QStringList();
+}
+
+void tst_SysInfoVersion::resolveIPv4Address() {
+  QFETCH(QString, name);
+  QFETCH(int, startResult);
+  QFETCH(QString, address);
+  QFETCH(QStringList, lookedUp);
+  FakeSockets& Net = FPlatform->FakeNet();
+  Net.Names.insert(QStringLiteral("dc01"), {0x0A000005u, 0x0A000006u});
+  Net.Names.insert(QStringLiteral("fakehost"), {0xC0A80114u});
+  Net.StartResult = startResult;
+  QCOMPARE(ResolveIPv4Address(name), address);
+  QCOMPARE(Net.LookedUp, lookedUp);
+  QCOMPARE(Net.Cleanups, Net.Starts);
 }
 
 KELVANE_TEST_MAIN(tst_SysInfoVersion)

@@ -96,3 +96,32 @@ std::unique_ptr<IWmiServices> FakeWmi::ConnectServer(const QString& AServer,
   return std::make_unique<TRecordingServices>(std::make_unique<TWmiServices>(std::move(Providers)),
                                               Queries);
 }
+
+int FakeSockets::WSAStartup(std::uint16_t) {
+  if (StartResult == 0)
+    ++Starts;
+  return StartResult;
+}
+
+int FakeSockets::WSACleanup() {
+  if (Cleanups >= Starts) {
+    FLastError = int(WSANOTINITIALISED);
+    return SOCKET_ERROR;
+  }
+  ++Cleanups;
+  return 0;
+}
+
+int FakeSockets::GetHostName(QString& AName) {
+  AName = HostName;
+  return HostName.isEmpty() ? SOCKET_ERROR : 0;
+}
+
+std::vector<std::uint32_t> FakeSockets::GetHostByName(const QString& AName) {
+  LookedUp << AName;
+  for (auto It = Names.cbegin(); It != Names.cend(); ++It)
+    if (It.key().compare(AName, Qt::CaseInsensitive) == 0)
+      return It.value();
+  FLastError = int(WSAHOST_NOT_FOUND);
+  return {};
+}

@@ -5,6 +5,7 @@
 
 #include "platform/Platform.h"
 #include "platform/RegFile.h"
+#include "platform/Sockets.h"
 #include "platform/SystemInfo.h"
 #include "platform/Wmi.h"
 
@@ -53,6 +54,27 @@ public:
   DWORD GetLastError() override { return LastError; }
 };
 
+// Names and their addresses from a table (names compare without regard to
+// case); starts and stops are counted.
+class FakeSockets : public ISockets {
+public:
+  QString HostName = QStringLiteral("fakehost");
+  QMap<QString, std::vector<std::uint32_t>> Names;
+  int StartResult = 0;
+  int Starts = 0;
+  int Cleanups = 0;
+  QStringList LookedUp;
+
+  int WSAStartup(std::uint16_t) override;
+  int WSACleanup() override;
+  int WSAGetLastError() override { return FLastError; }
+  int GetHostName(QString& AName) override;
+  std::vector<std::uint32_t> GetHostByName(const QString& AName) override;
+
+private:
+  int FLastError = 0;
+};
+
 // Classes and their instances from tables; every query is recorded. The
 // instances pass through the same query handling as real ones.
 class FakeWmi : public IWmi {
@@ -78,7 +100,9 @@ public:
   IRegistry& Registry() override { return FRegistry; }
   ISystemInfo& SystemInfo() override { return FSystemInfo; }
   IWmi& Wmi() override { return FWmi; }
+  ISockets& Sockets() override { return FSockets; }
   FakeRegistry& FakeReg() { return FRegistry; }
+  FakeSockets& FakeNet() { return FSockets; }
   FakeWmi& FakeWmiService() { return FWmi; }
   FakeSystemInfo& FakeSystem() { return FSystemInfo; }
 
@@ -86,4 +110,5 @@ private:
   FakeRegistry FRegistry;
   FakeSystemInfo FSystemInfo;
   FakeWmi FWmi;
+  FakeSockets FSockets;
 };

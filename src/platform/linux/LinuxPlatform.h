@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "platform/RegFile.h"
 #include "platform/Wmi.h"
+#include "platform/linux/LinuxSockets.h"
 #include "platform/linux/LinuxSystemInfo.h"
 
 // The machine's registry: the hive of the machine file. The file is
@@ -25,8 +26,10 @@ public:
   ISystemInfo& SystemInfo() override { return FSystemInfo; }
   // The classes this machine can answer are added as their providers arrive.
   IWmi& Wmi() override { return FWmi; }
+  ISockets& Sockets() override { return FSockets; }
 
 private:
+  LinuxSockets FSockets;
   TLocalWmi FWmi;
   LinuxRegistry FRegistry;
   LinuxSystemInfo FSystemInfo;

@@ -1,0 +1,37 @@
+#pragma once
+// The sockets port: the process-wide start and stop of the sockets layer
+// (counted, as Windows Sockets counts them), the host's own name, and the
+// IPv4 look-up of a name.
+//
+// Off Windows the host's own name (short or full, any letter case) answers
+// with the IPv4 addresses of the interfaces that are up, loopback left out,
+// the one the kernel routes a public destination through first, as Windows
+// answers from its adapters; any other name goes to the resolver, bounded in
+// time.
+
+#include "common/WinError.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+inline constexpr int SOCKET_ERROR = -1;
+
+class ISockets {
+public:
+  virtual ~ISockets() = default;
+  // 0, or a Windows Sockets error code (WSAVERNOTSUPPORTED, WSASYSNOTREADY).
+  virtual int WSAStartup(std::uint16_t AVersion) = 0;
+  // 0, or SOCKET_ERROR with WSANOTINITIALISED when there was no start.
+  virtual int WSACleanup() = 0;
+  virtual int WSAGetLastError() = 0;
+  // 0 and the name, or SOCKET_ERROR.
+  virtual int GetHostName(QString& AName) = 0;
+  // The IPv4 addresses of AName in host byte order, first the preferred one;
+  // empty when the name does not resolve (WSAGetLastError tells why).
+  virtual std::vector<std::uint32_t> GetHostByName(const QString& AName) = 0;
+};
+
+// Dotted-decimal text of an IPv4 address in host byte order.
+QString Ipv4ToString(std::uint32_t AAddress);
