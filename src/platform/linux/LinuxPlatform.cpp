@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxPlatform.h"
 
+#include "platform/linux/LinuxPing.h"
+
 #include <cstdio>
 
 namespace {
@@ -18,4 +20,8 @@ LinuxRegistry::LinuxRegistry(const QString& AMachineFile)
 QString LinuxRegistry::MachineFile() {
   const QString FromEnvironment = qEnvironmentVariable("KELVANE_MACHINE_REG");
   return FromEnvironment.isEmpty() ? QStringLiteral("/etc/kelvane/machine.reg") : FromEnvironment;
+}
+
+LinuxPlatform::LinuxPlatform() {
+  FWmi.AddProvider(std::make_unique<TLinuxPingStatusProvider>(FSockets));
 }

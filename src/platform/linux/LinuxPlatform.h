@@ -22,6 +22,7 @@ public:
 
 class LinuxPlatform : public Platform {
 public:
+  LinuxPlatform();
   IRegistry& Registry() override { return FRegistry; }
   ISystemInfo& SystemInfo() override { return FSystemInfo; }
   // The classes this machine can answer are added as their providers arrive.

@@ -1,0 +1,35 @@
+#pragma once
+// Win32_PingStatus on Linux: one ICMP echo to the resolved address with the
+// query's Timeout (ms, default 1000), BufferSize (default 32) and TimeToLive
+// (default 80). An unprivileged ICMP socket is tried first, a raw socket
+// (root or CAP_NET_RAW) second; the reply must carry our identifier and
+// sequence. StatusCode is null when the name does not resolve, 0 on a reply
+// (with ResponseTime, ProtocolAddress and ResponseTimeToLive), 11002-11005
+// for destination unreachable codes 0-3, 11013/11014 for time exceeded,
+// 11015 parameter problem, 11016 source quench, 11009 message too big,
+// 11050 when no route or no socket is allowed, 11010 when nothing answers in
+// time. The request's own Address, BufferSize, Timeout and TimeToLive are
+// part of the object, as the class has them.
+
+#include "platform/Sockets.h"
+#include "platform/Wmi.h"
+
+class TLinuxPingStatusProvider : public IWmiProvider {
+public:
+  // Names are resolved through ASockets (the host's own name included).
+  explicit TLinuxPingStatusProvider(ISockets& ASockets) : FSockets(ASockets) {}
+  QString ClassName() const override { return QStringLiteral("Win32_PingStatus"); }
+  std::vector<TWmiObject> Instances(const TWqlQuery& AQuery) override;
+
+  struct TEcho {
+    int Status = 11050;
+    int ResponseTime = 0;
+    int TimeToLive = 0;
+  };
+  // One echo to AAddress (host byte order); never blocks longer than about
+  // the timeout, never raises.
+  static TEcho Echo(std::uint32_t AAddress, int ATimeoutMs, int ABufferSize, int ATimeToLive);
+
+private:
+  ISockets& FSockets;
+};
