@@ -6,9 +6,16 @@
 
 #include <functional>
 
-// Fills AGroups and sets AConnected. The gathering steps arrive with the
-// general-information and adapter groups; until then the list stays empty.
+// Fills AGroups and sets AConnected: the group "General Information" first;
+// the adapter groups follow it once they are gathered.
 void GatherInformation(TObjectList<TKelvaneData>& AGroups, bool& AConnected);
+
+// The group "General Information" with its eight lines; sets AConnected.
+std::unique_ptr<TKelvaneData> BuildGeneralInformation(bool& AConnected);
+
+// True when the logon server answers a ping (1000 ms, 32 bytes, TTL 128); a
+// blank logon server is not pinged.
+bool IsNetworkConnected();
 
 using TGatherer = std::function<void(TObjectList<TKelvaneData>&, bool&)>;
 

@@ -95,9 +95,9 @@ void tst_Startup::options_data() {
   QTest::newRow("help wins over version")
       << QStringList{QStringLiteral("--version"), QStringLiteral("--help")} << 0
       << QByteArray("Usage: kelvane") << QByteArray() << false;
-  // Nothing gathered yet: the export of an empty group list is empty.
   QTest::newRow("print without a display")
-      << QStringList{QStringLiteral("--print")} << 0 << QByteArray() << QByteArray() << true;
+      << QStringList{QStringLiteral("--print")} << 0
+      << QByteArray("General Information\n\tComputer Name:\t") << QByteArray() << true;
   QTest::newRow("window without a display")
       << QStringList() << 1 << QByteArray()
       << QByteArray("kelvane: no display to show the window on; use --print to write the "
