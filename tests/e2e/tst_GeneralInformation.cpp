@@ -1,0 +1,109 @@
+// End to end: kelvane --print in a host of its own (UTS, network and mount
+// namespaces made by the test) with a known host name, a veth address and a
+// default route. Needs root; packets stay inside the test's namespace.
+
+#include "support/TestMain.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+// Builds the host and runs kelvane inside it; the environment names the
+// logon server.
+const char* const HostScript = R"(set -e
+hostname kelvane-e2e
+mount --make-rprivate /
+mount -t sysfs sysfs /sys
+ip link set lo up
+ip link add veth0 type veth peer name veth1
+ip addr add 10.200.0.2/24 dev veth0
+ip link set veth0 up
+ip link set veth1 up
+ip route add default via 10.200.0.1
+exec "$KELVANE" --print
+)";
+
+QString prettyName() {
+  QFile File(QStringLiteral("/etc/os-release"));
+  if (!File.open(QIODevice::ReadOnly))
+    return {};
+  const QRegularExpressionMatch Match =
+      QRegularExpression(QStringLiteral("^PRETTY_NAME=\"?([^\"\\n]*)\"?$"),
+                         QRegularExpression::MultilineOption)
+          .match(QString::fromUtf8(File.readAll()));
+  return Match.captured(1);
+}
+} // namespace
+
+class tst_GeneralInformation : public QObject {
+  Q_OBJECT
+
+private Q_SLOTS:
+  void initTestCase();
+  void hostOfItsOwn_data();
+  void hostOfItsOwn();
+};
+
+void tst_GeneralInformation::initTestCase() {
+  if (::geteuid() != 0)
+    QSKIP("needs root to build a host in namespaces");
+  for (const char* Tool : {"unshare", "ip", "hostname", "mount"})
+    if (QStandardPaths::findExecutable(QLatin1String(Tool)).isEmpty())
+      QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(Tool))));
+}
+
+void tst_GeneralInformation::hostOfItsOwn_data() {
+  QTest::addColumn<QString>("logonServer"); // null: not set
+  QTest::addColumn<QString>("connected");
+  QTest::addColumn<QString>("logonLine");
+  QTest::newRow("this host as logon server")
+      << QString() << QStringLiteral("Yes") << QStringLiteral("kelvane-e2e");
+  QTest::newRow("reachable by address")
+      << QStringLiteral("\\\\10.200.0.2") << QStringLiteral("Yes") << QStringLiteral("10.200.0.2");
+  QTest::newRow("unreachable logon server")
+      << QStringLiteral("\\\\10.200.0.99") << QStringLiteral("No") << QStringLiteral("10.200.0.99");
+  QTest::newRow("blank logon server")
+      << QStringLiteral("\\\\ ") << QStringLiteral("No") << QStringLiteral("not available");
+}
+
+void tst_GeneralInformation::hostOfItsOwn() {
+  QFETCH(QString, logonServer);
+  QFETCH(QString, connected);
+  QFETCH(QString, logonLine);
+  QProcess Process;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(QStringLiteral("KELVANE"), QStringLiteral(KELVANE_EXECUTABLE));
+  Env.insert(QStringLiteral("KELVANE_MACHINE_REG"), QStringLiteral("/nonexistent/machine.reg"));
+  Env.remove(QStringLiteral("USERDOMAIN"));
+  if (logonServer.isNull())
+    Env.remove(QStringLiteral("LOGONSERVER"));
+  else
+    Env.insert(QStringLiteral("LOGONSERVER"), logonServer);
+  Process.setProcessEnvironment(Env);
+  Process.start(QStringLiteral("unshare"),
+                {QStringLiteral("--uts"), QStringLiteral("--net"), QStringLiteral("--mount"),
+                 QStringLiteral("sh"), QStringLiteral("-c"), QLatin1String(HostScript)});
+  QVERIFY(Process.waitForFinished(30000));
+  const QString Err = QString::fromUtf8(Process.readAllStandardError());
+  if (Process.exitCode() != 0 && Err.contains(QLatin1String("Operation not permitted")))
+    QSKIP(qPrintable(QStringLiteral("namespaces are not allowed here: ") + Err.trimmed()));
+  QCOMPARE(Process.exitCode(), 0);
+  const QStringList Lines = QString::fromUtf8(Process.readAllStandardOutput()).split(u'\n');
+  QCOMPARE(Lines.mid(0, 9),
+           (QStringList{QStringLiteral("General Information"),
+                        QStringLiteral("\tComputer Name:\tkelvane-e2e"),
+                        QStringLiteral("\tUser:\troot"), QStringLiteral("\tDomain:\tkelvane-e2e"),
+                        QStringLiteral("\tLogon Server:\t") + logonLine,
+                        QStringLiteral("\tOperating System:\t") + prettyName(),
+                        QStringLiteral("\tService Pack:\tnot available"),
+                        QStringLiteral("\tIP Address:\t10.200.0.2"),
+                        QStringLiteral("\tNetwork connected:\t") + connected}));
+}
+
+KELVANE_TEST_MAIN(tst_GeneralInformation)
+#include "tst_GeneralInformation.moc"
