@@ -29,8 +29,9 @@ public:
   // 0 and the name, or SOCKET_ERROR.
   virtual int GetHostName(QString& AName) = 0;
   // The IPv4 addresses of AName in host byte order, first the preferred one;
-  // empty when the name does not resolve (WSAGetLastError tells why).
-  virtual std::vector<std::uint32_t> GetHostByName(const QString& AName) = 0;
+  // empty when the name does not resolve (WSAGetLastError tells why), also
+  // when the answer takes longer than ATimeoutMs (negative: the backend's bound).
+  virtual std::vector<std::uint32_t> GetHostByName(const QString& AName, int ATimeoutMs = -1) = 0;
 };
 
 // Dotted-decimal text of an IPv4 address in host byte order.

@@ -47,6 +47,7 @@ private Q_SLOTS:
   void initTestCase();
   void hostOfItsOwn_data();
   void hostOfItsOwn();
+  void silentAddressTimesOut();
 };
 
 void tst_GeneralInformation::initTestCase() {
@@ -103,6 +104,29 @@ void tst_GeneralInformation::hostOfItsOwn() {
                         QStringLiteral("\tService Pack:\tnot available"),
                         QStringLiteral("\tIP Address:\t10.200.0.2"),
                         QStringLiteral("\tNetwork connected:\t") + connected}));
+}
+
+void tst_GeneralInformation::silentAddressTimesOut() {
+  // 10.200.0.99 sits on the namespace's own link and nobody answers for it.
+  QProcess Process;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(QStringLiteral("PROBE"), QStringLiteral(KELVANE_PING_PROBE));
+  Process.setProcessEnvironment(Env);
+  Process.start(
+      QStringLiteral("unshare"),
+      {QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"),
+       QStringLiteral(
+           "set -e; ip link set lo up; ip link add veth0 type veth peer name veth1; "
+           "ip addr add 10.200.0.2/24 dev veth0; ip link set veth0 up; ip link set veth1 up; "
+           "exec \"$PROBE\" 10.200.0.99")});
+  QVERIFY(Process.waitForFinished(30000));
+  QCOMPARE(Process.exitCode(), 0);
+  const QStringList Result =
+      QString::fromUtf8(Process.readAllStandardOutput()).trimmed().split(u' ');
+  QCOMPARE(Result.size(), 2);
+  QCOMPARE(Result[0], QStringLiteral("11010"));
+  const int Elapsed = Result[1].toInt();
+  QVERIFY2(Elapsed >= 900 && Elapsed < 3000, qPrintable(Result[1]));
 }
 
 KELVANE_TEST_MAIN(tst_GeneralInformation)

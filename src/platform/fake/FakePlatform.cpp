@@ -117,7 +117,7 @@ int FakeSockets::GetHostName(QString& AName) {
   return HostName.isEmpty() ? SOCKET_ERROR : 0;
 }
 
-std::vector<std::uint32_t> FakeSockets::GetHostByName(const QString& AName) {
+std::vector<std::uint32_t> FakeSockets::GetHostByName(const QString& AName, int) {
   LookedUp << AName;
   for (auto It = Names.cbegin(); It != Names.cend(); ++It)
     if (It.key().compare(AName, Qt::CaseInsensitive) == 0)

@@ -69,7 +69,7 @@ public:
   int WSACleanup() override;
   int WSAGetLastError() override { return FLastError; }
   int GetHostName(QString& AName) override;
-  std::vector<std::uint32_t> GetHostByName(const QString& AName) override;
+  std::vector<std::uint32_t> GetHostByName(const QString& AName, int ATimeoutMs = -1) override;
 
 private:
   int FLastError = 0;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <vector>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -13,6 +12,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -236,7 +236,7 @@ std::vector<TWmiObject> TLinuxPingStatusProvider::Instances(const TWqlQuery& AQu
   if (::inet_pton(AF_INET, Address.toLatin1().constData(), &Literal) == 1) {
     Target = ntohl(Literal.s_addr);
   } else if (!Address.isEmpty() && FSockets.WSAStartup(0x0202) == 0) {
-    const std::vector<std::uint32_t> Found = FSockets.GetHostByName(Address);
+    const std::vector<std::uint32_t> Found = FSockets.GetHostByName(Address, Timeout);
     FSockets.WSACleanup();
     if (Found.empty())
       return {Status};

@@ -3,7 +3,8 @@
 // query's Timeout (ms, default 1000), BufferSize (default 32) and TimeToLive
 // (default 80). An unprivileged ICMP socket is tried first, a raw socket
 // (root or CAP_NET_RAW) second; the reply must carry our identifier and
-// sequence. StatusCode is null when the name does not resolve, 0 on a reply
+// sequence. StatusCode is null when the name does not resolve within the
+// timeout, 0 on a reply
 // (with ResponseTime, ProtocolAddress and ResponseTimeToLive), 11002-11005
 // for destination unreachable codes 0-3, 11013/11014 for time exceeded,
 // 11015 parameter problem, 11016 source quench, 11009 message too big,

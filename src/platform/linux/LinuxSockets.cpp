@@ -112,7 +112,7 @@ std::vector<std::uint32_t> LinuxSockets::OwnAddresses() {
   return Addresses;
 }
 
-std::vector<std::uint32_t> LinuxSockets::GetHostByName(const QString& AName) {
+std::vector<std::uint32_t> LinuxSockets::GetHostByName(const QString& AName, int ATimeoutMs) {
   // Never the 127.0.x.1 alias that /etc/hosts may hold for the host.
   if (IsOwnName(AName))
     return OwnAddresses();
@@ -147,8 +147,11 @@ std::vector<std::uint32_t> LinuxSockets::GetHostByName(const QString& AName) {
     return {};
   }
   std::unique_lock Guard(Lookup->Lock);
-  if (!Lookup->Done.wait_for(Guard, std::chrono::milliseconds(ResolveTimeoutMs),
-                             [&] { return Lookup->Finished; })) {
+  if (!Lookup->Done.wait_for(
+          Guard,
+          std::chrono::milliseconds(ATimeoutMs < 0 ? ResolveTimeoutMs
+                                                   : std::min(ATimeoutMs, ResolveTimeoutMs)),
+          [&] { return Lookup->Finished; })) {
     std::lock_guard Errors(FLock);
     FLastError = int(WSATRY_AGAIN);
     return {};

@@ -16,7 +16,7 @@ public:
   int WSACleanup() override;
   int WSAGetLastError() override;
   int GetHostName(QString& AName) override;
-  std::vector<std::uint32_t> GetHostByName(const QString& AName) override;
+  std::vector<std::uint32_t> GetHostByName(const QString& AName, int ATimeoutMs = -1) override;
 
   // The host's own IPv4 addresses as described above.
   static std::vector<std::uint32_t> OwnAddresses();
