@@ -309,12 +309,15 @@ public:
 protected:
   void sink_it_(const spdlog::details::log_msg& AMsg) override {
     const auto Size = static_cast<qint64>(AMsg.payload.size()) + 1;
-    if (FFd >= 0 && FMaxBytes > 0 && FSize > 0 && FSize + Size > FMaxBytes) {
-      closeFile();
-      rotate();
-    }
     if (FFd < 0 && !openFile())
       return;
+    // Also a file that was already full when it was opened for appending.
+    if (FMaxBytes > 0 && FSize > 0 && FSize + Size > FMaxBytes) {
+      closeFile();
+      rotate();
+      if (!openFile())
+        return;
+    }
     std::string Line(AMsg.payload.data(), AMsg.payload.size());
     Line += '\n';
     if (writeAll(Line.data(), Line.size()))
@@ -349,8 +352,10 @@ private:
       FGaveUp = !FReconnect;
       return false;
     }
-    const int Flags =
-        O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | (FTruncate ? O_TRUNC : 0);
+    // O_NONBLOCK: a FIFO planted at the path fails at once instead of
+    // waiting for a reader; a regular file ignores it.
+    const int Flags = O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
+                      (FTruncate ? O_TRUNC : 0);
     const int Fd = ::open(path().constData(), Flags, 0600);
     struct stat Status {};
     if (Fd < 0 || ::fstat(Fd, &Status) != 0 || !S_ISREG(Status.st_mode) ||

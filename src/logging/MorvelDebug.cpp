@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <map>
@@ -22,6 +23,10 @@ const QString ConfigurationKey = QStringLiteral("Software\\Morvel\\Tesk");
 constexpr int DefaultFileSize = 5120;
 constexpr int DefaultFileCount = 5;
 constexpr int DefaultActiveLevel = lvVerbose;
+// The largest sizes (KiB) and part count the engine's targets take.
+constexpr int MaxFileSize = 1 << 30;
+constexpr int MaxMemorySize = 1 << 20;
+constexpr int MaxFileCount = 1000;
 
 struct TMorvelDebugState {
   QString ModuleFileName; // as given, e.g. "kelvane" or "TeskConsole.exe"
@@ -76,14 +81,17 @@ TLogLevel readActiveLevel(TRegistry& ARegistry) {
   return static_cast<TLogLevel>(Level);
 }
 
-int readPositive(TRegistry& ARegistry, const QString& AName, int ADefault) {
+// 0 or below gives the default; values beyond what the engine takes are
+// held at its limit, so a large number in the registry cannot stop logging.
+int readPositive(TRegistry& ARegistry, const QString& AName, int ADefault, int ALimit) {
   const int Value = ReadRegistryInteger(&ARegistry, AName, ADefault);
-  return Value <= 0 ? ADefault : Value;
+  return Value <= 0 ? ADefault : std::min(Value, ALimit);
 }
 
 QString memoryConnection(TRegistry& ARegistry) {
   return QStringLiteral("mem(maxsize=\"%1\", reconnect=\"true\")")
-      .arg(readPositive(ARegistry, QStringLiteral("DirectDebugFileSize"), DefaultFileSize));
+      .arg(readPositive(ARegistry, QStringLiteral("DirectDebugFileSize"), DefaultFileSize,
+                        MaxMemorySize));
 }
 
 QString tcpConnection(TRegistry& ARegistry) {
@@ -119,8 +127,10 @@ QString fileConnection(TRegistry& ARegistry, const QString& AModuleFileName) {
   return QStringLiteral("file(filename=%1, maxsize=\"%2\", maxparts=\"%3\", append=\"true\", "
                         "reconnect=\"true\")")
       .arg(quoted(FileName))
-      .arg(readPositive(ARegistry, QStringLiteral("DirectDebugFileSize"), DefaultFileSize))
-      .arg(readPositive(ARegistry, QStringLiteral("DirectDebugFiles"), DefaultFileCount));
+      .arg(readPositive(ARegistry, QStringLiteral("DirectDebugFileSize"), DefaultFileSize,
+                        MaxFileSize))
+      .arg(readPositive(ARegistry, QStringLiteral("DirectDebugFiles"), DefaultFileCount,
+                        MaxFileCount));
 }
 
 bool isTeskConsole(const QString& AModuleFileName) {

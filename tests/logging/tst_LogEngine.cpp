@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTcpServer>
@@ -72,6 +73,8 @@ private Q_SLOTS:
   void fileTargetRotates();
   void fileTargetRefusesPlantedLink();
   void fileTargetRefusesSharedFolder();
+  void fileTargetRefusesPlantedFifo();
+  void fullFileRotatesBeforeFirstRecord();
   void memoryKeepsNewestWithinBound();
   void levelOptionFilters();
   void tcpDeliversRecordsWrittenWhileConnecting();
@@ -299,6 +302,40 @@ void tst_LogEngine::fileTargetRefusesSharedFolder() {
     Engine.Dispatch(record(QStringLiteral("x")));
   }
   QVERIFY(!QFile::exists(Path));
+}
+
+void tst_LogEngine::fileTargetRefusesPlantedFifo() {
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("k.sil"));
+  QCOMPARE(::mkfifo(QFile::encodeName(Path).constData(), 0600), 0);
+  QElapsedTimer Timer;
+  Timer.start();
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(QStringLiteral("file(filename=%1, append=\"true\")").arg(quoted(Path)));
+    Engine.Dispatch(record(QStringLiteral("must not block")));
+  }
+  // Opening a FIFO for writing would wait for a reader for ever.
+  QVERIFY2(Timer.elapsed() < 3000, qPrintable(QString::number(Timer.elapsed())));
+  QVERIFY(QFileInfo(Path).exists() && !QFileInfo(Path).isFile());
+}
+
+void tst_LogEngine::fullFileRotatesBeforeFirstRecord() {
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("k.sil"));
+  QFile Full(Path);
+  QVERIFY(Full.open(QIODevice::WriteOnly) && Full.write(QByteArray(1024, 'x')) == 1024);
+  Full.close();
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(
+        QStringLiteral("file(filename=%1, maxsize=\"1\", maxparts=\"2\", append=\"true\")")
+            .arg(quoted(Path)));
+    Engine.Dispatch(record(QStringLiteral("fresh")));
+  }
+  QCOMPARE(readFile(Dir.filePath(QStringLiteral("k.1.sil"))), QByteArray(1024, 'x'));
+  QVERIFY(readFile(Path).contains("\"fresh\""));
+  QVERIFY(readFile(Path).size() < 1024);
 }
 
 void tst_LogEngine::memoryKeepsNewestWithinBound() {

@@ -115,6 +115,19 @@ void tst_MorvelDebug::configuration_data() {
       << KeyLine + "\"DebugEnabled\"=dword:00000001\n\"DirectDebugDirectory\"=\"%DIR%\"\n"
                    "\"DirectDebugFileSize\"=dword:00000000\n\"DirectDebugFiles\"=dword:fffffffb\n"
       << Kelvane << File + ", " + Pipe << Verbose;
+  QTest::newRow("sizes beyond the engine's limits are held there")
+      << KeyLine + "\"DebugEnabled\"=dword:00000001\n\"DirectDebugDirectory\"=\"%DIR%\"\n"
+                   "\"DirectDebugFileSize\"=dword:7fffffff\n\"DirectDebugFiles\"=dword:00001388\n"
+      << Kelvane
+      << QStringLiteral(
+             "file(filename=\"%DIR%/kelvane.sil\", maxsize=\"1073741824\", maxparts=\"1000\", "
+             "append=\"true\", reconnect=\"true\"), ") +
+             Pipe
+      << Verbose;
+  QTest::newRow("console memory size held at the engine's limit")
+      << KeyLine + "\"DirectDebugFileSize\"=dword:7fffffff\n"
+      << QStringLiteral("TeskConsole.exe")
+      << QStringLiteral("mem(maxsize=\"1048576\", reconnect=\"true\")") << Message;
   QTest::newRow("log file named after the module, lower case")
       << KeyLine + "\"DebugEnabled\"=dword:00000001\n\"DirectDebugDirectory\"=\"%DIR%\"\n"
       << QStringLiteral("/opt/Kelvane.EXE") << File + ", " + Pipe << Verbose;
