@@ -1,13 +1,16 @@
 #include "platform/RegFile.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <QStringTokenizer>
+#include <QtEndian>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-
-QString folded(const QString& AName) {
-  return AName.toCaseFolded();
-}
 
 struct TRootName {
   const char* Long;
@@ -24,16 +27,16 @@ constexpr TRootName RootNames[] = {
 };
 
 bool isBlank(QChar C) {
-  return C == u' ' || C == u'\t';
+  return C == u' ' || C == u'\t' || C == u'\r';
 }
 
-QString trimmedBlanks(QStringView S) {
+QStringView trimmedBlanks(QStringView S) {
   qsizetype B = 0, E = S.size();
-  while (B < E && (isBlank(S[B]) || S[B] == u'\r'))
+  while (B < E && isBlank(S[B]))
     ++B;
-  while (E > B && (isBlank(S[E - 1]) || S[E - 1] == u'\r'))
+  while (E > B && isBlank(S[E - 1]))
     --E;
-  return S.mid(B, E - B).toString();
+  return S.mid(B, E - B);
 }
 
 int hexDigit(QChar C) {
@@ -47,9 +50,23 @@ int hexDigit(QChar C) {
   return -1;
 }
 
+// One to eight hex digits and nothing else.
+bool parseHexNumber(QStringView AText, DWORD& AValue) {
+  if (AText.isEmpty() || AText.size() > 8)
+    return false;
+  AValue = 0;
+  for (QChar C : AText) {
+    const int D = hexDigit(C);
+    if (D < 0)
+      return false;
+    AValue = AValue * 16 + DWORD(D);
+  }
+  return true;
+}
+
 // Reads a quoted text starting at AText[APos] == '"' with \\ and \" escapes;
 // APos ends after the closing quote. False when the quote is not closed.
-bool readQuoted(const QString& AText, qsizetype& APos, QString& AResult) {
+bool readQuoted(QStringView AText, qsizetype& APos, QString& AResult) {
   AResult.clear();
   qsizetype P = APos + 1;
   while (P < AText.size()) {
@@ -68,175 +85,293 @@ bool readQuoted(const QString& AText, qsizetype& APos, QString& AResult) {
   return false;
 }
 
-// "0a,ff, 1" → bytes. False on anything that is not one or two hex digits.
-bool parseHexList(const QString& AText, QByteArray& ABytes) {
+// "0a,ff, 1" → bytes, one or two digits per byte; a final comma is allowed.
+// Scanned in place: a list of millions of bytes costs only its bytes.
+bool parseHexList(QStringView AText, QByteArray& ABytes) {
   ABytes.clear();
-  const QString Text = trimmedBlanks(AText);
+  const QStringView Text = trimmedBlanks(AText);
   if (Text.isEmpty())
     return true;
-  const QStringList Parts = Text.split(u',');
-  for (qsizetype I = 0; I < Parts.size(); ++I) {
-    const QString Part = trimmedBlanks(Parts[I]);
-    if (Part.isEmpty() && I == Parts.size() - 1 && I > 0)
-      break; // a trailing comma
-    if (Part.isEmpty() || Part.size() > 2)
-      return false;
-    int Value = 0;
-    for (QChar C : Part) {
-      const int D = hexDigit(C);
-      if (D < 0)
-        return false;
+  ABytes.reserve(Text.size() / 3 + 1);
+  qsizetype P = 0;
+  while (P < Text.size()) {
+    while (P < Text.size() && isBlank(Text[P]))
+      ++P;
+    int Value = 0, Digits = 0, D = 0;
+    while (P < Text.size() && (D = hexDigit(Text[P])) >= 0) {
       Value = Value * 16 + D;
+      ++Digits;
+      ++P;
     }
+    while (P < Text.size() && isBlank(Text[P]))
+      ++P;
+    const bool AtEnd = P == Text.size();
+    if (Digits == 0 && AtEnd && !ABytes.isEmpty())
+      return true; // after a final comma
+    if (Digits < 1 || Digits > 2 || (!AtEnd && Text[P] != u','))
+      return false;
     ABytes.append(static_cast<char>(Value));
+    if (!AtEnd)
+      ++P;
   }
   return true;
 }
 
+// Input text quoted in a warning: short, and unable to move a terminal's cursor.
+QString excerpt(QStringView AText) {
+  constexpr qsizetype Limit = 80;
+  QString Result = AText.left(Limit).toString();
+  for (QChar& C : Result)
+    if (C.unicode() < 0x20 || (C.unicode() >= 0x7F && C.unicode() < 0xA0))
+      C = u'?';
+  if (AText.size() > Limit)
+    Result += QStringLiteral("...");
+  return Result;
+}
+
 QString decode(const QByteArray& AData) {
-  if (AData.startsWith("\xFF\xFE")) {
-    const QByteArray Body = AData.mid(2);
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(Body.constData()), Body.size() / 2);
-  }
-  if (AData.startsWith("\xFE\xFF")) {
-    QString Result;
-    for (qsizetype I = 2; I + 1 < AData.size(); I += 2)
-      Result += QChar(static_cast<char16_t>((uchar(AData[I]) << 8) | uchar(AData[I + 1])));
+  if (AData.startsWith("\xFF\xFE") || AData.startsWith("\xFE\xFF")) {
+    const bool Little = AData.startsWith("\xFF\xFE");
+    const qsizetype Units = (AData.size() - 2) / 2;
+    QString Result(Units, Qt::Uninitialized);
+    if (Little)
+      qFromLittleEndian<char16_t>(AData.constData() + 2, Units, Result.data());
+    else
+      qFromBigEndian<char16_t>(AData.constData() + 2, Units, Result.data());
     return Result;
   }
   if (AData.startsWith("\xEF\xBB\xBF"))
-    return QString::fromUtf8(AData.mid(3));
+    return QString::fromUtf8(QByteArrayView(AData).sliced(3));
   return QString::fromUtf8(AData);
 }
 
-class TRegReader {
-public:
-  TRegReader(TRegHive& AHive, QString ASource) : FHive(AHive), FSource(std::move(ASource)) {}
+QString tooLarge(const QString& ASource) {
+  return QStringLiteral("%1:0: file larger than %2 bytes, not read")
+      .arg(ASource)
+      .arg(MaxRegFileBytes);
+}
 
-  QStringList Run(const QString& AText, bool AHeaderOptional) {
-    const QStringList Lines = AText.split(u'\n');
-    qsizetype I = 0;
-    bool HeaderSeen = false;
-    while (I < Lines.size()) {
-      const qsizetype LineNo = I + 1;
-      QString Line = trimmedBlanks(Lines[I++]);
-      if (!HeaderSeen) {
-        if (Line.isEmpty())
-          continue;
-        const bool IsHeader = Line == QLatin1String("Windows Registry Editor Version 5.00") ||
-                              Line == QLatin1String("REGEDIT4");
-        if (!IsHeader && AHeaderOptional) {
-          HeaderSeen = true;
-          --I;
-          continue;
-        }
-        if (!IsHeader) {
-          warn(LineNo,
-               QStringLiteral("not a registry file: the first line must be \"Windows Registry "
-                              "Editor Version 5.00\" or \"REGEDIT4\""));
-          return FWarnings;
-        }
-        HeaderSeen = true;
-        continue;
-      }
-      if (Line.isEmpty() || Line.startsWith(u';'))
-        continue;
-      // Hex lists go on over lines that end in a backslash.
-      while (Line.endsWith(u'\\') && I < Lines.size()) {
-        Line.chop(1);
-        Line += trimmedBlanks(Lines[I++]);
-      }
-      if (Line.startsWith(u'['))
-        keyLine(Line, LineNo);
-      else if (Line.startsWith(u'"') || Line.startsWith(u'@'))
-        valueLine(Line, LineNo);
-      else
-        warn(LineNo, QStringLiteral("unexpected text"));
+} // namespace
+
+QStringList SplitKeyPath(const QString& APath) {
+  return APath.split(u'\\', Qt::SkipEmptyParts);
+}
+
+qsizetype KeyPathDepth(QStringView APath) {
+  qsizetype Depth = 0;
+  bool InPart = false;
+  for (QChar C : APath) {
+    if (C == u'\\')
+      InPart = false;
+    else if (!InPart) {
+      InPart = true;
+      ++Depth;
     }
+  }
+  return Depth;
+}
+
+// ---- The reader -----------------------------------------------------------
+
+class TRegHive::TReader {
+public:
+  TReader(TRegHive& AHive, QString ASource)
+      : FHive(AHive), FSource(std::move(ASource)), FNow(QDateTime::currentDateTimeUtc()) {}
+
+  QStringList Run(QStringView AText, bool AHeaderOptional) {
+    FText = AText;
+    if (readHeader(AHeaderOptional)) {
+      QStringView Line;
+      while (!FFull && nextLine(Line)) {
+        if (Line.isEmpty() || Line.startsWith(u';'))
+          continue;
+        if (Line.startsWith(u'['))
+          keyLine(Line);
+        else if (Line.startsWith(u'"') || Line.startsWith(u'@'))
+          valueLine(Line);
+        else
+          warn(QStringLiteral("unexpected text"));
+      }
+    }
+    if (FRemoved)
+      FHive.compactAll();
     return FWarnings;
   }
 
 private:
-  void warn(qsizetype ALine, const QString& AReason) {
-    FWarnings << QStringLiteral("%1:%2: %3").arg(FSource).arg(ALine).arg(AReason);
+  // The next line without surrounding blanks; FLine is its number.
+  bool nextLine(QStringView& ALine) {
+    // A final line break ends the last line; it does not begin another.
+    if (FPos >= FText.size())
+      return false;
+    const qsizetype End = FText.indexOf(u'\n', FPos);
+    const qsizetype Stop = End < 0 ? FText.size() : End;
+    ALine = trimmedBlanks(FText.mid(FPos, Stop - FPos));
+    FPos = Stop + 1;
+    ++FLine;
+    return true;
   }
 
-  void keyLine(const QString& ALine, qsizetype ALineNo) {
+  bool readHeader(bool AHeaderOptional) {
+    QStringView Line;
+    while (nextLine(Line)) {
+      if (Line.isEmpty())
+        continue;
+      if (Line == u"Windows Registry Editor Version 5.00" || Line == u"REGEDIT4")
+        return true;
+      if (AHeaderOptional) {
+        FPos = Line.data() - FText.data();
+        --FLine;
+        return true;
+      }
+      warn(QStringLiteral("not a registry file: the first line must be \"Windows Registry "
+                          "Editor Version 5.00\" or \"REGEDIT4\""));
+      return false;
+    }
+    return true;
+  }
+
+  void warn(const QString& AReason, qsizetype ALine = 0) {
+    const qsizetype Line = ALine ? ALine : FLine;
+    if (FWarningCount++ < MaxRegWarnings)
+      FWarnings << QStringLiteral("%1:%2: %3").arg(FSource).arg(Line).arg(AReason);
+    else if (FWarningCount == MaxRegWarnings + 1)
+      FWarnings << QStringLiteral("%1:%2: more than %3 warnings; the others are left out")
+                       .arg(FSource)
+                       .arg(Line)
+                       .arg(MaxRegWarnings);
+  }
+
+  // Counts one key or value about to be created; false once the text has
+  // created as many as a hive takes from one text.
+  bool budget() {
+    if (FCreated < MaxRegItems) {
+      ++FCreated;
+      return true;
+    }
+    FFull = true;
+    FWarnings << QStringLiteral("%1:%2: more than %3 keys and values; the rest is not read")
+                     .arg(FSource)
+                     .arg(FLine)
+                     .arg(MaxRegItems);
+    return false;
+  }
+
+  void keyLine(QStringView ALine) {
     FCurrent = nullptr;
     FKeySeen = true;
     if (!ALine.endsWith(u']')) {
-      warn(ALineNo, QStringLiteral("key line without closing \"]\""));
+      warn(QStringLiteral("key line without closing \"]\""));
       return;
     }
-    QString Path = ALine.mid(1, ALine.size() - 2);
+    QStringView Path = ALine.mid(1, ALine.size() - 2);
     const bool Delete = Path.startsWith(u'-');
     if (Delete)
-      Path.remove(0, 1);
-    QStringList Parts = SplitKeyPath(Path);
+      Path = Path.mid(1);
+    const qsizetype Depth = KeyPathDepth(Path) - 1; // below the root
+    auto Parts = Path.tokenize(u'\\', Qt::SkipEmptyParts);
+    auto Part = Parts.begin();
     HKEY Root = 0;
-    if (Parts.isEmpty() || !TRegHive::RootFromName(Parts.first(), Root)) {
-      warn(ALineNo, QStringLiteral("unknown root key in \"%1\"").arg(Path.left(80)));
+    if (Depth < 0 || !TRegHive::RootFromName(*Part, Root)) {
+      warn(QStringLiteral("unknown root key in \"%1\"").arg(excerpt(Path)));
       return;
     }
-    Parts.removeFirst();
-    if (Parts.size() > MaxKeyDepth) {
-      warn(ALineNo, QStringLiteral("key path deeper than %1 levels").arg(MaxKeyDepth));
+    if (Depth > MaxKeyDepth) {
+      warn(QStringLiteral("key path deeper than %1 levels").arg(MaxKeyDepth));
       return;
     }
+    ++Part;
     TRegKey* Key = FHive.Root(Root);
     if (Delete) {
-      if (Parts.isEmpty()) {
-        warn(ALineNo, QStringLiteral("a root key cannot be deleted"));
+      if (Depth == 0) {
+        warn(QStringLiteral("a root key cannot be deleted"));
         return;
       }
-      const QString Last = Parts.takeLast();
-      for (const QString& Part : Parts)
-        if (!(Key = Key->SubKey(Part)))
+      for (qsizetype Level = 1; Level < Depth; ++Level, ++Part)
+        if (!(Key = Key->SubKey((*Part).toString())))
           return;
-      Key->RemoveSubKey(Last);
+      FRemoved |= Key->RemoveSubKey((*Part).toString());
       return;
     }
-    for (const QString& Part : Parts)
-      Key = Key->AddSubKey(Part);
+    for (; Part != Parts.end(); ++Part) {
+      const QString Name = (*Part).toString();
+      TRegKey* Next = Key->SubKey(Name);
+      if (!Next) {
+        if (!budget())
+          return;
+        Next = Key->AddSubKey(Name, FNow);
+      }
+      Key = Next;
+    }
     FCurrent = Key;
   }
 
-  void valueLine(const QString& ALine, qsizetype ALineNo) {
-    if (!FCurrent) {
-      // Values below a deleted or rejected key are dropped with it.
-      if (!FKeySeen)
-        warn(ALineNo, QStringLiteral("value outside a key"));
-      return;
+  // Joins the lines a hex list continues over onto AData (which ends in "\").
+  // A list that never ends, or runs into the next entry, is malformed.
+  bool continueHexList(QString& AData) {
+    QStringView Next;
+    while (AData.endsWith(u'\\')) {
+      AData.chop(1);
+      const qsizetype Pos = FPos, Line = FLine;
+      if (!nextLine(Next))
+        return false;
+      if (Next.startsWith(u'[') || Next.startsWith(u'"') || Next.startsWith(u'@')) {
+        FPos = Pos;
+        FLine = Line;
+        return false;
+      }
+      AData += Next;
     }
+    return true;
+  }
+
+  void valueLine(QStringView ALine) {
+    const qsizetype LineNo = FLine;
     QString Name;
     qsizetype P = 0;
     if (ALine[0] == u'@') {
       P = 1;
     } else if (!readQuoted(ALine, P, Name)) {
-      warn(ALineNo, QStringLiteral("value name without closing quote"));
+      warn(QStringLiteral("value name without closing quote"));
       return;
     }
     while (P < ALine.size() && isBlank(ALine[P]))
       ++P;
     if (P >= ALine.size() || ALine[P] != u'=') {
-      warn(ALineNo, QStringLiteral("\"=\" expected after the value name"));
+      warn(QStringLiteral("\"=\" expected after the value name"));
       return;
     }
-    const QString Data = trimmedBlanks(QStringView(ALine).mid(P + 1));
+    QStringView Data = trimmedBlanks(ALine.mid(P + 1));
+    QString Joined;
+    if (Data.startsWith(u"hex", Qt::CaseInsensitive) && Data.endsWith(u'\\')) {
+      Joined = Data.toString();
+      if (!continueHexList(Joined)) {
+        warn(QStringLiteral("hexadecimal list continued by \"\\\" but not by a next line"), LineNo);
+        return;
+      }
+      Data = Joined;
+    }
+    if (!FCurrent) {
+      // Values below a deleted or refused key go with it.
+      if (!FKeySeen)
+        warn(QStringLiteral("value outside a key"), LineNo);
+      return;
+    }
+    if (Data == u"-") {
+      FRemoved |= FCurrent->RemoveValue(Name);
+      return;
+    }
     TRegValue Value;
     QString Reason;
-    if (Data == QLatin1String("-")) {
-      FCurrent->RemoveValue(Name);
-      return;
-    }
     if (!parseData(Data, Value, Reason)) {
-      warn(ALineNo, Reason);
+      warn(Reason, LineNo);
       return;
     }
-    FCurrent->SetValue(Name, Value);
+    if (FCurrent->Value(Name) || budget())
+      FCurrent->SetValue(Name, Value);
   }
 
-  static bool parseData(const QString& AData, TRegValue& AValue, QString& AReason) {
+  static bool parseData(QStringView AData, TRegValue& AValue, QString& AReason) {
     if (AData.startsWith(u'"')) {
       QString Text;
       qsizetype P = 0;
@@ -244,39 +379,31 @@ private:
         AReason = QStringLiteral("string without closing quote");
         return false;
       }
-      if (!trimmedBlanks(QStringView(AData).mid(P)).isEmpty()) {
+      if (!trimmedBlanks(AData.mid(P)).isEmpty()) {
         AReason = QStringLiteral("text after the closing quote");
         return false;
       }
       AValue = TRegValue::String(Text);
       return true;
     }
-    if (AData.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
-      const QString Digits = AData.mid(6);
-      bool Ok = Digits.size() >= 1 && Digits.size() <= 8;
-      for (QChar C : Digits)
-        Ok = Ok && hexDigit(C) >= 0;
-      if (!Ok) {
+    if (AData.startsWith(u"dword:", Qt::CaseInsensitive)) {
+      DWORD Number = 0;
+      if (!parseHexNumber(AData.mid(6), Number)) {
         AReason = QStringLiteral("dword needs one to eight hexadecimal digits");
         return false;
       }
-      AValue = TRegValue::Dword(Digits.toUInt(nullptr, 16));
+      AValue = TRegValue::Dword(Number);
       return true;
     }
-    if (AData.startsWith(QLatin1String("hex"), Qt::CaseInsensitive)) {
+    if (AData.startsWith(u"hex", Qt::CaseInsensitive)) {
       DWORD Type = REG_BINARY;
       qsizetype P = 3;
       if (P < AData.size() && AData[P] == u'(') {
         const qsizetype Close = AData.indexOf(u')', P);
-        const QString Number = Close < 0 ? QString() : AData.mid(P + 1, Close - P - 1);
-        bool Ok = !Number.isEmpty() && Number.size() <= 8;
-        for (QChar C : Number)
-          Ok = Ok && hexDigit(C) >= 0;
-        if (!Ok) {
+        if (Close < 0 || !parseHexNumber(AData.mid(P + 1, Close - P - 1), Type)) {
           AReason = QStringLiteral("unknown value type");
           return false;
         }
-        Type = Number.toUInt(nullptr, 16);
         P = Close + 1;
       }
       if (P >= AData.size() || AData[P] != u':') {
@@ -297,80 +424,71 @@ private:
 
   TRegHive& FHive;
   QString FSource;
+  QDateTime FNow;
+  QStringView FText;
+  qsizetype FPos = 0;
+  qsizetype FLine = 0;
   TRegKey* FCurrent = nullptr;
   bool FKeySeen = false;
+  bool FRemoved = false;
+  bool FFull = false;
+  qsizetype FCreated = 0;
+  qsizetype FWarningCount = 0;
   QStringList FWarnings;
 };
 
-} // namespace
-
-QStringList SplitKeyPath(const QString& APath) {
-  QStringList Parts = APath.split(u'\\', Qt::SkipEmptyParts);
-  return Parts;
-}
-
 // ---- TRegKey --------------------------------------------------------------
 
-TRegKey::~TRegKey() = default;
+TRegKey::TRegKey(QString AName, QDateTime ALastWriteTime)
+    : FName(std::move(AName)), FLastWriteTime(std::move(ALastWriteTime)) {}
+
+TRegKey::~TRegKey() {
+  std::vector<std::unique_ptr<TRegKey>> Pending;
+  auto Collect = [&Pending](std::unique_ptr<TRegKey>&& AKey) {
+    Pending.push_back(std::move(AKey));
+  };
+  FSubKeys.TakeAll(Collect);
+  while (!Pending.empty()) {
+    std::unique_ptr<TRegKey> Node = std::move(Pending.back());
+    Pending.pop_back();
+    Node->FSubKeys.TakeAll(Collect);
+    // Node goes now, without children of its own to destroy.
+  }
+}
 
 TRegKey* TRegKey::SubKey(const QString& AName) const {
-  return SubKeyIndex.value(folded(AName), nullptr);
+  const std::unique_ptr<TRegKey>* Key = FSubKeys.Find(AName);
+  return Key ? Key->get() : nullptr;
 }
 
-TRegKey* TRegKey::AddSubKey(const QString& AName) {
-  if (TRegKey* Existing = SubKey(AName))
-    return Existing;
-  auto Key = std::make_unique<TRegKey>();
-  Key->Name = AName;
-  Key->LastWriteTime = QDateTime::currentDateTimeUtc();
-  TRegKey* Raw = Key.get();
-  SubKeys.push_back(std::move(Key));
-  SubKeyIndex.insert(folded(AName), Raw);
-  return Raw;
+TRegKey* TRegKey::AddSubKey(const QString& AName, const QDateTime& ALastWriteTime) {
+  bool Created = false;
+  std::unique_ptr<TRegKey>& Key = FSubKeys.Insert(AName, Created);
+  if (Created)
+    Key = std::make_unique<TRegKey>(AName, ALastWriteTime);
+  return Key.get();
 }
 
-void TRegKey::RemoveSubKey(const QString& AName) {
-  TRegKey* Key = SubKeyIndex.take(folded(AName));
-  if (!Key)
-    return;
-  for (auto It = SubKeys.begin(); It != SubKeys.end(); ++It)
-    if (It->get() == Key) {
-      // Deep subtrees are taken apart level by level rather than by recursion.
-      std::vector<std::unique_ptr<TRegKey>> Pending;
-      Pending.push_back(std::move(*It));
-      SubKeys.erase(It);
-      while (!Pending.empty()) {
-        std::unique_ptr<TRegKey> Node = std::move(Pending.back());
-        Pending.pop_back();
-        for (auto& Child : Node->SubKeys)
-          Pending.push_back(std::move(Child));
-      }
-      return;
-    }
-}
-
-const TRegValue* TRegKey::Value(const QString& AName) const {
-  for (const auto& [Name, Value] : Values)
-    if (Name.compare(AName, Qt::CaseInsensitive) == 0)
-      return &Value;
-  return nullptr;
+bool TRegKey::RemoveSubKey(const QString& AName) {
+  std::unique_ptr<TRegKey> Taken;
+  return FSubKeys.Remove(AName, &Taken);
 }
 
 void TRegKey::SetValue(const QString& AName, const TRegValue& AValue) {
-  for (auto& [Name, Value] : Values)
-    if (Name.compare(AName, Qt::CaseInsensitive) == 0) {
-      Value = AValue;
-      return;
-    }
-  Values.emplace_back(AName, AValue);
+  bool Created = false;
+  FValues.Insert(AName, Created) = AValue;
 }
 
-void TRegKey::RemoveValue(const QString& AName) {
-  for (auto It = Values.begin(); It != Values.end(); ++It)
-    if (It->first.compare(AName, Qt::CaseInsensitive) == 0) {
-      Values.erase(It);
-      return;
-    }
+void TRegKey::Compact() {
+  std::vector<TRegKey*> Pending{this};
+  while (!Pending.empty()) {
+    TRegKey* Key = Pending.back();
+    Pending.pop_back();
+    Key->FSubKeys.Compact();
+    Key->FValues.Compact();
+    for (qsizetype I = 0; I < Key->FSubKeys.Count(); ++I)
+      Pending.push_back(Key->FSubKeys.At(I).get());
+  }
 }
 
 // ---- TRegHive -------------------------------------------------------------
@@ -382,17 +500,14 @@ TRegHive::~TRegHive() = default;
 
 void TRegHive::Clear() {
   FRoots.clear();
-  for (const TRootName& R : RootNames) {
-    auto Key = std::make_unique<TRegKey>();
-    Key->Name = QString::fromLatin1(R.Long);
-    FRoots.emplace_back(R.Key, std::move(Key));
-  }
+  for (const TRootName& R : RootNames)
+    FRoots.emplace_back(R.Key, std::make_unique<TRegKey>(QString::fromLatin1(R.Long)));
 }
 
-bool TRegHive::RootFromName(const QString& AName, HKEY& ARoot) {
+bool TRegHive::RootFromName(QStringView AName, HKEY& ARoot) {
   for (const TRootName& R : RootNames)
-    if (AName.compare(QLatin1String(R.Long), Qt::CaseInsensitive) == 0 ||
-        AName.compare(QLatin1String(R.Short), Qt::CaseInsensitive) == 0) {
+    if (AName.compare(QLatin1StringView(R.Long), Qt::CaseInsensitive) == 0 ||
+        AName.compare(QLatin1StringView(R.Short), Qt::CaseInsensitive) == 0) {
       ARoot = R.Key;
       return true;
     }
@@ -416,29 +531,49 @@ TRegKey* TRegHive::Find(HKEY ARoot, const QStringList& APath) const {
   return Key;
 }
 
+void TRegHive::compactAll() {
+  for (const auto& Root : FRoots)
+    Root.second->Compact();
+}
+
 QStringList TRegHive::Apply(const QByteArray& AData, const QString& ASourceName) {
   if (AData.size() > MaxRegFileBytes)
-    return {QStringLiteral("%1:0: file larger than %2 bytes, not read")
-                .arg(ASourceName)
-                .arg(MaxRegFileBytes)};
-  return Apply(decode(AData), ASourceName);
+    return {tooLarge(ASourceName)};
+  return TReader(*this, ASourceName).Run(decode(AData), false);
 }
 
 QStringList TRegHive::Apply(const QString& AText, const QString& ASourceName,
                             bool AHeaderOptional) {
-  return TRegReader(*this, ASourceName).Run(AText, AHeaderOptional);
+  if (AText.size() > MaxRegFileBytes)
+    return {tooLarge(ASourceName)};
+  return TReader(*this, ASourceName).Run(AText, AHeaderOptional);
 }
 
 QStringList TRegHive::ApplyFile(const QString& APath) {
-  QFile File(APath);
-  if (!File.exists())
-    return {};
-  if (!File.open(QIODevice::ReadOnly))
+  const QByteArray Path = QFile::encodeName(APath);
+  // Not blocking on open: a FIFO planted under the name must not stall start-up.
+  const int Fd = ::open(Path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (Fd < 0) {
+    if (errno == ENOENT)
+      return {};
+    return {QStringLiteral("%1:0: cannot be read: %2")
+                .arg(APath, QString::fromLocal8Bit(std::strerror(errno)))};
+  }
+  struct stat Info {};
+  if (::fstat(Fd, &Info) != 0 || !S_ISREG(Info.st_mode)) {
+    ::close(Fd);
+    return {QStringLiteral("%1:0: not a regular file, not read").arg(APath)};
+  }
+  if (Info.st_size > MaxRegFileBytes) {
+    ::close(Fd);
+    return {tooLarge(APath)};
+  }
+  QFile File;
+  if (!File.open(Fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(Fd);
     return {QStringLiteral("%1:0: cannot be read: %2").arg(APath, File.errorString())};
-  if (File.size() > MaxRegFileBytes)
-    return {QStringLiteral("%1:0: file larger than %2 bytes, not read")
-                .arg(APath)
-                .arg(MaxRegFileBytes)};
+  }
+  // A file that grows while it is read is still read only up to the cap.
   return Apply(File.read(MaxRegFileBytes + 1), APath);
 }
 
@@ -479,6 +614,14 @@ TRegKey* THiveRegistry::resolve(HKEY AKey, LONG& AError, TOpenKey* AOpen) {
   return Key;
 }
 
+HKEY THiveRegistry::newHandle() {
+  // Never 0, never a predefined root, never one still open.
+  do {
+    ++FNextHandle;
+  } while (FNextHandle == 0 || isPredefined(FNextHandle) || FHandles.contains(FNextHandle));
+  return FNextHandle;
+}
+
 LONG THiveRegistry::OpenKey(HKEY AKey, const QString& ASubKey, REGSAM ASamDesired, HKEY& AResult) {
   std::lock_guard Guard(FLock);
   AResult = 0;
@@ -488,13 +631,13 @@ LONG THiveRegistry::OpenKey(HKEY AKey, const QString& ASubKey, REGSAM ASamDesire
     return Error;
   if (ASamDesired & WriteAccess)
     return ERROR_ACCESS_DENIED;
-  const QStringList Parts = SplitKeyPath(ASubKey);
-  if (Open.Path.size() + Parts.size() > MaxKeyDepth)
+  // No hive key is deeper than the reader allows, so a deeper path is missing.
+  if (Open.Path.size() + KeyPathDepth(ASubKey) > MaxKeyDepth)
     return ERROR_FILE_NOT_FOUND;
-  Open.Path += Parts;
+  Open.Path += SplitKeyPath(ASubKey);
   if (!FHive->Find(Open.Root, Open.Path))
     return ERROR_FILE_NOT_FOUND;
-  AResult = FNextHandle++;
+  AResult = newHandle();
   FHandles.insert(AResult, Open);
   return ERROR_SUCCESS;
 }
@@ -525,27 +668,27 @@ LONG THiveRegistry::QueryValue(HKEY AKey, const QString& AValueName, TRegValue& 
 
 LONG THiveRegistry::EnumKey(HKEY AKey, DWORD AIndex, QString& AName) {
   return withKey(AKey, [&](const TRegKey& Key) -> LONG {
-    if (AIndex >= Key.SubKeys.size())
+    if (AIndex >= Key.SubKeyCount())
       return ERROR_NO_MORE_ITEMS;
-    AName = Key.SubKeys[AIndex]->Name;
+    AName = Key.SubKeyAt(AIndex).Name();
     return ERROR_SUCCESS;
   });
 }
 
 LONG THiveRegistry::EnumValue(HKEY AKey, DWORD AIndex, QString& AName) {
   return withKey(AKey, [&](const TRegKey& Key) -> LONG {
-    if (AIndex >= Key.Values.size())
+    if (AIndex >= Key.ValueCount())
       return ERROR_NO_MORE_ITEMS;
-    AName = Key.Values[AIndex].first;
+    AName = Key.ValueNameAt(AIndex);
     return ERROR_SUCCESS;
   });
 }
 
 LONG THiveRegistry::QueryInfoKey(HKEY AKey, TRegKeyInfo& AInfo) {
   return withKey(AKey, [&](const TRegKey& Key) -> LONG {
-    AInfo.SubKeys = static_cast<DWORD>(Key.SubKeys.size());
-    AInfo.Values = static_cast<DWORD>(Key.Values.size());
-    AInfo.LastWriteTime = Key.LastWriteTime;
+    AInfo.SubKeys = static_cast<DWORD>(Key.SubKeyCount());
+    AInfo.Values = static_cast<DWORD>(Key.ValueCount());
+    AInfo.LastWriteTime = Key.LastWriteTime();
     return ERROR_SUCCESS;
   });
 }

@@ -8,7 +8,13 @@
 #include "platform/fake/FakePlatform.h"
 #include "platform/linux/LinuxPlatform.h"
 
+#include <QFile>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 namespace {
 const QString Contents = QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Kelvane]\n"
@@ -35,6 +41,7 @@ private Q_SLOTS:
   void portErrorCodes();
   void enumerationInStoredOrder();
   void handlesOutliveNothing();
+  void concurrentReaders();
   void typedReads_data();
   void typedReads();
   void openingKeys();
@@ -119,6 +126,50 @@ void tst_Registry::handlesOutliveNothing() {
   QCOMPARE(int(Registry.CloseKey(Key)), int(ERROR_INVALID_HANDLE));
   QCOMPARE(int(Registry.QueryInfoKey(HKEY(0x1234567), Info)), int(ERROR_INVALID_HANDLE));
   QCOMPARE(int(Registry.CloseKey(HKEY_LOCAL_MACHINE)), int(ERROR_SUCCESS));
+}
+
+// Handles opened, read and closed from several threads while the hive grows
+// and shrinks under them: every read sees the keys whole.
+void tst_Registry::concurrentReaders() {
+  FakeRegistry Registry(Contents);
+  QString Grow, Shrink;
+  for (int I = 0; I < 64; ++I) {
+    Grow += QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Kelvane\\Churn%1]\n").arg(I);
+    Shrink += QStringLiteral("[-HKEY_LOCAL_MACHINE\\Software\\Kelvane\\Churn%1]\n").arg(I);
+  }
+  std::atomic<bool> Done{false};
+  std::atomic<int> Failures{0};
+  std::vector<std::thread> Readers;
+  for (int T = 0; T < 3; ++T)
+    Readers.emplace_back([&] {
+      while (!Done.load()) {
+        HKEY Key = 0;
+        TRegValue Value;
+        std::uint32_t Number = 0;
+        QString Name;
+        if (Registry.OpenKey(HKEY_LOCAL_MACHINE, QStringLiteral("Software\\Kelvane"), KEY_READ,
+                             Key) != ERROR_SUCCESS) {
+          ++Failures;
+          continue;
+        }
+        if (Registry.QueryValue(Key, QStringLiteral("Alpha"), Value) != ERROR_SUCCESS ||
+            !Value.AsDword(Number) || Number != 5)
+          ++Failures;
+        for (DWORD I = 0; Registry.EnumKey(Key, I, Name) == ERROR_SUCCESS; ++I)
+          if (!Name.startsWith(QStringLiteral("Churn")) && Name != u"Zoo" && Name != u"Ant")
+            ++Failures;
+        if (Registry.CloseKey(Key) != ERROR_SUCCESS)
+          ++Failures;
+      }
+    });
+  for (int I = 0; I < 300; ++I) {
+    Registry.Load(Grow);
+    Registry.Load(Shrink);
+  }
+  Done = true;
+  for (std::thread& Reader : Readers)
+    Reader.join();
+  QCOMPARE(Failures.load(), 0);
 }
 
 void tst_Registry::typedReads_data() {
@@ -228,14 +279,23 @@ void tst_Registry::linuxBackendReadsMachineFile() {
 
 void tst_Registry::machineFileFromEnvironment() {
   const QByteArray Saved = qgetenv("KELVANE_MACHINE_REG");
-  qputenv("KELVANE_MACHINE_REG", "/srv/test/machine.reg");
-  QCOMPARE(LinuxRegistry::MachineFile(), QStringLiteral("/srv/test/machine.reg"));
+  auto restore = qScopeGuard([&Saved] {
+    if (Saved.isNull())
+      qunsetenv("KELVANE_MACHINE_REG");
+    else
+      qputenv("KELVANE_MACHINE_REG", Saved);
+  });
+  const QString Fixture = QFINDTESTDATA("../fixtures/platform/machine.reg");
+  qputenv("KELVANE_MACHINE_REG", QFile::encodeName(Fixture));
+  QCOMPARE(LinuxRegistry::MachineFile(), Fixture);
+  LinuxRegistry Machine;
+  TRegistry Registry(Machine, KEY_READ);
+  Registry.SetRootKey(HKEY_LOCAL_MACHINE);
+  QVERIFY(Registry.OpenKeyReadOnly(QStringLiteral("\\Software\\Morvel\\Tesk")));
+  QCOMPARE(Registry.ReadString(QStringLiteral("DirectDebugTCP")), QStringLiteral("127.0.0.1:4228"));
+
   qputenv("KELVANE_MACHINE_REG", "");
   QCOMPARE(LinuxRegistry::MachineFile(), QStringLiteral("/etc/kelvane/machine.reg"));
-  if (Saved.isNull())
-    qunsetenv("KELVANE_MACHINE_REG");
-  else
-    qputenv("KELVANE_MACHINE_REG", Saved);
 }
 
 KELVANE_TEST_MAIN(tst_Registry)

@@ -7,7 +7,13 @@ FakeRegistry::FakeRegistry(const QString& ARegText) : FakeRegistry() {
 }
 
 QStringList FakeRegistry::Load(const QString& ARegText, const QString& ASourceName) {
+  std::lock_guard Guard(Lock());
   return Hive().Apply(ARegText, ASourceName, true);
+}
+
+void FakeRegistry::Clear() {
+  std::lock_guard Guard(Lock());
+  Hive().Clear();
 }
 
 bool FakeSystemInfo::GetComputerName(QString& AName) {

@@ -20,10 +20,11 @@ public:
   explicit FakeRegistry(const QString& ARegText);
 
   // Applies ARegText on top of what the hive holds; returns the warnings the
-  // reader gave for malformed lines ("<source>:<line>: <reason>").
+  // reader gave for malformed lines ("<source>:<line>: <reason>"). Safe while
+  // other threads read through this registry.
   QStringList Load(const QString& ARegText,
                    const QString& ASourceName = QStringLiteral("fake.reg"));
-  void Clear() { Hive().Clear(); }
+  void Clear();
 };
 
 // Every answer is a public field the test sets.

@@ -7,6 +7,8 @@
 namespace {
 std::shared_ptr<TRegHive> machineHive(const QString& AMachineFile) {
   auto Hive = std::make_shared<TRegHive>();
+  // Keys synthesized from the system belong here, before the file, so that
+  // the administrator's file adds to them and overrides them.
   const QString File = AMachineFile.isEmpty() ? LinuxRegistry::MachineFile() : AMachineFile;
   for (const QString& Warning : Hive->ApplyFile(File))
     std::fprintf(stderr, "kelvane: %s\n", qPrintable(Warning));
