@@ -1,48 +1,38 @@
 #include "logging/LogConnections.h"
 
+#include "logging/LogSinks.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <spdlog/details/log_msg.h>
-#include <spdlog/sinks/base_sink.h>
 
-#include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <cstring>
-#include <deque>
-#include <mutex>
-#include <optional>
-#include <thread>
+#include <cstdlib>
+#include <limits>
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
-
-using namespace std::chrono_literals;
 
 // ---- parsing ----------------------------------------------------------------
 
 namespace {
 
-[[noreturn]] void syntaxError(qsizetype APosition, const QString& AWhat) {
+[[noreturn]] void textError(qsizetype APosition, const QString& AWhat) {
   throw ELogEngineError(
       QStringLiteral("Invalid connection text at position %1: %2").arg(APosition + 1).arg(AWhat));
+}
+
+bool isBlank(QChar AChar) {
+  return AChar.unicode() <= 32;
 }
 
 class TParser {
 public:
   explicit TParser(const QString& AText) : FText(AText) {}
 
-  std::vector<TConnectionSpec> Run() {
-    std::vector<TConnectionSpec> Result;
+  std::vector<TParsedConnection> Run() {
+    std::vector<TParsedConnection> Result;
     skipBlanks();
     if (atEnd())
       return Result;
@@ -59,28 +49,30 @@ private:
   bool atEnd() const { return FPos >= FText.size(); }
   QChar peek() const { return atEnd() ? QChar() : FText[FPos]; }
   void skipBlanks() {
-    while (!atEnd() && FText[FPos].unicode() <= 32)
+    while (!atEnd() && isBlank(FText[FPos]))
       ++FPos;
   }
   void expect(QChar AChar, const QString& AWhat) {
     skipBlanks();
     if (peek() != AChar)
-      syntaxError(FPos, AWhat);
+      textError(FPos, AWhat);
     ++FPos;
   }
 
   QString identifier(const QString& AWhat) {
     skipBlanks();
     const qsizetype Start = FPos;
-    while (!atEnd() &&
-           (FText[FPos].isLetterOrNumber() || FText[FPos] == u'_' || FText[FPos] == u'.') &&
-           FText[FPos].unicode() < 128)
+    while (!atEnd() && FText[FPos].unicode() < 128 &&
+           (FText[FPos].isLetterOrNumber() || FText[FPos] == u'_'))
       ++FPos;
     if (FPos == Start)
-      syntaxError(FPos, AWhat);
+      textError(FPos, AWhat);
     return FText.mid(Start, FPos - Start).toLower();
   }
 
+  // A bare value runs up to the next ',' or ')', blanks inside included; the
+  // characters that would make it ambiguous end it early, and the caller then
+  // reports what it expected there.
   QString value() {
     skipBlanks();
     if (peek() == u'"') {
@@ -88,55 +80,62 @@ private:
       QString Result;
       for (;;) {
         if (atEnd())
-          syntaxError(Open, QStringLiteral("unterminated quoted value"));
+          textError(Open, QStringLiteral("unterminated quoted value"));
         const QChar C = FText[FPos++];
         if (C == u'"') {
-          if (peek() == u'"') {
-            Result += u'"';
-            ++FPos;
-            continue;
-          }
-          return Result;
+          if (peek() != u'"')
+            return Result;
+          ++FPos;
         }
         Result += C;
       }
     }
+    const auto endsBare = [](QChar C) {
+      return C == u',' || C == u')' || C == u'(' || C == u'"' || C == u'=' ||
+             (C != u' ' && isBlank(C));
+    };
     const qsizetype Start = FPos;
-    while (!atEnd() && FText[FPos].unicode() > 32 && FText[FPos] != u',' && FText[FPos] != u')' &&
-           FText[FPos] != u'(' && FText[FPos] != u'"' && FText[FPos] != u'=')
+    while (!atEnd() && !endsBare(FText[FPos]))
       ++FPos;
-    if (FPos == Start)
-      syntaxError(FPos, QStringLiteral("value expected"));
-    return FText.mid(Start, FPos - Start);
+    qsizetype End = FPos;
+    while (End > Start && isBlank(FText[End - 1]))
+      --End;
+    if (End == Start)
+      textError(Start, QStringLiteral("value expected"));
+    return FText.mid(Start, End - Start);
   }
 
-  TConnectionSpec connection() {
-    TConnectionSpec Spec;
-    const qsizetype Start = FPos;
-    Spec.Protocol = identifier(QStringLiteral("protocol name expected"));
+  TParsedConnection connection() {
+    TParsedConnection Parsed;
+    skipBlanks();
+    Parsed.Position = FPos;
+    Parsed.Protocol = identifier(QStringLiteral("protocol name expected"));
     static const QStringList Protocols{QStringLiteral("file"), QStringLiteral("text"),
                                        QStringLiteral("tcp"), QStringLiteral("pipe"),
                                        QStringLiteral("mem")};
-    if (!Protocols.contains(Spec.Protocol))
-      syntaxError(Start, QStringLiteral("unknown protocol \"%1\"").arg(Spec.Protocol));
-    expect(u'(', QStringLiteral("\"(\" expected after \"%1\"").arg(Spec.Protocol));
+    if (!Protocols.contains(Parsed.Protocol))
+      textError(Parsed.Position, QStringLiteral("unknown protocol \"%1\"").arg(Parsed.Protocol));
+    expect(u'(', QStringLiteral("\"(\" expected after \"%1\"").arg(Parsed.Protocol));
     skipBlanks();
     if (peek() == u')') {
       ++FPos;
-      return Spec;
+      return Parsed;
     }
     for (;;) {
+      skipBlanks();
       const qsizetype OptionStart = FPos;
       const QString Name = identifier(QStringLiteral("option name expected"));
-      if (!knownOption(Spec.Protocol, Name))
-        syntaxError(OptionStart,
-                    QStringLiteral("unknown option \"%1\" for %2").arg(Name, Spec.Protocol));
+      if (!knownOption(Parsed.Protocol, Name))
+        textError(OptionStart,
+                  QStringLiteral("unknown option \"%1\" for %2").arg(Name, Parsed.Protocol));
       expect(u'=', QStringLiteral("\"=\" expected after \"%1\"").arg(Name));
-      Spec.Options.emplace_back(Name, value());
+      skipBlanks();
+      const qsizetype ValueStart = FPos;
+      Parsed.Options.push_back({Name, value(), ValueStart});
       skipBlanks();
       if (peek() == u')') {
         ++FPos;
-        return Spec;
+        return Parsed;
       }
       expect(u',', QStringLiteral("\",\" or \")\" expected"));
     }
@@ -163,524 +162,174 @@ private:
   qsizetype FPos = 0;
 };
 
-[[noreturn]] void optionError(const TConnectionSpec& ASpec, const QString& AName,
-                              const QString& AValue, const QString& AExpected) {
-  throw ELogEngineError(QStringLiteral("Invalid value \"%1\" for option %2 of %3: %4 expected")
-                            .arg(AValue, AName, ASpec.Protocol, AExpected));
+// ---- option values ----------------------------------------------------------
+
+[[noreturn]] void valueError(const TParsedConnection& AConnection, const TConnectionOption& AOption,
+                             const QString& AExpected) {
+  textError(AOption.Position,
+            QStringLiteral("invalid value \"%1\" for %2 of %3, %4 expected")
+                .arg(AOption.Value, AOption.Name, AConnection.Protocol, AExpected));
 }
 
-qint64 intOption(const TConnectionSpec& ASpec, const QString& AName, qint64 ADefault, qint64 AMax) {
-  const QString Text = ASpec.Option(AName);
-  if (Text.isNull())
+qint64 intOption(const TParsedConnection& AConnection, const QString& AName, qint64 ADefault,
+                 qint64 AMin, qint64 AMax) {
+  const TConnectionOption* Option = AConnection.Find(AName);
+  if (!Option)
     return ADefault;
   bool Ok = false;
-  const qint64 Value = Text.trimmed().toLongLong(&Ok);
-  if (!Ok || Value < 0 || Value > AMax)
-    optionError(ASpec, AName, Text, QStringLiteral("a whole number from 0 to %1").arg(AMax));
+  const qint64 Value = Option->Value.trimmed().toLongLong(&Ok);
+  if (!Ok || Value < AMin || Value > AMax)
+    valueError(AConnection, *Option,
+               QStringLiteral("a whole number from %1 to %2").arg(AMin).arg(AMax));
   return Value;
 }
 
-bool boolOption(const TConnectionSpec& ASpec, const QString& AName, bool ADefault) {
-  const QString Text = ASpec.Option(AName);
-  if (Text.isNull())
+bool boolOption(const TParsedConnection& AConnection, const QString& AName, bool ADefault) {
+  const TConnectionOption* Option = AConnection.Find(AName);
+  if (!Option)
     return ADefault;
-  const QString V = Text.trimmed().toLower();
+  const QString V = Option->Value.trimmed().toLower();
   if (V == QLatin1String("true") || V == QLatin1String("yes") || V == QLatin1String("1"))
     return true;
   if (V == QLatin1String("false") || V == QLatin1String("no") || V == QLatin1String("0"))
     return false;
-  optionError(ASpec, AName, Text, QStringLiteral("true or false"));
+  valueError(AConnection, *Option, QStringLiteral("true or false"));
 }
 
-TLogLevel levelOption(const TConnectionSpec& ASpec) {
-  const QString Text = ASpec.Option(QStringLiteral("level"));
-  if (Text.isNull())
+TLogLevel levelOption(const TParsedConnection& AConnection) {
+  const TConnectionOption* Option = AConnection.Find(QStringLiteral("level"));
+  if (!Option)
     return TLogLevel::Debug;
   for (int L = int(TLogLevel::Debug); L <= int(TLogLevel::Control); ++L)
-    if (Text.trimmed().compare(LogLevelName(TLogLevel(L)), Qt::CaseInsensitive) == 0)
+    if (Option->Value.trimmed().compare(LogLevelName(TLogLevel(L)), Qt::CaseInsensitive) == 0)
       return TLogLevel(L);
-  optionError(ASpec, QStringLiteral("level"), Text, QStringLiteral("a level name"));
+  valueError(AConnection, *Option, QStringLiteral("a level name"));
+}
+
+QString textOption(const TParsedConnection& AConnection, const QString& AName,
+                   const QString& ADefault) {
+  const TConnectionOption* Option = AConnection.Find(AName);
+  if (!Option)
+    return ADefault;
+  if (Option->Value.trimmed().isEmpty())
+    valueError(AConnection, *Option, QStringLiteral("a non-empty text"));
+  return Option->Value;
 }
 
 // ---- line formats -----------------------------------------------------------
 
-void appendJsonString(QByteArray& AOut, const QString& AText) {
-  AOut += '"';
-  QString Clean;
-  Clean.reserve(AText.size());
-  for (qsizetype I = 0; I < AText.size(); ++I) {
-    const QChar C = AText[I];
-    if (C.isHighSurrogate() && I + 1 < AText.size() && AText[I + 1].isLowSurrogate()) {
-      Clean += C;
-      Clean += AText[++I];
-    } else if (C.isSurrogate()) {
-      Clean += QChar(QChar::ReplacementCharacter);
-    } else {
-      Clean += C;
-    }
+// Hands out the code points of AText, a lone surrogate as U+FFFD.
+template <class TAction> void forEachCodePoint(QStringView AText, TAction AAction) {
+  const qsizetype Size = AText.size();
+  for (qsizetype I = 0; I < Size; ++I) {
+    char32_t C = AText[I].unicode();
+    if (QChar::isHighSurrogate(C) && I + 1 < Size && AText[I + 1].isLowSurrogate())
+      C = QChar::surrogateToUcs4(char16_t(C), AText[++I].unicode());
+    else if (QChar::isSurrogate(C))
+      C = QChar::ReplacementCharacter;
+    AAction(C);
   }
-  const QByteArray Utf8 = Clean.toUtf8();
-  for (const char Ch : Utf8) {
-    const auto U = static_cast<unsigned char>(Ch);
-    switch (U) {
-    case '"':
+}
+
+void appendUtf8(QByteArray& AOut, char32_t AChar) {
+  if (AChar < 0x80) {
+    AOut += char(AChar);
+  } else if (AChar < 0x800) {
+    AOut += char(0xC0 | (AChar >> 6));
+    AOut += char(0x80 | (AChar & 0x3F));
+  } else if (AChar < 0x10000) {
+    AOut += char(0xE0 | (AChar >> 12));
+    AOut += char(0x80 | ((AChar >> 6) & 0x3F));
+    AOut += char(0x80 | (AChar & 0x3F));
+  } else {
+    AOut += char(0xF0 | (AChar >> 18));
+    AOut += char(0x80 | ((AChar >> 12) & 0x3F));
+    AOut += char(0x80 | ((AChar >> 6) & 0x3F));
+    AOut += char(0x80 | (AChar & 0x3F));
+  }
+}
+
+void appendJsonString(QByteArray& AOut, QStringView AText) {
+  static constexpr char Hex[] = "0123456789abcdef";
+  AOut += '"';
+  forEachCodePoint(AText, [&AOut](char32_t C) {
+    switch (C) {
+    case U'"':
       AOut += "\\\"";
       break;
-    case '\\':
+    case U'\\':
       AOut += "\\\\";
       break;
-    case '\n':
+    case U'\n':
       AOut += "\\n";
       break;
-    case '\r':
+    case U'\r':
       AOut += "\\r";
       break;
-    case '\t':
+    case U'\t':
       AOut += "\\t";
       break;
     default:
-      if (U < 0x20) {
-        char Buffer[8];
-        std::snprintf(Buffer, sizeof Buffer, "\\u%04x", U);
-        AOut += Buffer;
+      if (C < 0x20) {
+        const char Escape[] = {'\\', 'u', '0', '0', Hex[C >> 4], Hex[C & 0xF]};
+        AOut.append(Escape, sizeof Escape);
       } else {
-        AOut += Ch;
+        appendUtf8(AOut, C);
       }
     }
-  }
+  });
   AOut += '"';
 }
 
-QString timeText(const QDateTime& ATime, QChar ASeparator) {
-  return ATime.toString(QStringLiteral("yyyy-MM-dd")) + ASeparator +
-         ATime.toString(QStringLiteral("HH:mm:ss.zzz"));
-}
-
-QString offsetText(const QDateTime& ATime) {
-  const int Offset = ATime.offsetFromUtc();
-  const int Minutes = std::abs(Offset) / 60;
-  return QStringLiteral("%1%2:%3")
-      .arg(QChar(Offset < 0 ? u'-' : u'+'))
-      .arg(Minutes / 60, 2, 10, QChar(u'0'))
-      .arg(Minutes % 60, 2, 10, QChar(u'0'));
-}
-
-QString oneLine(const QString& AText) {
-  QString Result;
-  Result.reserve(AText.size());
-  for (QChar C : AText) {
-    switch (C.unicode()) {
-    case u'\\':
-      Result += QStringLiteral("\\\\");
+// One field of a text line: kept on one line and free of control characters.
+void appendTextField(QByteArray& AOut, QStringView AText) {
+  forEachCodePoint(AText, [&AOut](char32_t C) {
+    switch (C) {
+    case U'\\':
+      AOut += "\\\\";
       break;
-    case u'\n':
-      Result += QStringLiteral("\\n");
+    case U'\n':
+      AOut += "\\n";
       break;
-    case u'\r':
-      Result += QStringLiteral("\\r");
+    case U'\r':
+      AOut += "\\r";
       break;
-    case u'\t':
-      Result += QStringLiteral("\\t");
+    case U'\t':
+      AOut += "\\t";
       break;
     default:
-      Result += C.unicode() < 32 ? QChar(u' ') : C;
+      appendUtf8(AOut, C < 0x20 ? U' ' : C);
     }
-  }
-  return Result;
+  });
 }
 
-// ---- targets ----------------------------------------------------------------
+// "2026-12-10<separator>06:06:35.123", and "+01:00" with AOffset. A record
+// without a time is stamped now rather than written with an empty one.
+void appendTime(QByteArray& AOut, const QDateTime& ATime, char ASeparator, bool AOffset) {
+  const QDateTime Time = ATime.isValid() ? ATime : QDateTime::currentDateTime();
+  const QDate Date = Time.date();
+  const QTime Clock = Time.time();
+  char Buffer[128];
+  int Length = std::snprintf(Buffer, sizeof Buffer, "%04d-%02d-%02d%c%02d:%02d:%02d.%03d",
+                             Date.year(), Date.month(), Date.day(), ASeparator, Clock.hour(),
+                             Clock.minute(), Clock.second(), Clock.msec());
+  if (AOffset && Length > 0 && Length < int(sizeof Buffer)) {
+    const int Offset = Time.offsetFromUtc();
+    const int Minutes = std::abs(Offset) / 60;
+    Length += std::snprintf(Buffer + Length, sizeof Buffer - size_t(Length), "%c%02d:%02d",
+                            Offset < 0 ? '-' : '+', Minutes / 60, Minutes % 60);
+  }
+  if (Length > 0)
+    AOut.append(Buffer, std::min(Length, int(sizeof Buffer) - 1));
+}
+
+// ---- connections ------------------------------------------------------------
 
 spdlog::details::log_msg messageOf(const QByteArray& ALine) {
   return spdlog::details::log_msg(
       spdlog::string_view_t(), spdlog::level::info,
       spdlog::string_view_t(ALine.constData(), static_cast<size_t>(ALine.size())));
 }
-
-// A file opened without following links, in a folder that is ours, rotated by
-// size into <base>.1<ext> ... <base>.<parts-1><ext>.
-class TFileSink final : public spdlog::sinks::base_sink<std::mutex> {
-public:
-  TFileSink(QString AFileName, qint64 AMaxBytes, int AMaxParts, bool AAppend, bool AReconnect)
-      : FFileName(std::move(AFileName)), FMaxBytes(AMaxBytes), FMaxParts(std::max(1, AMaxParts)),
-        FTruncate(!AAppend), FReconnect(AReconnect) {}
-  ~TFileSink() override { closeFile(); }
-
-protected:
-  void sink_it_(const spdlog::details::log_msg& AMsg) override {
-    const auto Size = static_cast<qint64>(AMsg.payload.size()) + 1;
-    if (FFd < 0 && !openFile())
-      return;
-    // Also a file that was already full when it was opened for appending.
-    if (FMaxBytes > 0 && FSize > 0 && FSize + Size > FMaxBytes) {
-      closeFile();
-      rotate();
-      if (!openFile())
-        return;
-    }
-    std::string Line(AMsg.payload.data(), AMsg.payload.size());
-    Line += '\n';
-    if (writeAll(Line.data(), Line.size()))
-      FSize += Size;
-    else
-      closeFile();
-  }
-  void flush_() override {}
-
-private:
-  QByteArray path() const { return QFile::encodeName(FFileName); }
-
-  QByteArray partPath(int AIndex) const {
-    if (AIndex == 0)
-      return path();
-    const QFileInfo Info(FFileName);
-    const QString Suffix = Info.suffix();
-    const QString Base =
-        Info.path() + u'/' + (Suffix.isEmpty() ? Info.fileName() : Info.completeBaseName());
-    return QFile::encodeName(Base + u'.' + QString::number(AIndex) +
-                             (Suffix.isEmpty() ? QString() : u'.' + Suffix));
-  }
-
-  bool openFile() {
-    if (FGaveUp)
-      return false;
-    const auto Now = std::chrono::steady_clock::now();
-    if (FLastAttempt && Now - *FLastAttempt < 5s)
-      return false;
-    FLastAttempt = Now;
-    if (!IsOwnFolder(QFileInfo(FFileName).path())) {
-      FGaveUp = !FReconnect;
-      return false;
-    }
-    // O_NONBLOCK: a FIFO planted at the path fails at once instead of
-    // waiting for a reader; a regular file ignores it.
-    const int Flags = O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
-                      (FTruncate ? O_TRUNC : 0);
-    const int Fd = ::open(path().constData(), Flags, 0600);
-    struct stat Status {};
-    if (Fd < 0 || ::fstat(Fd, &Status) != 0 || !S_ISREG(Status.st_mode) ||
-        Status.st_uid != ::geteuid()) {
-      if (Fd >= 0)
-        ::close(Fd);
-      FGaveUp = !FReconnect;
-      return false;
-    }
-    // Log records can tell a lot about the machine: only the owner reads them.
-    ::fchmod(Fd, 0600);
-    FTruncate = false;
-    FFd = Fd;
-    FSize = Status.st_size;
-    FLastAttempt.reset();
-    return true;
-  }
-
-  void closeFile() {
-    if (FFd >= 0)
-      ::close(FFd);
-    FFd = -1;
-  }
-
-  // rename(2) moves a planted link itself; it never writes through one.
-  void rotate() {
-    ::unlink(partPath(FMaxParts - 1).constData());
-    for (int I = FMaxParts - 1; I >= 1; --I)
-      ::rename(partPath(I - 1).constData(), partPath(I).constData());
-    if (FMaxParts == 1)
-      ::unlink(path().constData());
-    FSize = 0;
-  }
-
-  bool writeAll(const char* AData, size_t ASize) {
-    while (ASize > 0) {
-      const ssize_t Written = ::write(FFd, AData, ASize);
-      if (Written < 0 && errno == EINTR)
-        continue;
-      if (Written <= 0)
-        return false;
-      AData += Written;
-      ASize -= static_cast<size_t>(Written);
-    }
-    return true;
-  }
-
-  QString FFileName;
-  qint64 FMaxBytes;
-  int FMaxParts;
-  bool FTruncate;
-  bool FReconnect;
-  bool FGaveUp = false;
-  int FFd = -1;
-  qint64 FSize = 0;
-  std::optional<std::chrono::steady_clock::time_point> FLastAttempt;
-};
-
-// The newest lines within a byte bound.
-class TMemorySink final : public spdlog::sinks::base_sink<std::mutex> {
-public:
-  explicit TMemorySink(qint64 AMaxBytes) : FMaxBytes(AMaxBytes) {}
-
-  QByteArray Contents() {
-    std::lock_guard Guard(mutex_);
-    QByteArray Result;
-    for (const QByteArray& Line : FLines)
-      Result += Line;
-    return Result;
-  }
-
-protected:
-  void sink_it_(const spdlog::details::log_msg& AMsg) override {
-    QByteArray Line(AMsg.payload.data(), static_cast<qsizetype>(AMsg.payload.size()));
-    Line += '\n';
-    if (Line.size() > FMaxBytes)
-      return;
-    FBytes += Line.size();
-    FLines.push_back(std::move(Line));
-    while (FBytes > FMaxBytes) {
-      FBytes -= FLines.front().size();
-      FLines.pop_front();
-    }
-  }
-  void flush_() override {}
-
-private:
-  qint64 FMaxBytes;
-  qint64 FBytes = 0;
-  std::deque<QByteArray> FLines;
-};
-
-// Where a stream target connects to.
-struct TStreamAddress {
-  bool Unix = false;
-  QByteArray Host; // TCP host, or the socket path
-  int Port = 0;
-  int TimeoutMs = 2000;
-};
-
-// State shared by a stream sink and its worker; the worker may outlive the
-// sink while a name look-up it cannot interrupt is still running.
-struct TStreamState {
-  std::mutex Lock;
-  std::condition_variable Wake;
-  std::deque<std::string> Queue;
-  qint64 QueuedBytes = 0;
-  enum { Connecting, Connected, Unreachable, GaveUp } Phase = Connecting;
-  bool Stop = false;
-  bool Finished = false;
-  std::condition_variable Done;
-};
-
-class TStreamSink final : public spdlog::sinks::base_sink<std::mutex> {
-public:
-  TStreamSink(TStreamAddress AAddress, bool AReconnect) : FState(std::make_shared<TStreamState>()) {
-    if (!AAddress.Unix && (AAddress.Port <= 0 || AAddress.Port > 65535)) {
-      giveUp();
-      return;
-    }
-    try {
-      std::thread(worker, FState, std::move(AAddress), AReconnect).detach();
-    } catch (...) {
-      giveUp();
-    }
-  }
-
-  ~TStreamSink() override {
-    std::unique_lock Guard(FState->Lock);
-    if (FState->Finished)
-      return;
-    FState->Stop = true;
-    FState->Wake.notify_all();
-    // A connected worker delivers its queue within this time; a worker stuck
-    // in a name look-up is left to finish on its own.
-    FState->Done.wait_for(Guard, 1500ms, [&] { return FState->Finished; });
-  }
-
-protected:
-  void sink_it_(const spdlog::details::log_msg& AMsg) override {
-    std::lock_guard Guard(FState->Lock);
-    if (FState->Phase != TStreamState::Connecting && FState->Phase != TStreamState::Connected)
-      return;
-    const auto Size = static_cast<qint64>(AMsg.payload.size()) + 1;
-    if (FState->QueuedBytes + Size > MaxQueuedBytes)
-      return;
-    std::string Line(AMsg.payload.data(), AMsg.payload.size());
-    Line += '\n';
-    FState->Queue.push_back(std::move(Line));
-    FState->QueuedBytes += Size;
-    FState->Wake.notify_all();
-  }
-  void flush_() override {}
-
-private:
-  void giveUp() {
-    FState->Phase = TStreamState::GaveUp;
-    FState->Finished = true;
-  }
-
-  static void finish(const std::shared_ptr<TStreamState>& AState) {
-    std::lock_guard Guard(AState->Lock);
-    AState->Finished = true;
-    AState->Done.notify_all();
-  }
-
-  // Connects within the timeout, giving up early when asked to stop.
-  static int connectTo(const std::shared_ptr<TStreamState>& AState,
-                       const TStreamAddress& AAddress) {
-    std::vector<std::pair<sockaddr_storage, socklen_t>> Targets;
-    if (AAddress.Unix) {
-      sockaddr_un Un{};
-      Un.sun_family = AF_UNIX;
-      if (static_cast<size_t>(AAddress.Host.size()) >= sizeof Un.sun_path)
-        return -1;
-      std::memcpy(Un.sun_path, AAddress.Host.constData(),
-                  static_cast<size_t>(AAddress.Host.size()));
-      sockaddr_storage S{};
-      std::memcpy(&S, &Un, sizeof Un);
-      Targets.emplace_back(S, static_cast<socklen_t>(sizeof Un));
-    } else {
-      addrinfo Hints{};
-      Hints.ai_family = AF_UNSPEC;
-      Hints.ai_socktype = SOCK_STREAM;
-      addrinfo* Found = nullptr;
-      const QByteArray Port = QByteArray::number(AAddress.Port);
-      if (::getaddrinfo(AAddress.Host.constData(), Port.constData(), &Hints, &Found) != 0)
-        return -1;
-      for (addrinfo* A = Found; A; A = A->ai_next) {
-        sockaddr_storage S{};
-        std::memcpy(&S, A->ai_addr, A->ai_addrlen);
-        Targets.emplace_back(S, A->ai_addrlen);
-      }
-      ::freeaddrinfo(Found);
-    }
-    for (const auto& [Address, Length] : Targets) {
-      const int Fd = ::socket(Address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-      if (Fd < 0)
-        continue;
-      int Result = ::connect(Fd, reinterpret_cast<const sockaddr*>(&Address), Length);
-      if (Result != 0 && errno == EINPROGRESS) {
-        const auto Deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(AAddress.TimeoutMs);
-        while (Result != 0) {
-          {
-            // Shutting down only ends the attempt when nothing waits to be
-            // sent; a short-lived program still gets its records out.
-            std::lock_guard Guard(AState->Lock);
-            if (AState->Stop && AState->Queue.empty())
-              break;
-          }
-          if (std::chrono::steady_clock::now() >= Deadline)
-            break;
-          pollfd P{Fd, POLLOUT, 0};
-          if (::poll(&P, 1, 100) > 0) {
-            int Error = 0;
-            socklen_t Size = sizeof Error;
-            ::getsockopt(Fd, SOL_SOCKET, SO_ERROR, &Error, &Size);
-            if (Error != 0)
-              break;
-            Result = 0;
-          }
-        }
-      }
-      if (Result == 0)
-        return Fd;
-      ::close(Fd);
-    }
-    return -1;
-  }
-
-  static bool sendAll(int AFd, const std::string& ALine) {
-    size_t Sent = 0;
-    const auto Deadline = std::chrono::steady_clock::now() + 5s;
-    while (Sent < ALine.size()) {
-      const ssize_t N = ::send(AFd, ALine.data() + Sent, ALine.size() - Sent, MSG_NOSIGNAL);
-      if (N > 0) {
-        Sent += static_cast<size_t>(N);
-        continue;
-      }
-      if (N < 0 && (errno == EAGAIN || errno == EINTR) &&
-          std::chrono::steady_clock::now() < Deadline) {
-        pollfd P{AFd, POLLOUT, 0};
-        ::poll(&P, 1, 100);
-        continue;
-      }
-      return false;
-    }
-    return true;
-  }
-
-  static void worker(std::shared_ptr<TStreamState> AState, TStreamAddress AAddress,
-                     bool AReconnect) {
-    auto Backoff = std::chrono::milliseconds(500);
-    for (;;) {
-      const int Fd = connectTo(AState, AAddress);
-      std::unique_lock Guard(AState->Lock);
-      if (AState->Stop && Fd < 0)
-        break;
-      if (Fd < 0) {
-        AState->Queue.clear();
-        AState->QueuedBytes = 0;
-        if (!AReconnect) {
-          AState->Phase = TStreamState::GaveUp;
-          break;
-        }
-        AState->Phase = TStreamState::Unreachable;
-        AState->Wake.wait_for(Guard, Backoff, [&] { return AState->Stop; });
-        if (AState->Stop)
-          break;
-        Backoff = std::min<std::chrono::milliseconds>(Backoff * 2, 30s);
-        AState->Phase = TStreamState::Connecting;
-        continue;
-      }
-      AState->Phase = TStreamState::Connected;
-      Backoff = 500ms;
-      std::optional<std::chrono::steady_clock::time_point> StopDeadline;
-      bool Lost = false;
-      for (;;) {
-        AState->Wake.wait_for(Guard, 200ms, [&] { return AState->Stop || !AState->Queue.empty(); });
-        if (AState->Stop && !StopDeadline)
-          StopDeadline = std::chrono::steady_clock::now() + 1s;
-        if (AState->Queue.empty()) {
-          if (AState->Stop)
-            break;
-          // A peer that went away shows as readable with nothing to read.
-          pollfd P{Fd, POLLIN, 0};
-          char Probe;
-          if (::poll(&P, 1, 0) > 0 && ::recv(Fd, &Probe, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
-            Lost = true;
-            break;
-          }
-          continue;
-        }
-        if (StopDeadline && std::chrono::steady_clock::now() > *StopDeadline)
-          break;
-        std::string Line = std::move(AState->Queue.front());
-        AState->Queue.pop_front();
-        AState->QueuedBytes -= static_cast<qint64>(Line.size());
-        Guard.unlock();
-        const bool Ok = sendAll(Fd, Line);
-        Guard.lock();
-        if (!Ok) {
-          Lost = true;
-          break;
-        }
-      }
-      ::close(Fd);
-      if (AState->Stop || !Lost)
-        break;
-      if (!AReconnect) {
-        AState->Phase = TStreamState::GaveUp;
-        break;
-      }
-      AState->Phase = TStreamState::Connecting;
-    }
-    std::unique_lock Guard(AState->Lock);
-    if (AState->Phase != TStreamState::GaveUp)
-      AState->Phase = TStreamState::Unreachable;
-    Guard.unlock();
-    finish(AState);
-  }
-
-  std::shared_ptr<TStreamState> FState;
-};
 
 class TSinkConnection final : public TLogConnection {
 public:
@@ -713,66 +362,94 @@ private:
 
 } // namespace
 
-QString TConnectionSpec::Option(const QString& AName, const QString& ADefault) const {
-  for (const auto& [Name, Value] : Options)
-    if (Name == AName)
-      return Value;
-  return ADefault;
+const TConnectionOption* TParsedConnection::Find(const QString& AName) const {
+  for (auto I = Options.rbegin(); I != Options.rend(); ++I)
+    if (I->Name == AName)
+      return &*I;
+  return nullptr;
 }
 
-std::vector<TConnectionSpec> ParseConnectionText(const QString& AText) {
+QString TParsedConnection::Option(const QString& AName, const QString& ADefault) const {
+  const TConnectionOption* Found = Find(AName);
+  return Found ? Found->Value : ADefault;
+}
+
+std::vector<TParsedConnection> ParseConnectionText(const QString& AText) {
   return TParser(AText).Run();
 }
 
-std::unique_ptr<TLogConnection> CreateConnection(const TConnectionSpec& ASpec) {
-  const TLogLevel Level = levelOption(ASpec);
-  const bool Reconnect = boolOption(ASpec, QStringLiteral("reconnect"), false);
-  if (ASpec.Protocol == QLatin1String("file") || ASpec.Protocol == QLatin1String("text")) {
-    const QString FileName = ASpec.Option(QStringLiteral("filename"));
-    if (FileName.isEmpty())
-      throw ELogEngineError(QStringLiteral("Option filename of %1 is missing").arg(ASpec.Protocol));
-    auto Sink = std::make_shared<TFileSink>(
-        FileName, intOption(ASpec, QStringLiteral("maxsize"), 0, 1 << 30) * 1024,
-        static_cast<int>(intOption(ASpec, QStringLiteral("maxparts"), 5, 1000)),
-        boolOption(ASpec, QStringLiteral("append"), false), Reconnect);
-    return std::make_unique<TSinkConnection>(std::move(Sink), Level,
-                                             ASpec.Protocol == QLatin1String("text"));
-  }
-  if (ASpec.Protocol == QLatin1String("mem")) {
-    auto Sink = std::make_shared<TMemorySink>(
-        intOption(ASpec, QStringLiteral("maxsize"), 2048, 1 << 20) * 1024);
-    TMemorySink* Memory = Sink.get();
-    return std::make_unique<TSinkConnection>(std::move(Sink), Level, false, Memory);
-  }
-  TStreamAddress Address;
-  if (ASpec.Protocol == QLatin1String("tcp")) {
-    Address.Host = ASpec.Option(QStringLiteral("host"), QStringLiteral("127.0.0.1")).toUtf8();
-    Address.Port = static_cast<int>(intOption(ASpec, QStringLiteral("port"), 4228, 1 << 30));
-    Address.TimeoutMs = static_cast<int>(intOption(ASpec, QStringLiteral("timeout"), 2000, 600000));
+TConnectionSettings ReadConnectionSettings(const TParsedConnection& AConnection) {
+  using TKind = TConnectionSettings::TKind;
+  TConnectionSettings Result;
+  Result.Level = levelOption(AConnection);
+  Result.Reconnect = boolOption(AConnection, QStringLiteral("reconnect"), false);
+  const QString& P = AConnection.Protocol;
+  if (P == QLatin1String("file") || P == QLatin1String("text")) {
+    Result.Kind = P == QLatin1String("file") ? TKind::File : TKind::Text;
+    if (!AConnection.Find(QStringLiteral("filename")))
+      textError(AConnection.Position, QStringLiteral("option filename of %1 is missing").arg(P));
+    Result.FileName = textOption(AConnection, QStringLiteral("filename"), {});
+    Result.MaxBytes =
+        intOption(AConnection, QStringLiteral("maxsize"), 0, 0, qint64(1) << 30) * 1024;
+    Result.MaxParts = int(intOption(AConnection, QStringLiteral("maxparts"), 5, 1, 1000));
+    Result.Append = boolOption(AConnection, QStringLiteral("append"), false);
+  } else if (P == QLatin1String("tcp")) {
+    Result.Kind = TKind::Tcp;
+    Result.Host = textOption(AConnection, QStringLiteral("host"), Result.Host).trimmed();
+    Result.Port =
+        intOption(AConnection, QStringLiteral("port"), 4228, 0, std::numeric_limits<int>::max());
+    Result.TimeoutMs = int(intOption(AConnection, QStringLiteral("timeout"), 2000, 1, 600000));
+  } else if (P == QLatin1String("pipe")) {
+    Result.Kind = TKind::Pipe;
+    Result.PipeName = textOption(AConnection, QStringLiteral("pipename"), Result.PipeName);
+    if (Result.PipeName.contains(u'/'))
+      valueError(AConnection, *AConnection.Find(QStringLiteral("pipename")),
+                 QStringLiteral("a name without \"/\""));
   } else {
-    Address.Unix = true;
-    const QString Path =
-        PipeSocketPath(ASpec.Option(QStringLiteral("pipename"), QStringLiteral("kelvane")));
-    // Only a folder of our own: a listener planted by someone else must not
-    // receive the log.
-    if (!IsOwnFolder(QFileInfo(Path).path()))
-      Address.Port = -1;
-    Address.Host = QFile::encodeName(Path);
+    Result.Kind = TKind::Mem;
+    Result.MaxBytes = intOption(AConnection, QStringLiteral("maxsize"), 2048, 0, 1 << 20) * 1024;
   }
-  std::shared_ptr<spdlog::sinks::sink> Sink;
-  if (Address.Unix && Address.Port < 0)
-    Sink = std::make_shared<TMemorySink>(0);
-  else
-    Sink = std::make_shared<TStreamSink>(std::move(Address), Reconnect);
-  return std::make_unique<TSinkConnection>(std::move(Sink), Level, false);
+  return Result;
+}
+
+std::unique_ptr<TLogConnection> CreateConnection(const TConnectionSettings& ASettings) {
+  using TKind = TConnectionSettings::TKind;
+  switch (ASettings.Kind) {
+  case TKind::File:
+  case TKind::Text:
+    return std::make_unique<TSinkConnection>(
+        std::make_shared<TFileSink>(ASettings.FileName, ASettings.MaxBytes, ASettings.MaxParts,
+                                    ASettings.Append, ASettings.Reconnect),
+        ASettings.Level, ASettings.Kind == TKind::Text);
+  case TKind::Mem: {
+    auto Sink = std::make_shared<TMemorySink>(ASettings.MaxBytes);
+    TMemorySink* Memory = Sink.get();
+    return std::make_unique<TSinkConnection>(std::move(Sink), ASettings.Level, false, Memory);
+  }
+  case TKind::Tcp:
+  case TKind::Pipe:
+    break;
+  }
+  TStreamTarget Target;
+  if (ASettings.Kind == TKind::Tcp) {
+    Target.Host = ASettings.Host.toUtf8();
+    Target.Port = ASettings.Port;
+    Target.TimeoutMs = ASettings.TimeoutMs;
+  } else {
+    Target.Unix = true;
+    Target.Host = QFile::encodeName(PipeSocketPath(ASettings.PipeName));
+  }
+  return std::make_unique<TSinkConnection>(
+      std::make_shared<TStreamSink>(std::move(Target), ASettings.Reconnect), ASettings.Level,
+      false);
 }
 
 QByteArray FormatJsonLine(const TLogRecord& ARecord) {
   QByteArray Out;
-  Out.reserve(128 + (ARecord.Title.size() + ARecord.Data.size()) * 2);
-  Out += "{\"time\":";
-  appendJsonString(Out, timeText(ARecord.Time, u'T') + offsetText(ARecord.Time));
-  Out += ",\"level\":";
+  Out.reserve(160 + (ARecord.Session.size() + ARecord.Title.size() + ARecord.Data.size()) * 3 / 2);
+  Out += "{\"time\":\"";
+  appendTime(Out, ARecord.Time, 'T', true);
+  Out += "\",\"level\":";
   appendJsonString(Out, LogLevelName(ARecord.Level));
   Out += ",\"session\":";
   appendJsonString(Out, ARecord.Session);
@@ -787,12 +464,22 @@ QByteArray FormatJsonLine(const TLogRecord& ARecord) {
 }
 
 QByteArray FormatTextLine(const TLogRecord& ARecord) {
-  QString Line = timeText(ARecord.Time, u' ') + u' ' + LogLevelName(ARecord.Level) + u' ' +
-                 oneLine(ARecord.Session) + QStringLiteral(" [") + LogEntryKindName(ARecord.Kind) +
-                 QStringLiteral("] ") + oneLine(ARecord.Title);
-  if (!ARecord.Data.isEmpty())
-    Line += QStringLiteral(" | ") + oneLine(ARecord.Data);
-  return Line.toUtf8();
+  QByteArray Out;
+  Out.reserve(64 + (ARecord.Session.size() + ARecord.Title.size() + ARecord.Data.size()) * 3 / 2);
+  appendTime(Out, ARecord.Time, ' ', false);
+  Out += ' ';
+  appendTextField(Out, LogLevelName(ARecord.Level));
+  Out += ' ';
+  appendTextField(Out, ARecord.Session);
+  Out += " [";
+  appendTextField(Out, LogEntryKindName(ARecord.Kind));
+  Out += "] ";
+  appendTextField(Out, ARecord.Title);
+  if (!ARecord.Data.isEmpty()) {
+    Out += " | ";
+    appendTextField(Out, ARecord.Data);
+  }
+  return Out;
 }
 
 QString PipeSocketPath(const QString& APipeName) {

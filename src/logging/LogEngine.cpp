@@ -42,9 +42,14 @@ TLogEngine::~TLogEngine() {
 }
 
 void TLogEngine::SetConnections(const QString& AConnections) {
+  // Every option is checked before any target starts: a bad value in the
+  // last connection must not leave a worker behind for the first.
+  std::vector<TConnectionSettings> Settings;
+  for (const TParsedConnection& Parsed : ParseConnectionText(AConnections))
+    Settings.push_back(ReadConnectionSettings(Parsed));
   std::vector<std::unique_ptr<TLogConnection>> Created;
-  for (const TConnectionSpec& Spec : ParseConnectionText(AConnections))
-    Created.push_back(CreateConnection(Spec));
+  for (const TConnectionSettings& Connection : Settings)
+    Created.push_back(CreateConnection(Connection));
   std::vector<std::unique_ptr<TLogConnection>> Old;
   {
     std::lock_guard Guard(FLock);
@@ -61,6 +66,8 @@ QString TLogEngine::Connections() const {
 }
 
 void TLogEngine::Dispatch(const TLogRecord& ARecord) noexcept {
+  if (!HasConnections())
+    return;
   try {
     std::lock_guard Guard(FLock);
     QByteArray Json;

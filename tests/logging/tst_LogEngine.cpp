@@ -12,12 +12,14 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -56,6 +58,26 @@ template <class TSocket> QList<QByteArray> readLines(TSocket* ASocket, int ACoun
   return Data.trimmed().split('\n');
 }
 
+// Sets XDG_RUNTIME_DIR for one test and puts the old value back.
+class TRuntimeDirGuard {
+public:
+  explicit TRuntimeDirGuard(const QByteArray* AValue) : FSaved(qgetenv("XDG_RUNTIME_DIR")) {
+    if (AValue)
+      qputenv("XDG_RUNTIME_DIR", *AValue);
+    else
+      qunsetenv("XDG_RUNTIME_DIR");
+  }
+  ~TRuntimeDirGuard() {
+    if (FSaved.isNull())
+      qunsetenv("XDG_RUNTIME_DIR");
+    else
+      qputenv("XDG_RUNTIME_DIR", FSaved);
+  }
+
+private:
+  QByteArray FSaved;
+};
+
 } // namespace
 
 class tst_LogEngine : public QObject {
@@ -64,24 +86,35 @@ class tst_LogEngine : public QObject {
 private Q_SLOTS:
   void parse_data();
   void parse();
+  void optionValues_data();
+  void optionValues();
   void badOptionValues_data();
   void badOptionValues();
+  void malformedTextKeepsConnections_data();
   void malformedTextKeepsConnections();
   void jsonLine();
   void textLine();
   void fileTargetAppendsOrStartsEmpty();
   void fileTargetRotates();
-  void fileTargetRefusesPlantedLink();
+  void fileTargetRotatesFullFileBeforeWriting();
+  void fileTargetRefusesPlantedFile_data();
+  void fileTargetRefusesPlantedFile();
   void fileTargetRefusesSharedFolder();
   void fileTargetRefusesPlantedFifo();
   void fullFileRotatesBeforeFirstRecord();
   void memoryKeepsNewestWithinBound();
   void levelOptionFilters();
   void tcpDeliversRecordsWrittenWhileConnecting();
+  void tcpDeliversQueueOfShortLivedEngine();
   void tcpUnreachableNeitherBlocksNorRaises_data();
   void tcpUnreachableNeitherBlocksNorRaises();
   void tcpReconnectsWhenViewerAppears();
-  void pipeDeliversToRuntimeDirectorySocket();
+  void tcpViewerClosing_data();
+  void tcpViewerClosing();
+  void pipeSocketPath_data();
+  void pipeSocketPath();
+  void pipeDeliversOnlyToOwnFolder_data();
+  void pipeDeliversOnlyToOwnFolder();
 };
 
 void tst_LogEngine::parse_data() {
@@ -138,34 +171,99 @@ void tst_LogEngine::parse() {
   QFETCH(QString, result);
   try {
     QStringList Protocols;
-    for (const TConnectionSpec& Spec : ParseConnectionText(text))
-      Protocols << Spec.Protocol;
+    for (const TParsedConnection& Parsed : ParseConnectionText(text))
+      Protocols << Parsed.Protocol;
     QCOMPARE(Protocols.join(u','), result);
   } catch (const ELogEngineError& E) {
     QCOMPARE(u'!' + E.Message(), result);
   }
 }
 
+void tst_LogEngine::optionValues_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("options"); // name=value of the first connection, joined by "|"
+  QTest::newRow("quoted") << QStringLiteral("file(filename=\"a b.sil\")")
+                          << QStringLiteral("filename=a b.sil");
+  QTest::newRow("doubled quote inside") << QStringLiteral("file(filename=\"say \"\"hi\"\".sil\")")
+                                        << QStringLiteral("filename=say \"hi\".sil");
+  QTest::newRow("separators inside quotes")
+      << QStringLiteral("file(filename=\"a,b)c(d=e\")") << QStringLiteral("filename=a,b)c(d=e");
+  QTest::newRow("empty quoted") << QStringLiteral("tcp(host=\"\")") << QStringLiteral("host=");
+  QTest::newRow("bare with blanks inside")
+      << QStringLiteral("file( filename = My Logs/k.sil , append=yes)")
+      << QStringLiteral("filename=My Logs/k.sil|append=yes");
+  QTest::newRow("repeated option, in text order")
+      << QStringLiteral("mem(maxsize=1, maxsize=\"2\")") << QStringLiteral("maxsize=1|maxsize=2");
+}
+
+void tst_LogEngine::optionValues() {
+  QFETCH(QString, text);
+  QFETCH(QString, options);
+  const std::vector<TParsedConnection> Parsed = ParseConnectionText(text);
+  QCOMPARE(Parsed.size(), size_t(1));
+  QStringList Found;
+  for (const TConnectionOption& Option : Parsed.front().Options)
+    Found << Option.Name + u'=' + Option.Value;
+  QCOMPARE(Found.join(u'|'), options);
+}
+
 void tst_LogEngine::badOptionValues_data() {
   QTest::addColumn<QString>("text");
-  QTest::addColumn<QString>("error");
+  QTest::addColumn<QString>("error"); // empty: accepted
+  const QString At = QStringLiteral("Invalid connection text at position %1: ");
   QTest::newRow("size not a number")
       << QStringLiteral("mem(maxsize=\"abc\")")
-      << QStringLiteral("Invalid value \"abc\" for option maxsize of mem: a whole number "
-                        "from 0 to 1048576 expected");
+      << At.arg(13) + QStringLiteral("invalid value \"abc\" for maxsize of mem, a whole number "
+                                     "from 0 to 1048576 expected");
   QTest::newRow("negative size")
       << QStringLiteral("file(filename=\"a\", maxsize=\"-1\")")
-      << QStringLiteral("Invalid value \"-1\" for option maxsize of file: a whole number "
-                        "from 0 to 1073741824 expected");
+      << At.arg(28) + QStringLiteral("invalid value \"-1\" for maxsize of file, a whole number "
+                                     "from 0 to 1073741824 expected");
+  QTest::newRow("no parts") << QStringLiteral("file(filename=a, maxparts=0)")
+                            << At.arg(27) + QStringLiteral("invalid value \"0\" for maxparts of "
+                                                           "file, a whole number from 1 to 1000 "
+                                                           "expected");
+  QTest::newRow("port not a number")
+      << QStringLiteral("tcp(port=\"http\")")
+      << At.arg(10) + QStringLiteral("invalid value \"http\" for port of tcp, a whole number "
+                                     "from 0 to 2147483647 expected");
+  QTest::newRow("negative port") << QStringLiteral("tcp(port=-1)")
+                                 << At.arg(10) +
+                                        QStringLiteral(
+                                            "invalid value \"-1\" for port of tcp, a whole number "
+                                            "from 0 to 2147483647 expected");
+  QTest::newRow("port above 65535, never connects")
+      << QStringLiteral("tcp(port=\"70000\")") << QString();
+  QTest::newRow("no connect time")
+      << QStringLiteral("tcp(timeout=0)")
+      << At.arg(13) + QStringLiteral("invalid value \"0\" for timeout of tcp, a whole number "
+                                     "from 1 to 600000 expected");
+  QTest::newRow("empty host") << QStringLiteral("tcp(host=\" \")")
+                              << At.arg(10) + QStringLiteral("invalid value \" \" for host of "
+                                                             "tcp, a non-empty text expected");
+  QTest::newRow("pipe name leaving the folder")
+      << QStringLiteral("pipe(pipename=\"../x\")")
+      << At.arg(15) + QStringLiteral("invalid value \"../x\" for pipename of pipe, a name "
+                                     "without \"/\" expected");
   QTest::newRow("not a Boolean")
       << QStringLiteral("tcp(reconnect=\"maybe\")")
-      << QStringLiteral(
-             "Invalid value \"maybe\" for option reconnect of tcp: true or false expected");
-  QTest::newRow("unknown level")
-      << QStringLiteral("mem(level=\"loud\")")
-      << QStringLiteral("Invalid value \"loud\" for option level of mem: a level name expected");
-  QTest::newRow("file without name") << QStringLiteral("text(maxsize=\"1\")")
-                                     << QStringLiteral("Option filename of text is missing");
+      << At.arg(15) +
+             QStringLiteral("invalid value \"maybe\" for reconnect of tcp, true or false expected");
+  QTest::newRow("Booleans in any letter case")
+      << QStringLiteral("mem(reconnect=YES), mem(reconnect=False), mem(reconnect=1)") << QString();
+  QTest::newRow("unknown level") << QStringLiteral("mem(level=\"loud\")")
+                                 << At.arg(11) +
+                                        QStringLiteral(
+                                            "invalid value \"loud\" for level of mem, a level name "
+                                            "expected");
+  QTest::newRow("level in any letter case") << QStringLiteral("mem(level=Warning)") << QString();
+  QTest::newRow("file without name")
+      << QStringLiteral("mem(), text(maxsize=\"1\")")
+      << At.arg(8) + QStringLiteral("option filename of text is missing");
+  QTest::newRow("file with empty name")
+      << QStringLiteral("file(filename=\"\")")
+      << At.arg(15) + QStringLiteral("invalid value \"\" for filename of file, a non-empty text "
+                                     "expected");
 }
 
 void tst_LogEngine::badOptionValues() {
@@ -174,22 +272,36 @@ void tst_LogEngine::badOptionValues() {
   TLogEngine Engine(QStringLiteral("kelvane"));
   try {
     Engine.SetConnections(text);
-    QFAIL("no error raised");
+    QVERIFY2(error.isEmpty(), "no error raised");
+    QVERIFY(Engine.HasConnections());
   } catch (const ELogEngineError& E) {
     QCOMPARE(E.Message(), error);
     QCOMPARE(E.ClassName(), QStringLiteral("ELogEngineError"));
+    QVERIFY(!Engine.HasConnections());
   }
-  QVERIFY(!Engine.HasConnections());
+}
+
+void tst_LogEngine::malformedTextKeepsConnections_data() {
+  QTest::addColumn<QString>("text"); // %1: the port of a listening viewer
+  QTest::newRow("syntax error after a good connection")
+      << QStringLiteral("tcp(port=\"%1\"), bogus(");
+  QTest::newRow("bad value after a good connection")
+      << QStringLiteral("tcp(port=\"%1\"), mem(maxsize=\"x\")");
 }
 
 void tst_LogEngine::malformedTextKeepsConnections() {
+  QFETCH(QString, text);
+  QTcpServer Viewer;
+  QVERIFY(Viewer.listen(QHostAddress::LocalHost));
   TLogEngine Engine(QStringLiteral("kelvane"));
   Engine.SetConnections(QStringLiteral("mem()"));
-  QVERIFY_THROWS_EXCEPTION(ELogEngineError, Engine.SetConnections(QStringLiteral("mem(), bogus(")));
+  QVERIFY_THROWS_EXCEPTION(ELogEngineError, Engine.SetConnections(text.arg(Viewer.serverPort())));
   QCOMPARE(Engine.Connections(), QStringLiteral("mem()"));
   QVERIFY(Engine.HasConnections());
   Engine.Dispatch(record(QStringLiteral("still here")));
   QVERIFY(Engine.MemoryContents().contains("still here"));
+  // Nothing of the rejected text was started.
+  QVERIFY(!Viewer.waitForNewConnection(300));
   Engine.SetConnections(QString());
   QVERIFY(!Engine.HasConnections());
 }
@@ -208,6 +320,12 @@ void tst_LogEngine::jsonLine() {
   R.Time =
       QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::OffsetFromUTC, -(5 * 3600 + 30 * 60));
   QVERIFY(FormatJsonLine(R).startsWith("{\"time\":\"2026-01-02T03:04:05.006-05:30\","));
+  // A record without a time is stamped rather than written with an empty one.
+  R.Time = QDateTime();
+  const QRegularExpression Stamp(
+      QStringLiteral(R"(^\{"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d","level")"));
+  QVERIFY2(Stamp.match(QString::fromUtf8(FormatJsonLine(R))).hasMatch(),
+           FormatJsonLine(R).constData());
 }
 
 void tst_LogEngine::textLine() {
@@ -270,24 +388,61 @@ void tst_LogEngine::fileTargetRotates() {
         Lines[I].contains(QStringLiteral("record %1").arg(First + I, 3, 10, QChar(u'0')).toUtf8()));
 }
 
-void tst_LogEngine::fileTargetRefusesPlantedLink() {
+void tst_LogEngine::fileTargetRotatesFullFileBeforeWriting() {
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("k.sil"));
+  const QByteArray Earlier = QByteArray(1000, 'x') + '\n';
+  QFile Full(Path);
+  QVERIFY(Full.open(QIODevice::WriteOnly) && Full.write(Earlier) == Earlier.size());
+  Full.close();
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(
+        QStringLiteral("file(filename=%1, maxsize=\"1\", append=\"true\")").arg(quoted(Path)));
+    for (int I = 0; I < 3; ++I)
+      Engine.Dispatch(record(QStringLiteral("record %1").arg(I)));
+  }
+  QCOMPARE(readFile(Dir.filePath(QStringLiteral("k.1.sil"))), Earlier);
+  const QList<QByteArray> Lines = readFile(Path).trimmed().split('\n');
+  QCOMPARE(Lines.size(), 3);
+  QVERIFY(Lines.first().contains("\"record 0\""));
+}
+
+void tst_LogEngine::fileTargetRefusesPlantedFile_data() {
+  QTest::addColumn<QString>("planted"); // name in the log folder
+  QTest::addColumn<bool>("fifo");       // a FIFO instead of a link to the victim
+  QTest::newRow("link at the log file") << QStringLiteral("k.sil") << false;
+  QTest::newRow("link at a rotated part") << QStringLiteral("k.1.sil") << false;
+  QTest::newRow("link at the oldest part") << QStringLiteral("k.2.sil") << false;
+  QTest::newRow("FIFO at the log file") << QStringLiteral("k.sil") << true;
+}
+
+void tst_LogEngine::fileTargetRefusesPlantedFile() {
+  QFETCH(QString, planted);
+  QFETCH(bool, fifo);
   QTemporaryDir Dir;
   const QString Victim = Dir.filePath(QStringLiteral("victim"));
   QFile File(Victim);
   QVERIFY(File.open(QIODevice::WriteOnly) && File.write("precious\n") == 9);
   File.close();
+  const QString Plant = Dir.filePath(planted);
+  if (fifo)
+    QCOMPARE(::mkfifo(QFile::encodeName(Plant).constData(), 0600), 0);
+  else
+    QVERIFY(QFile::link(Victim, Plant));
   const QString Path = Dir.filePath(QStringLiteral("k.sil"));
-  QVERIFY(QFile::link(Victim, Path));
+  QElapsedTimer Timer;
+  Timer.start();
   {
     TLogEngine Engine(QStringLiteral("kelvane"));
     Engine.SetConnections(
-        QStringLiteral("file(filename=%1, append=\"true\", maxsize=\"1\", maxparts=\"2\")")
+        QStringLiteral("file(filename=%1, append=\"true\", maxsize=\"1\", maxparts=\"3\")")
             .arg(quoted(Path)));
     for (int I = 0; I < 30; ++I)
       Engine.Dispatch(record(QStringLiteral("must not land in the victim")));
   }
+  QVERIFY2(Timer.elapsed() < 3000, "writing waited for the planted file");
   QCOMPARE(readFile(Victim), QByteArray("precious\n"));
-  QVERIFY(QFileInfo(Path).isSymLink());
 }
 
 void tst_LogEngine::fileTargetRefusesSharedFolder() {
@@ -377,6 +532,27 @@ void tst_LogEngine::tcpDeliversRecordsWrittenWhileConnecting() {
              Lines[I].constData());
 }
 
+void tst_LogEngine::tcpDeliversQueueOfShortLivedEngine() {
+  QTcpServer Server;
+  QVERIFY(Server.listen(QHostAddress::LocalHost));
+  QElapsedTimer Timer;
+  Timer.start();
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(QStringLiteral("tcp(port=\"%1\")").arg(Server.serverPort()));
+    for (int I = 0; I < 3; ++I)
+      Engine.Dispatch(record(QStringLiteral("last words %1").arg(I)));
+  }
+  QVERIFY2(Timer.elapsed() < 3000, qPrintable(QString::number(Timer.elapsed())));
+  // The connection waits in the listen backlog, its records in the socket.
+  QVERIFY(Server.waitForNewConnection(10000));
+  const QList<QByteArray> Lines = readLines(Server.nextPendingConnection(), 3);
+  QCOMPARE(Lines.size(), 3);
+  for (int I = 0; I < 3; ++I)
+    QVERIFY2(Lines[I].contains(QStringLiteral("\"last words %1\"").arg(I).toUtf8()),
+             Lines[I].constData());
+}
+
 void tst_LogEngine::tcpUnreachableNeitherBlocksNorRaises_data() {
   QTest::addColumn<QString>("connection");
   quint16 Port = 0;
@@ -443,28 +619,95 @@ void tst_LogEngine::tcpReconnectsWhenViewerAppears() {
   QVERIFY(!Data.contains("lost while unreachable"));
 }
 
-void tst_LogEngine::pipeDeliversToRuntimeDirectorySocket() {
+void tst_LogEngine::tcpViewerClosing_data() {
+  QTest::addColumn<bool>("reconnect");
+  QTest::newRow("reconnect") << true;
+  QTest::newRow("no reconnect") << false;
+}
+
+void tst_LogEngine::tcpViewerClosing() {
+  QFETCH(bool, reconnect);
+  QTcpServer Server;
+  QVERIFY(Server.listen(QHostAddress::LocalHost));
+  TLogEngine Engine(QStringLiteral("kelvane"));
+  Engine.SetConnections(QStringLiteral("tcp(port=\"%1\", reconnect=\"%2\")")
+                            .arg(Server.serverPort())
+                            .arg(reconnect ? u"true" : u"false"));
+  Engine.Dispatch(record(QStringLiteral("first")));
+  QVERIFY(Server.waitForNewConnection(10000));
+  QTcpSocket* First = Server.nextPendingConnection();
+  QVERIFY(readLines(First, 1).first().contains("\"first\""));
+  First->abort();
+  QTcpSocket* Second = nullptr;
+  QElapsedTimer Timer;
+  Timer.start();
+  // Without reconnecting the engine stays away; a second and a half covers
+  // the first retry of one that does.
+  while (!Second && Timer.elapsed() < (reconnect ? 10000 : 1500)) {
+    Engine.Dispatch(record(QStringLiteral("second")));
+    if (Server.waitForNewConnection(100))
+      Second = Server.nextPendingConnection();
+  }
+  QCOMPARE(Second != nullptr, reconnect);
+  if (!Second)
+    return;
+  QByteArray Data;
+  Timer.restart();
+  while (!Data.contains("\"second\"") && Timer.elapsed() < 10000) {
+    Engine.Dispatch(record(QStringLiteral("second")));
+    Second->waitForReadyRead(100);
+    Data += Second->readAll();
+  }
+  QVERIFY(Data.contains("\"second\""));
+}
+
+void tst_LogEngine::pipeSocketPath_data() {
+  QTest::addColumn<bool>("set");
+  QTest::addColumn<QByteArray>("runtime");
+  QTest::addColumn<QString>("path");
+  const QString Private = QStringLiteral("/tmp/kelvane-%1/viewer.sock").arg(::geteuid());
+  QTest::newRow("runtime folder") << true << QByteArray("/run/user/1000")
+                                  << QStringLiteral("/run/user/1000/viewer.sock");
+  QTest::newRow("empty") << true << QByteArray() << Private;
+  QTest::newRow("unset") << false << QByteArray() << Private;
+}
+
+void tst_LogEngine::pipeSocketPath() {
+  QFETCH(bool, set);
+  QFETCH(QByteArray, runtime);
+  QFETCH(QString, path);
+  TRuntimeDirGuard Runtime(set ? &runtime : nullptr);
+  QCOMPARE(PipeSocketPath(QStringLiteral("viewer")), path);
+}
+
+void tst_LogEngine::pipeDeliversOnlyToOwnFolder_data() {
+  QTest::addColumn<bool>("shared"); // the runtime folder is writable by the group
+  QTest::newRow("own folder") << false;
+  QTest::newRow("folder writable by the group") << true;
+}
+
+void tst_LogEngine::pipeDeliversOnlyToOwnFolder() {
+  QFETCH(bool, shared);
   QTemporaryDir Runtime;
   QVERIFY(Runtime.isValid());
-  const QByteArray Saved = qgetenv("XDG_RUNTIME_DIR");
-  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(Runtime.path()));
-  QCOMPARE(PipeSocketPath(QStringLiteral("kelvane")),
-           Runtime.path() + QStringLiteral("/kelvane.sock"));
+  if (shared)
+    QVERIFY(QFile::setPermissions(Runtime.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ReadGroup |
+                                                      QFile::WriteGroup | QFile::ExeGroup));
+  const QByteArray Folder = QFile::encodeName(Runtime.path());
+  TRuntimeDirGuard Guard(&Folder);
   QLocalServer Server;
   QVERIFY(Server.listen(Runtime.filePath(QStringLiteral("kelvane.sock"))));
-  {
-    TLogEngine Engine(QStringLiteral("kelvane"));
-    Engine.SetConnections(QStringLiteral("pipe(reconnect=\"true\")"));
-    Engine.Dispatch(record(QStringLiteral("through the pipe")));
-    QVERIFY(Server.waitForNewConnection(10000));
-    QLocalSocket* Peer = Server.nextPendingConnection();
-    const QList<QByteArray> Lines = readLines(Peer, 1);
-    QVERIFY2(Lines.first().contains("\"through the pipe\""), Lines.first().constData());
+  TLogEngine Engine(QStringLiteral("kelvane"));
+  Engine.SetConnections(QStringLiteral("pipe(reconnect=\"true\")"));
+  Engine.Dispatch(record(QStringLiteral("through the pipe")));
+  if (shared) {
+    QVERIFY(!Server.waitForNewConnection(700));
+    return;
   }
-  if (Saved.isNull())
-    qunsetenv("XDG_RUNTIME_DIR");
-  else
-    qputenv("XDG_RUNTIME_DIR", Saved);
+  QVERIFY(Server.waitForNewConnection(10000));
+  const QList<QByteArray> Lines = readLines(Server.nextPendingConnection(), 1);
+  QVERIFY2(Lines.first().contains("\"through the pipe\""), Lines.first().constData());
 }
 
 KELVANE_TEST_MAIN(tst_LogEngine)

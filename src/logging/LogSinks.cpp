@@ -1,0 +1,416 @@
+#include "logging/LogSinks.h"
+
+#include "logging/LogConnections.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+using TClock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr auto FileRetryDelay = 5s;
+// A viewer that takes nothing for this long counts as gone.
+constexpr auto SendTimeout = 5s;
+constexpr auto PeerCheckInterval = 200ms;
+// Short enough that a stop request ends a connect attempt promptly.
+constexpr int PollSliceMs = 100;
+constexpr size_t SendBatchBytes = 64 * 1024;
+
+} // namespace
+
+// ---- file -------------------------------------------------------------------
+
+TFileSink::TFileSink(QString AFileName, qint64 AMaxBytes, int AMaxParts, bool AAppend,
+                     bool AReconnect)
+    : FFileName(std::move(AFileName)), FMaxBytes(AMaxBytes), FMaxParts(std::max(1, AMaxParts)),
+      FTruncate(!AAppend), FReconnect(AReconnect) {}
+
+TFileSink::~TFileSink() {
+  closeFile();
+}
+
+void TFileSink::sink_it_(const spdlog::details::log_msg& AMsg) {
+  const auto Size = static_cast<qint64>(AMsg.payload.size()) + 1;
+  if (FFd < 0 && !openFile())
+    return;
+  // A file opened for appending may already be full.
+  if (FMaxBytes > 0 && FSize > 0 && FSize + Size > FMaxBytes) {
+    closeFile();
+    rotate();
+    if (!openFile())
+      return;
+  }
+  std::string Line(AMsg.payload.data(), AMsg.payload.size());
+  Line += '\n';
+  if (writeAll(Line.data(), Line.size()))
+    FSize += Size;
+  else
+    closeFile();
+}
+
+QByteArray TFileSink::partPath(int AIndex) const {
+  if (AIndex == 0)
+    return QFile::encodeName(FFileName);
+  const QFileInfo Info(FFileName);
+  const QString Suffix = Info.suffix();
+  const QString Base =
+      Info.path() + u'/' + (Suffix.isEmpty() ? Info.fileName() : Info.completeBaseName());
+  return QFile::encodeName(Base + u'.' + QString::number(AIndex) +
+                           (Suffix.isEmpty() ? QString() : u'.' + Suffix));
+}
+
+bool TFileSink::openFile() {
+  if (FGaveUp)
+    return false;
+  const auto Now = TClock::now();
+  if (FLastAttempt && Now - *FLastAttempt < FileRetryDelay)
+    return false;
+  FLastAttempt = Now;
+  if (!IsOwnFolder(QFileInfo(FFileName).path())) {
+    FGaveUp = !FReconnect;
+    return false;
+  }
+  // O_NONBLOCK: a FIFO planted at the path fails instead of hanging the caller.
+  const int Flags = O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
+                    (FTruncate ? O_TRUNC : 0);
+  const int Fd = ::open(partPath(0).constData(), Flags, 0600);
+  struct stat Status {};
+  if (Fd < 0 || ::fstat(Fd, &Status) != 0 || !S_ISREG(Status.st_mode) ||
+      Status.st_uid != ::geteuid()) {
+    if (Fd >= 0)
+      ::close(Fd);
+    FGaveUp = !FReconnect;
+    return false;
+  }
+  // Log records can tell a lot about the machine: only the owner reads them.
+  ::fchmod(Fd, 0600);
+  FTruncate = false;
+  FFd = Fd;
+  FSize = Status.st_size;
+  FLastAttempt.reset();
+  return true;
+}
+
+void TFileSink::closeFile() {
+  if (FFd >= 0)
+    ::close(FFd);
+  FFd = -1;
+}
+
+// rename(2) moves a planted link itself; it never writes through one.
+void TFileSink::rotate() {
+  ::unlink(partPath(FMaxParts - 1).constData());
+  for (int I = FMaxParts - 1; I >= 1; --I)
+    ::rename(partPath(I - 1).constData(), partPath(I).constData());
+  if (FMaxParts == 1)
+    ::unlink(partPath(0).constData());
+  FSize = 0;
+}
+
+bool TFileSink::writeAll(const char* AData, size_t ASize) {
+  while (ASize > 0) {
+    const ssize_t Written = ::write(FFd, AData, ASize);
+    if (Written < 0 && errno == EINTR)
+      continue;
+    if (Written <= 0)
+      return false;
+    AData += Written;
+    ASize -= static_cast<size_t>(Written);
+  }
+  return true;
+}
+
+// ---- memory -----------------------------------------------------------------
+
+QByteArray TMemorySink::Contents() {
+  std::lock_guard Guard(mutex_);
+  QByteArray Result;
+  Result.reserve(FBytes);
+  for (const QByteArray& Line : FLines)
+    Result += Line;
+  return Result;
+}
+
+void TMemorySink::sink_it_(const spdlog::details::log_msg& AMsg) {
+  if (static_cast<qint64>(AMsg.payload.size()) + 1 > FMaxBytes)
+    return;
+  QByteArray Line(AMsg.payload.data(), static_cast<qsizetype>(AMsg.payload.size()));
+  Line += '\n';
+  FBytes += Line.size();
+  FLines.push_back(std::move(Line));
+  while (FBytes > FMaxBytes) {
+    FBytes -= FLines.front().size();
+    FLines.pop_front();
+  }
+}
+
+// ---- stream -----------------------------------------------------------------
+
+struct TStreamState {
+  std::mutex Lock;
+  std::condition_variable Wake; // lines queued, or the sink is going
+  std::condition_variable Done; // the worker has finished
+  std::deque<std::string> Queue;
+  qint64 QueuedBytes = 0;
+  // False while the target is unreachable and once the worker has finished.
+  bool Accepting = true;
+  // Set when the sink goes: the end of the worker's grace time.
+  std::optional<TClock::time_point> StopBy;
+  bool Finished = false;
+
+  void DropQueue() {
+    Queue.clear();
+    QueuedBytes = 0;
+  }
+  bool GraceOver() const { return StopBy && TClock::now() >= *StopBy; }
+  // An attempt in progress is pointless once the sink is gone and nothing is
+  // left to send, or its grace time is over.
+  bool ShouldStop() const { return StopBy && (Queue.empty() || TClock::now() >= *StopBy); }
+};
+
+namespace {
+
+bool shouldStop(TStreamState& AState) {
+  std::lock_guard Guard(AState.Lock);
+  return AState.ShouldStop();
+}
+
+// Connects within the target's timeout; -1 when it cannot.
+int connectTo(TStreamState& AState, const TStreamTarget& ATarget) {
+  std::vector<std::pair<sockaddr_storage, socklen_t>> Addresses;
+  if (ATarget.Unix) {
+    sockaddr_un Un{};
+    Un.sun_family = AF_UNIX;
+    if (!IsOwnFolder(QFileInfo(QFile::decodeName(ATarget.Host)).path()) ||
+        static_cast<size_t>(ATarget.Host.size()) >= sizeof Un.sun_path)
+      return -1;
+    std::memcpy(Un.sun_path, ATarget.Host.constData(), static_cast<size_t>(ATarget.Host.size()));
+    sockaddr_storage Address{};
+    std::memcpy(&Address, &Un, sizeof Un);
+    Addresses.emplace_back(Address, static_cast<socklen_t>(sizeof Un));
+  } else {
+    addrinfo Hints{};
+    Hints.ai_family = AF_UNSPEC;
+    Hints.ai_socktype = SOCK_STREAM;
+    Hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* Found = nullptr;
+    const QByteArray Port = QByteArray::number(ATarget.Port);
+    if (::getaddrinfo(ATarget.Host.constData(), Port.constData(), &Hints, &Found) != 0)
+      return -1;
+    for (const addrinfo* A = Found; A; A = A->ai_next) {
+      if (A->ai_addrlen > sizeof(sockaddr_storage))
+        continue;
+      sockaddr_storage Address{};
+      std::memcpy(&Address, A->ai_addr, A->ai_addrlen);
+      Addresses.emplace_back(Address, A->ai_addrlen);
+    }
+    ::freeaddrinfo(Found);
+  }
+  const auto Deadline = TClock::now() + std::chrono::milliseconds(ATarget.TimeoutMs);
+  for (const auto& [Address, Length] : Addresses) {
+    const int Fd = ::socket(Address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (Fd < 0)
+      continue;
+    if (::connect(Fd, reinterpret_cast<const sockaddr*>(&Address), Length) == 0)
+      return Fd;
+    if (errno == EINPROGRESS) {
+      while (!shouldStop(AState) && TClock::now() < Deadline) {
+        pollfd P{Fd, POLLOUT, 0};
+        const int Ready = ::poll(&P, 1, PollSliceMs);
+        if (Ready > 0) {
+          int Error = 0;
+          socklen_t Size = sizeof Error;
+          if (::getsockopt(Fd, SOL_SOCKET, SO_ERROR, &Error, &Size) == 0 && Error == 0)
+            return Fd;
+          break;
+        }
+        if (Ready < 0 && errno != EINTR)
+          break;
+      }
+    }
+    ::close(Fd);
+  }
+  return -1;
+}
+
+bool sendAll(TStreamState& AState, int AFd, const std::string& AData) {
+  size_t Sent = 0;
+  const auto GiveUp = TClock::now() + SendTimeout;
+  while (Sent < AData.size()) {
+    const ssize_t N =
+        ::send(AFd, AData.data() + Sent, AData.size() - Sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (N > 0) {
+      Sent += static_cast<size_t>(N);
+      continue;
+    }
+    if (N < 0 && errno == EINTR)
+      continue;
+    if (N < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      {
+        std::lock_guard Guard(AState.Lock);
+        if (AState.GraceOver())
+          return false;
+      }
+      if (TClock::now() >= GiveUp)
+        return false;
+      pollfd P{AFd, POLLOUT, 0};
+      ::poll(&P, 1, PollSliceMs);
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+// The viewer has nothing to say; what it sends is read and ignored, so only
+// its end of the connection matters.
+bool peerClosed(int AFd) {
+  char Buffer[4096];
+  for (int I = 0; I < 16; ++I) {
+    const ssize_t N = ::recv(AFd, Buffer, sizeof Buffer, MSG_DONTWAIT);
+    if (N == 0)
+      return true;
+    if (N < 0)
+      return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+  }
+  return false;
+}
+
+// Sends queued lines until the connection is lost (true) or the sink is gone
+// (false). Called and returns with the lock held.
+bool deliver(TStreamState& AState, int AFd, std::unique_lock<std::mutex>& AGuard) {
+  for (;;) {
+    AState.Wake.wait_for(AGuard, PeerCheckInterval,
+                         [&] { return AState.StopBy || !AState.Queue.empty(); });
+    if (AState.ShouldStop())
+      return false;
+    if (AState.Queue.empty()) {
+      AGuard.unlock();
+      const bool Closed = peerClosed(AFd);
+      AGuard.lock();
+      if (Closed)
+        return true;
+      continue;
+    }
+    std::string Batch = std::move(AState.Queue.front());
+    AState.Queue.pop_front();
+    while (!AState.Queue.empty() && Batch.size() < SendBatchBytes) {
+      Batch += AState.Queue.front();
+      AState.Queue.pop_front();
+    }
+    AState.QueuedBytes -= static_cast<qint64>(Batch.size());
+    AGuard.unlock();
+    const bool Sent = sendAll(AState, AFd, Batch);
+    AGuard.lock();
+    if (!Sent)
+      return !AState.StopBy;
+  }
+}
+
+void runWorker(const std::shared_ptr<TStreamState>& AState, const TStreamTarget& ATarget,
+               bool AReconnect) {
+  TStreamState& State = *AState;
+  auto Delay = FirstRetryDelay;
+  for (;;) {
+    const int Fd = connectTo(State, ATarget);
+    std::unique_lock Guard(State.Lock);
+    if (Fd >= 0) {
+      Delay = FirstRetryDelay;
+      const bool Lost = deliver(State, Fd, Guard);
+      ::close(Fd);
+      if (!Lost)
+        break;
+    }
+    State.DropQueue();
+    if (State.StopBy || !AReconnect)
+      break;
+    State.Accepting = false;
+    State.Wake.wait_for(Guard, Delay, [&] { return State.StopBy.has_value(); });
+    if (State.StopBy)
+      break;
+    Delay = std::min(Delay * 2, LastRetryDelay);
+    State.Accepting = true;
+  }
+  std::lock_guard Guard(State.Lock);
+  State.Accepting = false;
+  State.DropQueue();
+  State.Finished = true;
+  State.Done.notify_all();
+}
+
+} // namespace
+
+TStreamSink::TStreamSink(TStreamTarget ATarget, bool AReconnect)
+    : FState(std::make_shared<TStreamState>()) {
+  if (!ATarget.Unix && (ATarget.Port < 1 || ATarget.Port > 65535)) {
+    FState->Accepting = false;
+    FState->Finished = true;
+    return;
+  }
+  try {
+    FWorker = std::thread([State = FState, Target = std::move(ATarget), AReconnect] {
+      try {
+        runWorker(State, Target, AReconnect);
+      } catch (...) {
+        std::lock_guard Guard(State->Lock);
+        State->Accepting = false;
+        State->Finished = true;
+        State->Done.notify_all();
+      }
+    });
+  } catch (...) {
+    FState->Accepting = false;
+    FState->Finished = true;
+  }
+}
+
+TStreamSink::~TStreamSink() {
+  std::unique_lock Guard(FState->Lock);
+  if (!FState->StopBy)
+    FState->StopBy = TClock::now() + StopGrace;
+  FState->Wake.notify_all();
+  // A worker stuck in a name look-up is left to finish on its own.
+  const bool Finished =
+      FState->Done.wait_until(Guard, *FState->StopBy + 200ms, [&] { return FState->Finished; });
+  Guard.unlock();
+  if (FWorker.joinable()) {
+    if (Finished)
+      FWorker.join();
+    else
+      FWorker.detach();
+  }
+}
+
+void TStreamSink::sink_it_(const spdlog::details::log_msg& AMsg) {
+  std::lock_guard Guard(FState->Lock);
+  if (!FState->Accepting || FState->StopBy)
+    return;
+  const auto Size = static_cast<qint64>(AMsg.payload.size()) + 1;
+  if (FState->QueuedBytes + Size > MaxQueuedBytes)
+    return;
+  std::string Line;
+  Line.reserve(AMsg.payload.size() + 1);
+  Line.append(AMsg.payload.data(), AMsg.payload.size());
+  Line += '\n';
+  FState->Queue.push_back(std::move(Line));
+  FState->QueuedBytes += Size;
+  FState->Wake.notify_one();
+}

@@ -1,0 +1,88 @@
+#pragma once
+// The spdlog sinks under the connections; only the logging engine uses them.
+// Each takes a finished line (without its line break) as the message payload.
+
+#include <QByteArray>
+#include <QString>
+
+#include <spdlog/sinks/base_sink.h>
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+// A file opened without following links, in a folder that is ours, rotated by
+// size into <base>.1<ext> ... <base>.<parts-1><ext>.
+class TFileSink final : public spdlog::sinks::base_sink<std::mutex> {
+public:
+  TFileSink(QString AFileName, qint64 AMaxBytes, int AMaxParts, bool AAppend, bool AReconnect);
+  ~TFileSink() override;
+
+protected:
+  void sink_it_(const spdlog::details::log_msg& AMsg) override;
+  void flush_() override {}
+
+private:
+  QByteArray partPath(int AIndex) const;
+  bool openFile();
+  void closeFile();
+  void rotate();
+  bool writeAll(const char* AData, size_t ASize);
+
+  QString FFileName;
+  qint64 FMaxBytes;
+  int FMaxParts;
+  bool FTruncate;
+  bool FReconnect;
+  bool FGaveUp = false;
+  int FFd = -1;
+  qint64 FSize = 0;
+  std::optional<std::chrono::steady_clock::time_point> FLastAttempt;
+};
+
+// The newest lines within a byte bound.
+class TMemorySink final : public spdlog::sinks::base_sink<std::mutex> {
+public:
+  explicit TMemorySink(qint64 AMaxBytes) : FMaxBytes(AMaxBytes) {}
+  QByteArray Contents();
+
+protected:
+  void sink_it_(const spdlog::details::log_msg& AMsg) override;
+  void flush_() override {}
+
+private:
+  qint64 FMaxBytes;
+  qint64 FBytes = 0;
+  std::deque<QByteArray> FLines;
+};
+
+// Where a stream sink connects to: a TCP host and port, or a socket path.
+struct TStreamTarget {
+  bool Unix = false;
+  QByteArray Host; // the socket path for Unix
+  qint64 Port = 0;
+  int TimeoutMs = 2000;
+};
+
+struct TStreamState;
+
+// Hands lines to a worker thread that connects and sends them; see
+// LogConnections.h for the queue, retry and shutdown rules.
+class TStreamSink final : public spdlog::sinks::base_sink<std::mutex> {
+public:
+  TStreamSink(TStreamTarget ATarget, bool AReconnect);
+  ~TStreamSink() override;
+
+protected:
+  void sink_it_(const spdlog::details::log_msg& AMsg) override;
+  void flush_() override {}
+
+private:
+  // Shared with the worker, which may outlive the sink while a name look-up
+  // it cannot interrupt is still running.
+  std::shared_ptr<TStreamState> FState;
+  std::thread FWorker;
+};
