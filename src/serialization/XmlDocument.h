@@ -1,0 +1,112 @@
+#pragma once
+// The XML document engine under the serializer: an element tree whose
+// attributes stay in insertion order ahead of the child elements and texts,
+// the declaration and a style-sheet instruction, parsing on QXmlStreamReader
+// and a writer of its own for the three layouts:
+//   xfCompact  - the declaration line, then no added whitespace at all;
+//   xfReadable - every element on a line of its own, one TAB per depth, an
+//                element holding text only on one line, CR LF line ends;
+//   xfPreserve - whitespace exactly as loaded, none added.
+// The declaration is always followed by CR LF. Texts are written with the
+// five entities, line breaks as CR LF, and characters XML 1.0 forbids as
+// U+FFFD, so a file written is always a file that reads back.
+//
+// Loading resolves no external entity, bounds entity expansion and nesting
+// depth, and refuses input above MaxXmlBytes; files are replaced atomically
+// (a fresh file in the same folder, flushed, renamed over the path), so a
+// link planted at the path is replaced, never followed.
+
+#include "common/Exceptions.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+KELVANE_DECLARE_EXCEPTION(EXmlError, Exception)
+
+enum TXmlFormatType { xfCompact, xfReadable, xfPreserve };
+
+inline constexpr qint64 MaxXmlBytes = 64 * 1024 * 1024;
+inline constexpr int MaxXmlDepth = 256;
+
+class TXmlNode {
+public:
+  enum TKind { nkElement, nkAttribute, nkText };
+
+  TXmlNode(TKind AKind, QString AName, QString AValue = {}, TXmlNode* AParent = nullptr);
+  ~TXmlNode();
+  TXmlNode(const TXmlNode&) = delete;
+  TXmlNode& operator=(const TXmlNode&) = delete;
+
+  TKind Kind() const { return FKind; }
+  const QString& Name() const { return FName; }
+  // An attribute's value or a text's content; empty for an element.
+  const QString& Value() const { return FValue; }
+  void SetValue(const QString& AValue) { FValue = AValue; }
+  TXmlNode* Parent() const { return FParent; }
+  // Attributes first (in insertion order), then elements and texts.
+  const std::vector<std::unique_ptr<TXmlNode>>& Children() const { return FChildren; }
+
+  TXmlNode* AddElement(const QString& AName);
+  TXmlNode* AddText(const QString& AText);
+  TXmlNode* AddAttribute(const QString& AName, const QString& AValue);
+  // The first child (attributes included) whose name equals AName without
+  // regard to case; null when there is none.
+  TXmlNode* FindChild(const QString& AName) const;
+  TXmlNode* FindAttribute(const QString& AName) const;
+  std::vector<TXmlNode*> ChildElements(const QString& AName = {}) const;
+  bool HasChildElements() const;
+  // The texts of the node's children joined.
+  QString Text() const;
+  void SetText(const QString& AText);
+  void RemoveChild(const TXmlNode* AChild);
+  bool IsAncestorOf(const TXmlNode* ANode) const;
+
+private:
+  TKind FKind;
+  QString FName;
+  QString FValue;
+  TXmlNode* FParent;
+  std::vector<std::unique_ptr<TXmlNode>> FChildren;
+};
+
+class TXmlDocument {
+public:
+  TXmlDocument();
+
+  TXmlFormatType Format() const { return FFormat; }
+  void SetFormat(TXmlFormatType AFormat) { FFormat = AFormat; }
+
+  // version="1.0" encoding="utf-8" unless a load or a caller changed them.
+  std::vector<std::pair<QString, QString>>& Declaration() { return FDeclaration; }
+  // The attributes of <?xml-stylesheet ...?>; nullopt when the document has none.
+  std::optional<std::vector<std::pair<QString, QString>>>& StyleSheet() { return FStyleSheet; }
+
+  TXmlNode* Root() const { return FRoot.get(); }
+  TXmlNode* CreateRoot(const QString& AName);
+  bool Contains(const TXmlNode* ANode) const;
+  void Clear();
+
+  QByteArray ToBytes() const;
+  QString ToString() const { return QString::fromUtf8(ToBytes()); }
+  // The root element alone, compact, without the declaration.
+  QString RootXml() const;
+  // Raises EXmlError naming ASource, and line and column for parse errors.
+  void LoadFromBytes(const QByteArray& AData, const QString& ASource = QStringLiteral("(string)"));
+  void LoadFromFile(const QString& AFileName);
+  void SaveToFile(const QString& AFileName) const;
+
+private:
+  TXmlFormatType FFormat = xfCompact;
+  std::vector<std::pair<QString, QString>> FDeclaration;
+  std::optional<std::vector<std::pair<QString, QString>>> FStyleSheet;
+  std::unique_ptr<TXmlNode> FRoot;
+  // Whitespace read before the root (after the style sheet) and after it;
+  // written back only in the preserving layout.
+  QString FProlog;
+  QString FEpilog;
+};

@@ -1,0 +1,219 @@
+// The XML document engine: the three layouts byte for byte, texts that must
+// survive a round trip, hostile input, and replacing files atomically.
+
+#include "support/TestMain.h"
+
+#include "serialization/XmlDocument.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray fixture(const char* AName) {
+  QFile File(QFINDTESTDATA(QStringLiteral("../fixtures/serialization/") + QLatin1String(AName)));
+  return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray("<missing fixture>");
+}
+
+void buildAdapters(TXmlDocument& ADocument) {
+  ADocument.StyleSheet() = std::vector<std::pair<QString, QString>>{
+      {QStringLiteral("type"), QStringLiteral("text/xsl")},
+      {QStringLiteral("href"), QStringLiteral("adapters.xsl")}};
+  TXmlNode* Root = ADocument.CreateRoot(QStringLiteral("TNetworkAdapterDataList"));
+  TXmlNode* Record = Root->AddElement(QStringLiteral("TNetworkAdapterData"));
+  Root->AddAttribute(QStringLiteral("version"), QStringLiteral("1"));
+  Record->AddElement(QStringLiteral("Name"))->SetText(QStringLiteral("eth0"));
+  Record->AddElement(QStringLiteral("Empty"));
+  Record->AddElement(QStringLiteral("Special"))->SetText(QStringLiteral("<&>\"'"));
+  Record->AddElement(QStringLiteral("Lines"))->SetText(QStringLiteral("a\nb"));
+  Record->AddElement(QStringLiteral("Blanks"))->SetText(QStringLiteral("  "));
+  Record->AddElement(QStringLiteral("IPv6Addresses"))
+      ->AddElement(QStringLiteral("string"))
+      ->SetText(QStringLiteral("fe80::1"));
+  Root->AddElement(QStringLiteral("TNetworkAdapterData"));
+}
+
+QString errorOf(const QByteArray& AData) {
+  try {
+    TXmlDocument Document;
+    Document.LoadFromBytes(AData, QStringLiteral("input.xml"));
+    return QStringLiteral("loaded");
+  } catch (const EXmlError& E) {
+    return E.Message();
+  }
+}
+
+} // namespace
+
+class tst_XmlDocument : public QObject {
+  Q_OBJECT
+
+private Q_SLOTS:
+  void layouts_data();
+  void layouts();
+  void preserveKeepsWhitespace();
+  void textsRoundTrip_data();
+  void textsRoundTrip();
+  void lookupIgnoresCaseAttributesFirst();
+  void hostileInput_data();
+  void hostileInput();
+  void saveReplacesAtomically();
+  void saveReportsUnwritableFolder();
+};
+
+void tst_XmlDocument::layouts_data() {
+  QTest::addColumn<int>("format");
+  QTest::addColumn<QByteArray>("expected");
+  QTest::newRow("readable") << int(xfReadable) << fixture("readable.xml");
+  QTest::newRow("compact") << int(xfCompact) << fixture("compact.xml");
+  QTest::newRow("preserve adds nothing") << int(xfPreserve) << fixture("compact.xml");
+}
+
+void tst_XmlDocument::layouts() {
+  QFETCH(int, format);
+  QFETCH(QByteArray, expected);
+  TXmlDocument Document;
+  buildAdapters(Document);
+  Document.SetFormat(TXmlFormatType(format));
+  QCOMPARE(Document.ToBytes(), expected);
+  // The same on every run.
+  QCOMPARE(Document.ToBytes(), expected);
+}
+
+void tst_XmlDocument::preserveKeepsWhitespace() {
+  TXmlDocument Readable;
+  Readable.LoadFromBytes(fixture("readable.xml"));
+  QCOMPARE(Readable.Format(), xfPreserve);
+  QCOMPARE(Readable.ToBytes(), fixture("readable.xml"));
+  TXmlDocument Odd;
+  Odd.LoadFromBytes(fixture("preserve-input.xml"));
+  QCOMPARE(Odd.ToBytes(), fixture("preserve.xml"));
+}
+
+void tst_XmlDocument::textsRoundTrip_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("readBack");
+  QTest::newRow("empty") << QString() << QString();
+  QTest::newRow("five entities") << QStringLiteral("<a href=\"x\">'&'</a>")
+                                 << QStringLiteral("<a href=\"x\">'&'</a>");
+  QTest::newRow("LF becomes CR LF") << QStringLiteral("one\ntwo") << QStringLiteral("one\r\ntwo");
+  QTest::newRow("CR LF stays") << QStringLiteral("one\r\ntwo") << QStringLiteral("one\r\ntwo");
+  QTest::newRow("blanks only") << QStringLiteral(" \t ") << QStringLiteral(" \t ");
+  QTest::newRow("non-BMP") << QStringLiteral("\U0001F600 \u00e9")
+                           << QStringLiteral("\U0001F600 \u00e9");
+  QTest::newRow("forbidden control characters")
+      << QStringLiteral("a") + QChar(1) + QChar(0x1F) + QChar(0) + "b"
+      << QStringLiteral("a\uFFFD\uFFFD\uFFFDb");
+  QTest::newRow("lone surrogate and non-characters")
+      << QString(QChar(0xD800)) + QChar(0xFFFE) + QChar(0xFFFF)
+      << QStringLiteral("\uFFFD\uFFFD\uFFFD");
+}
+
+void tst_XmlDocument::textsRoundTrip() {
+  QFETCH(QString, text);
+  QFETCH(QString, readBack);
+  TXmlDocument Document;
+  TXmlNode* Root = Document.CreateRoot(QStringLiteral("Root"));
+  Root->AddElement(QStringLiteral("Value"))->SetText(text);
+  Root->AddAttribute(QStringLiteral("attr"), text);
+  for (TXmlFormatType Format : {xfCompact, xfReadable}) {
+    Document.SetFormat(Format);
+    TXmlDocument Loaded;
+    Loaded.LoadFromBytes(Document.ToBytes());
+    QCOMPARE(Loaded.Root()->FindChild(QStringLiteral("Value"))->Text(), readBack);
+  }
+}
+
+void tst_XmlDocument::lookupIgnoresCaseAttributesFirst() {
+  TXmlDocument Document;
+  Document.LoadFromBytes("<?xml version=\"1.0\"?><Root "
+                         "Name=\"attribute\"><name>element</name><NAME>second</NAME></Root>");
+  TXmlNode* Root = Document.Root();
+  QCOMPARE(Root->FindChild(QStringLiteral("NAME"))->Kind(), TXmlNode::nkAttribute);
+  QCOMPARE(Root->FindAttribute(QStringLiteral("name"))->Value(), QStringLiteral("attribute"));
+  QCOMPARE(int(Root->ChildElements(QStringLiteral("Name")).size()), 2);
+  Root->AddAttribute(QStringLiteral("late"), QStringLiteral("x"));
+  QCOMPARE(Root->Children()[1]->Name(), QStringLiteral("late"));
+  QVERIFY(Document.Contains(Root->ChildElements().front()));
+  TXmlDocument Other;
+  QVERIFY(!Other.Contains(Root));
+}
+
+void tst_XmlDocument::hostileInput_data() {
+  QTest::addColumn<QByteArray>("input");
+  QTest::addColumn<QString>("error"); // the start of the message
+  QTest::newRow("external entity")
+      << QByteArray("<?xml version=\"1.0\"?>\n<!DOCTYPE r [<!ENTITY x "
+                    "SYSTEM \"file:///etc/passwd\">]>\n<r>&x;</r>")
+      << QStringLiteral("input.xml: line 2, column 54: the external entity \"x\" is not allowed");
+  QByteArray Laughs = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\">";
+  for (char C = 'b'; C <= 'j'; ++C)
+    Laughs += QByteArray("<!ENTITY ") + C + " \"" +
+              QByteArray(10, '&').replace("&", QByteArray("&") + char(C - 1) + ";") + "\">";
+  Laughs += "]><r>&j;</r>";
+  QTest::newRow("billion laughs") << Laughs << QStringLiteral("input.xml: line 1");
+  QTest::newRow("deep nesting") << QByteArray("<?xml version=\"1.0\"?>") +
+                                       QByteArray("<a>").repeated(100000)
+                                << QStringLiteral("input.xml: line 1, column");
+  QTest::newRow("truncated") << QByteArray("<?xml version=\"1.0\"?><r><v>1</v")
+                             << QStringLiteral("input.xml: line 1");
+  QTest::newRow("invalid UTF-8")
+      << QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?><r>\xC3\x28\xFF</r>")
+      << QStringLiteral("input.xml: not valid UTF-8");
+  QTest::newRow("empty") << QByteArray() << QStringLiteral("input.xml: ");
+  QTest::newRow("no root") << QByteArray("<?xml version=\"1.0\"?>\r\n")
+                           << QStringLiteral("input.xml: ");
+  QTest::newRow("two roots") << QByteArray("<?xml version=\"1.0\"?><a/><b/>")
+                             << QStringLiteral("input.xml: line 1");
+  QTest::newRow("larger than the bound")
+      << QByteArray(MaxXmlBytes + 1, ' ')
+      << QStringLiteral("input.xml: larger than 67108864 bytes, not read");
+}
+
+void tst_XmlDocument::hostileInput() {
+  QFETCH(QByteArray, input);
+  QFETCH(QString, error);
+  const QString Message = errorOf(input);
+  QVERIFY2(Message.startsWith(error) && Message != QLatin1String("loaded"), qPrintable(Message));
+}
+
+void tst_XmlDocument::saveReplacesAtomically() {
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("NetworkAdapters.xml"));
+  const QString Victim = Dir.filePath(QStringLiteral("victim"));
+  QFile File(Victim);
+  QVERIFY(File.open(QIODevice::WriteOnly) && File.write("precious") == 8);
+  File.close();
+  QVERIFY(QFile::link(Victim, Path));
+  TXmlDocument Document;
+  buildAdapters(Document);
+  Document.SetFormat(xfReadable);
+  Document.SaveToFile(Path);
+  QVERIFY(!QFileInfo(Path).isSymLink());
+  QFile Saved(Path);
+  QVERIFY(Saved.open(QIODevice::ReadOnly));
+  QCOMPARE(Saved.readAll(), fixture("readable.xml"));
+  QFile Untouched(Victim);
+  QVERIFY(Untouched.open(QIODevice::ReadOnly));
+  QCOMPARE(Untouched.readAll(), QByteArray("precious"));
+  // Nothing is left behind beside the file.
+  QCOMPARE(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2);
+  TXmlDocument Loaded;
+  Loaded.LoadFromFile(Path);
+  QCOMPARE(Loaded.Root()->Name(), QStringLiteral("TNetworkAdapterDataList"));
+}
+
+void tst_XmlDocument::saveReportsUnwritableFolder() {
+  TXmlDocument Document;
+  Document.CreateRoot(QStringLiteral("R"));
+  QVERIFY_THROWS_EXCEPTION(EXmlError,
+                           Document.SaveToFile(QStringLiteral("/nonexistent-folder/x.xml")));
+  QVERIFY_THROWS_EXCEPTION(EXmlError,
+                           Document.LoadFromFile(QStringLiteral("/nonexistent-folder/x.xml")));
+}
+
+KELVANE_TEST_MAIN(tst_XmlDocument)
+#include "tst_XmlDocument.moc"
