@@ -160,26 +160,25 @@ QStringList TRegistry::ReadMultiString(const QString& AName) {
   return Value.AsMultiString();
 }
 
-int TRegistry::ReadInteger(const QString& AName) {
+TRegValue TRegistry::readTyped(const QString& AName, DWORD AType) {
   TRegValue Value;
   if (!readValue(AName, Value))
     noData(AName);
-  std::uint32_t Number = 0;
-  if (Value.Type != REG_DWORD)
+  if (Value.Type != AType)
     invalidType(AName);
-  if (!Value.AsDword(Number))
+  return Value;
+}
+
+int TRegistry::ReadInteger(const QString& AName) {
+  std::uint32_t Number = 0;
+  if (!readTyped(AName, REG_DWORD).AsDword(Number))
     noData(AName);
   return static_cast<int>(Number);
 }
 
 std::int64_t TRegistry::ReadInt64(const QString& AName) {
-  TRegValue Value;
-  if (!readValue(AName, Value))
-    noData(AName);
   std::uint64_t Number = 0;
-  if (Value.Type != REG_QWORD)
-    invalidType(AName);
-  if (!Value.AsQword(Number))
+  if (!readTyped(AName, REG_QWORD).AsQword(Number))
     noData(AName);
   return static_cast<std::int64_t>(Number);
 }

@@ -59,6 +59,8 @@ private:
   bool openKey(const QString& AKey, REGSAM ASam);
   QString resolvePath(const QString& AKey) const;
   bool readValue(const QString& AName, TRegValue& AValue);
+  // The value of that type; raises the registry errors otherwise.
+  TRegValue readTyped(const QString& AName, DWORD AType);
 
   IRegistry& FPort;
   HKEY FRootKey = HKEY_CURRENT_USER;

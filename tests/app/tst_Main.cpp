@@ -36,17 +36,6 @@ TGatherer gatherer(int AGroups, bool AConnected) {
   };
 }
 
-// Records of kind AKind held by the memory target since the last reset.
-QStringList heldTitles(TLogEntryKind AKind) {
-  QStringList Titles;
-  for (const QByteArray& Line : MorvelLogEngine()->MemoryContents().split('\n')) {
-    const QJsonObject R = QJsonDocument::fromJson(Line).object();
-    if (R.value(QStringLiteral("kind")).toString() == LogEntryKindName(AKind))
-      Titles << R.value(QStringLiteral("title")).toString();
-  }
-  return Titles;
-}
-
 QImage resourceImage(const QString& AName) {
   return QImage(QStringLiteral(":/images/%1.png").arg(AName));
 }
@@ -241,7 +230,9 @@ void tst_Main::logoFiles() {
   QVERIFY(samePicture(shown(Form, "imgLeftHeader"),
                       replaced ? Own : resourceImage(QStringLiteral("logo_left"))));
   QVERIFY(samePicture(shown(Form, "imgRightHeader"), resourceImage(QStringLiteral("logo_right"))));
-  QCOMPARE(heldTitles(TLogEntryKind::Exception).size(), exceptions);
+  QCOMPARE(
+      HeldRecordFields(QStringLiteral("title"), LogEntryKindName(TLogEntryKind::Exception)).size(),
+      exceptions);
 }
 
 void tst_Main::webAddressHover() {
@@ -276,15 +267,18 @@ void tst_Main::copyPutsExportOnClipboard() {
 void tst_Main::initLogsEntryAndExit() {
   TfrmKelvane Form(gatherer(1, false));
   Form.Init();
-  QVERIFY(heldTitles(TLogEntryKind::EnterMethod).contains(QStringLiteral("TfrmKelvane.Init")));
-  QVERIFY(heldTitles(TLogEntryKind::LeaveMethod).contains(QStringLiteral("TfrmKelvane.Init")));
+  QVERIFY(HeldRecordFields(QStringLiteral("title"), LogEntryKindName(TLogEntryKind::EnterMethod))
+              .contains(QStringLiteral("TfrmKelvane.Init")));
+  QVERIFY(HeldRecordFields(QStringLiteral("title"), LogEntryKindName(TLogEntryKind::LeaveMethod))
+              .contains(QStringLiteral("TfrmKelvane.Init")));
 }
 
 void tst_Main::eventLoopErrorsAreLoggedNotFatal() {
   TThrowingObject Target;
   QEvent Event(QEvent::User);
   QVERIFY(!QCoreApplication::sendEvent(&Target, &Event));
-  QCOMPARE(heldTitles(TLogEntryKind::Exception), QStringList{QStringLiteral("handler failed")});
+  QCOMPARE(HeldRecordFields(QStringLiteral("title"), LogEntryKindName(TLogEntryKind::Exception)),
+           QStringList{QStringLiteral("handler failed")});
 }
 
 void tst_Main::failedInitIsReportedNotShown() {
@@ -293,9 +287,11 @@ void tst_Main::failedInitIsReportedNotShown() {
   });
   QCOMPARE(TryInit(Form), std::optional<QString>(QStringLiteral("gathering failed")));
   QVERIFY(!Form.isVisible());
-  QCOMPARE(heldTitles(TLogEntryKind::Exception), QStringList{QStringLiteral("gathering failed")});
+  QCOMPARE(HeldRecordFields(QStringLiteral("title"), LogEntryKindName(TLogEntryKind::Exception)),
+           QStringList{QStringLiteral("gathering failed")});
   // The method that raised has no leave record.
-  QVERIFY(!heldTitles(TLogEntryKind::LeaveMethod).contains(QStringLiteral("TfrmKelvane.Init")));
+  QVERIFY(!HeldRecordFields(QStringLiteral("title"), LogEntryKindName(TLogEntryKind::LeaveMethod))
+               .contains(QStringLiteral("TfrmKelvane.Init")));
   TfrmKelvane Fine(gatherer(1, false));
   QCOMPARE(TryInit(Fine), std::nullopt);
 }

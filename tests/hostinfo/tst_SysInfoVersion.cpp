@@ -27,13 +27,6 @@ TOSVersionInfo version(DWORD APlatform, DWORD AMajor, DWORD AMinor, const QStrin
   return V;
 }
 
-QStringList loggedTitles() {
-  QStringList Titles;
-  for (const QByteArray& Line : MorvelLogEngine()->MemoryContents().split('\n'))
-    if (!Line.isEmpty())
-      Titles << QJsonDocument::fromJson(Line).object().value(QStringLiteral("title")).toString();
-  return Titles;
-}
 } // namespace
 
 class tst_SysInfoVersion : public QObject {
@@ -349,7 +342,7 @@ void tst_SysInfoVersion::generationCode() {
   else if (productType == -2)
     System.ProductInfo = std::make_pair(false, DWORD(0));
   QCOMPARE(GetOSVersionCode(), code);
-  QCOMPARE(loggedTitles(), logged);
+  QCOMPARE(HeldRecordFields(QStringLiteral("title")), logged);
   if (major >= 6)
     QCOMPARE(System.ProductInfoCalls.value(0), std::make_pair(DWORD(major), DWORD(minor)));
 }

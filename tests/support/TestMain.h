@@ -4,9 +4,15 @@
 // empty registry so no test depends on the machine's configuration.
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QTest>
 
 int RunKelvaneTest(int argc, char** argv, QObject& ATest);
+
+// One field ("title", "kind", ...) of every record the logging engine's
+// memory target holds, oldest first; only records of AKind (a record kind
+// name such as "exception") when it is given.
+QStringList HeldRecordFields(const QString& AField, const QString& AKind = {});
 
 #define KELVANE_TEST_MAIN(TestClass)                                                               \
   int main(int argc, char** argv) {                                                                \
