@@ -5,7 +5,13 @@
 #include "logging/MorvelDebug.h"
 #include "serialization/XmlValues.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QMetaProperty>
+#include <QSequentialIterable>
+
+#include <algorithm>
+#include <bit>
 
 namespace {
 
@@ -78,8 +84,7 @@ void TXmlSerializer::SetXmlFormatType(TXmlFormatType AValue) {
 
 void TXmlSerializer::BeginObjectWrite(const QString& ACaption) {
   if (!FXmlDocument) {
-    FXmlDocument = std::make_unique<TXmlDocument>();
-    FXmlDocument->SetFormat(FXmlFormatType);
+    ownDocument().SetFormat(FXmlFormatType);
     FCurrentNode = FXmlDocument->CreateRoot(ACaption);
     return;
   }
@@ -117,6 +122,32 @@ bool TXmlSerializer::BeginObjectRead(const QString& ACaption) {
   }
   FCurrentNode = FNodeStack.back();
   FNodeStack.pop_back();
+  return false;
+}
+
+bool TXmlSerializer::BeginObjectRead(QString* AName) {
+  Assert(AName != nullptr, QStringLiteral("Parameter [AName] is not assigned"));
+  AName->clear();
+  if (!FCurrentNode) {
+    Assert(FXmlDocument && FXmlDocument->Root(),
+           QStringLiteral("The document has no root element"));
+    FCurrentNode = FXmlDocument->Root();
+    *AName = FCurrentNode->Name();
+    return true;
+  }
+  if (FPreparedForIterator) {
+    FPreparedForIterator = false;
+    return true;
+  }
+  // The first child node that is not an attribute; an element without one
+  // is left where it is.
+  for (const auto& Child : FCurrentNode->Children())
+    if (Child->Kind() != TXmlNode::nkAttribute) {
+      FNodeStack.push_back(FCurrentNode);
+      FCurrentNode = Child.get();
+      *AName = FCurrentNode->Name();
+      return true;
+    }
   return false;
 }
 
@@ -183,14 +214,32 @@ void TXmlSerializer::AddStrings(const QString& ACaption, const QStringList& AVal
   EndObjectWrite(ACaption);
 }
 
-void TXmlSerializer::AddStream(const QString& ACaption, const QByteArray& AValue) {
-  if (AValue.size() > 10000) {
-    GetTraceLogger()->SendInteger(QStringLiteral("Stream exceeds max size"), int(AValue.size()));
+void TSerializer::AddStream(const QString& ACaption, const QByteArray& AValue) {
+  QBuffer Buffer;
+  Buffer.setData(AValue);
+  Buffer.open(QIODevice::ReadOnly);
+  AddStream(ACaption, &Buffer);
+}
+
+void TXmlSerializer::AddStream(const QString& ACaption, QIODevice* AValue) {
+  Assert(AValue != nullptr, QStringLiteral("Parameter [AValue] is not assigned"));
+  const bool Seekable = !AValue->isSequential();
+  const qint64 Position = Seekable ? AValue->pos() : 0;
+  if (Seekable)
+    AValue->seek(0);
+  QByteArray Bytes;
+  char Block[2048];
+  for (qint64 Read; (Read = AValue->read(Block, sizeof Block)) > 0;)
+    Bytes.append(Block, Read);
+  if (Seekable)
+    AValue->seek(Position);
+  if (Bytes.size() > 10000) {
+    GetTraceLogger()->SendInteger(QStringLiteral("Stream exceeds max size"), int(Bytes.size()));
     GetTraceLogger()->SendWarning(QStringLiteral(
         "Add stream method in TXmlSerializer should only be used with small streams"));
     GetTraceLogger()->SendMsg(QStringLiteral("Stream will be added"));
   }
-  AddString(ACaption, BytesToHex(AValue));
+  AddString(ACaption, BytesToHex(Bytes));
 }
 
 void TXmlSerializer::AddStringAttributeToCurrentNode(const QString& ACaption,
@@ -260,12 +309,21 @@ void TXmlSerializer::GetStrings(const QString& ACaption, QStringList* AValue) {
   EndObjectRead(ACaption);
 }
 
-void TXmlSerializer::GetStream(const QString& ACaption, QByteArray* AValue) {
+void TSerializer::GetStream(const QString& ACaption, QByteArray* AValue) {
+  Assert(AValue != nullptr, QStringLiteral("Parameter [ATargetStream] is not assigned"));
+  QBuffer Buffer(AValue);
+  Buffer.open(QIODevice::WriteOnly | QIODevice::Append);
+  GetStream(ACaption, &Buffer);
+}
+
+void TXmlSerializer::GetStream(const QString& ACaption, QIODevice* AValue) {
   const QString Text = GetString(ACaption, QString());
   Assert(AValue != nullptr, QStringLiteral("Parameter [ATargetStream] is not assigned"));
   if (Trim(Text).isEmpty())
     return;
-  AValue->append(HexToBytes(Trim(Text)));
+  const QByteArray Bytes = HexToBytes(Trim(Text));
+  if (AValue->write(Bytes) != Bytes.size())
+    throw EStreamError(QStringLiteral("Stream write error: %1").arg(AValue->errorString()));
 }
 
 QString TXmlSerializer::GetStringAttributeFromCurrentNode(const QString& AAttributeName,
@@ -282,6 +340,109 @@ std::int32_t TXmlSerializer::GetIntegerAttributeFromCurrentNode(const QString& A
   bool Ok = false;
   const int Value = Attribute->Value().trimmed().toInt(&Ok);
   return Ok ? Value : 0;
+}
+
+// ---- enumerations and sets ----------------------------------------------------------
+
+namespace {
+QString typeName(const QMetaEnum& ATypeInfo) {
+  return QString::fromLatin1(ATypeInfo.isValid() ? ATypeInfo.name() : "(no type)");
+}
+
+// The member of ordinal n of a set type is its key of value 1 << n.
+std::vector<std::pair<int, QString>> setMembers(const QMetaEnum& ATypeInfo) {
+  if (!ATypeInfo.isValid() || !ATypeInfo.isFlag())
+    throw EConvertError(QStringLiteral("%1 is not a set").arg(typeName(ATypeInfo)));
+  std::vector<std::pair<int, QString>> Members;
+  for (int I = 0; I < ATypeInfo.keyCount(); ++I) {
+    const auto Value = quint32(ATypeInfo.value(I));
+    if (std::has_single_bit(Value))
+      Members.emplace_back(std::countr_zero(Value), QString::fromLatin1(ATypeInfo.key(I)));
+  }
+  std::sort(Members.begin(), Members.end());
+  return Members;
+}
+} // namespace
+
+void TXmlSerializer::AddEnum(const QString& ACaption, const QMetaEnum& ATypeInfo, int AValue) {
+  // A value without a name is written empty and so reads as the default.
+  AddString(ACaption, QString::fromLatin1(ATypeInfo.valueToKey(AValue)));
+}
+
+void TXmlSerializer::AddEnumSet(const QString& ACaption, const QMetaEnum& ATypeInfo,
+                                std::uint64_t AValue) {
+  const auto Members = setMembers(ATypeInfo);
+  BeginObjectWrite(ACaption);
+  for (const auto& [Ordinal, Name] : Members)
+    if ((AValue >> Ordinal) & 1)
+      AddString(QStringLiteral("option"), Name);
+  EndObjectWrite(ACaption);
+}
+
+int TXmlSerializer::GetEnum(const QString& ACaption, const QMetaEnum& ATypeInfo, int ADefault) {
+  // The files hold enumerations of one or two bytes; one that needs more
+  // (or negative values) has no place there.
+  for (int I = 0; I < ATypeInfo.keyCount(); ++I)
+    if (ATypeInfo.value(I) < 0 || ATypeInfo.value(I) > 0xFFFF)
+      throw EConvertError(QStringLiteral("%1 is too large").arg(typeName(ATypeInfo)));
+  const QString Name = GetString(ACaption, QString::fromLatin1(ATypeInfo.valueToKey(ADefault)));
+  for (int I = 0; I < ATypeInfo.keyCount(); ++I)
+    if (Name.compare(QLatin1String(ATypeInfo.key(I)), Qt::CaseInsensitive) == 0)
+      return ATypeInfo.value(I);
+  throw EConvertError(QStringLiteral("Value for %1 does not exist in Enum").arg(ACaption));
+}
+
+std::uint64_t TXmlSerializer::GetEnumSet(const QString& ACaption, const QMetaEnum& ATypeInfo) {
+  const auto Members = setMembers(ATypeInfo);
+  std::uint64_t Result = 0;
+  if (!BeginObjectRead(ACaption))
+    return Result;
+  const auto add = [&](const QString& AName) {
+    for (const auto& [Ordinal, Name] : Members)
+      if (AName.compare(Name, Qt::CaseInsensitive) == 0)
+        Result |= std::uint64_t(1) << Ordinal;
+  };
+  const std::vector<TXmlNode*> Options = FCurrentNode->ChildElements(QStringLiteral("option"));
+  for (const TXmlNode* Option : Options)
+    add(Option->Text());
+  if (Options.empty()) {
+    // The older form, "[Alpha,Beta]" as the element's own text; blanks
+    // belong to the names.
+    const QString Text = FCurrentNode->Text();
+    if (Text.size() >= 2)
+      for (const QString& Name : Text.mid(1, Text.size() - 2).split(u','))
+        add(Name);
+  }
+  EndObjectRead(ACaption);
+  return Result;
+}
+
+// ---- whole objects -------------------------------------------------------------
+
+void TXmlSerializer::Serialize(QObject* AObject, bool AWriteObjectNode) {
+  Assert(AObject != nullptr, QStringLiteral("Parameter [AObject] is not assigned"));
+  const QString ClassName = QString::fromLatin1(AObject->metaObject()->className());
+  if (AWriteObjectNode)
+    BeginObjectWrite(ClassName);
+  if (auto* Serializable = dynamic_cast<ISerializable*>(AObject))
+    Serializable->Serialize(*this);
+  else
+    TRttiSerializable(AObject).Serialize(*this);
+  if (AWriteObjectNode)
+    EndObjectWrite(ClassName);
+}
+
+void TXmlSerializer::Deserialize(QObject* AObject, bool AReadObjectNode) {
+  Assert(AObject != nullptr, QStringLiteral("Parameter [AObject] is not assigned"));
+  const QString ClassName = QString::fromLatin1(AObject->metaObject()->className());
+  if (AReadObjectNode && !BeginObjectRead(ClassName))
+    return;
+  if (auto* Serializable = dynamic_cast<ISerializable*>(AObject))
+    Serializable->Deserialize(*this);
+  else
+    TRttiSerializable(AObject).Deserialize(*this);
+  if (AReadObjectNode)
+    EndObjectRead(ClassName);
 }
 
 // ---- iteration -------------------------------------------------------------------
@@ -310,8 +471,7 @@ bool TXmlSerializer::IsValueAvailable(const QString& AName) {
 
 void TXmlSerializer::SaveToFile(const QString& AFileName) {
   Assert(!Trim(AFileName).isEmpty(), QStringLiteral("Parameter [AFilename] cannot be empty"));
-  if (!FXmlDocument)
-    FXmlDocument = std::make_unique<TXmlDocument>();
+  ownDocument();
   const TXmlFormatType Previous = FXmlDocument->Format();
   FXmlDocument->SetFormat(xfReadable);
   try {
@@ -325,8 +485,7 @@ void TXmlSerializer::SaveToFile(const QString& AFileName) {
 
 void TXmlSerializer::loadDocument(const std::function<void(TXmlDocument&)>& ALoad) {
   FXmlFormatType = xfPreserve;
-  if (!FXmlDocument)
-    FXmlDocument = std::make_unique<TXmlDocument>();
+  ownDocument().SetFormat(xfPreserve);
   FCurrentNode = nullptr;
   FNodeStack.clear();
   FPreparedForIterator = false;
@@ -338,10 +497,335 @@ void TXmlSerializer::LoadFromFile(const QString& AFileName) {
   loadDocument([&](TXmlDocument& ADocument) { ADocument.LoadFromFile(AFileName); });
 }
 
-QString TXmlSerializer::GetXml() const {
-  return FXmlDocument ? FXmlDocument->ToString() : QString();
+TXmlDocument& TXmlSerializer::ownDocument() {
+  if (!FXmlDocument) {
+    FOwnedDocument = std::make_unique<TXmlDocument>();
+    FXmlDocument = FOwnedDocument.get();
+  }
+  return *FXmlDocument;
+}
+
+void TXmlSerializer::SaveToStream(QIODevice* AStream) {
+  Assert(AStream != nullptr, QStringLiteral("Parameter [AStream] is not assigned"));
+  ownDocument().SetFormat(xfReadable);
+  const QByteArray Bytes = FXmlDocument->ToBytes();
+  if (AStream->write(Bytes) != Bytes.size())
+    throw EStreamError(QStringLiteral("Stream write error: %1").arg(AStream->errorString()));
+}
+
+void TXmlSerializer::LoadFromStream(QIODevice* AStream) {
+  Assert(AStream != nullptr, QStringLiteral("Parameter [AStream] is not assigned"));
+  if (!AStream->isSequential())
+    AStream->seek(0);
+  // One byte over the limit is enough for the document to refuse the input.
+  const QByteArray Bytes = AStream->read(MaxXmlBytes + 1);
+  loadDocument([&](TXmlDocument& ADocument) {
+    ADocument.LoadFromBytes(Bytes, QStringLiteral("(stream)"));
+  });
+}
+
+QString TXmlSerializer::GetXml(bool ARemoveEncoding) const {
+  if (!FXmlDocument)
+    return QString();
+  if (!ARemoveEncoding)
+    return FXmlDocument->ToString();
+  auto& Declaration = FXmlDocument->Declaration();
+  const auto Saved = Declaration;
+  std::erase_if(Declaration, [](const auto& AAttribute) {
+    return AAttribute.first.compare(QLatin1String("encoding"), Qt::CaseInsensitive) == 0;
+  });
+  try {
+    const QString Text = FXmlDocument->ToString();
+    Declaration = Saved;
+    return Text;
+  } catch (...) {
+    Declaration = Saved;
+    throw;
+  }
 }
 
 void TXmlSerializer::SetXml(const QString& AXmlText) {
   loadDocument([&](TXmlDocument& ADocument) { ADocument.LoadFromBytes(AXmlText.toUtf8()); });
+}
+
+// ---- document parts ------------------------------------------------------------
+
+QString TXmlSerializer::GetStyleSheet() const {
+  if (!FXmlDocument || !FXmlDocument->StyleSheet())
+    return QString();
+  QStringList Parts;
+  for (const auto& [Name, Value] : *FXmlDocument->StyleSheet())
+    Parts << QStringLiteral("%1=\"%2\"").arg(Name, Value);
+  return Parts.join(u' ');
+}
+
+bool TXmlSerializer::SetStyleSheet(const QString& AType, const QString& AHref) {
+  auto& StyleSheet = ownDocument().StyleSheet();
+  if (!StyleSheet)
+    StyleSheet.emplace();
+  const auto set = [&](const QString& AName, const QString& AValue) {
+    for (auto& Attribute : *StyleSheet)
+      if (Attribute.first == AName) {
+        Attribute.second = AValue;
+        return;
+      }
+    StyleSheet->emplace_back(AName, AValue);
+  };
+  set(QStringLiteral("type"), AType);
+  set(QStringLiteral("href"), AHref);
+  return true;
+}
+
+bool TXmlSerializer::SetXsdSchemaFile(const QString& ASchemaFile) {
+  TXmlNode* Root = FXmlDocument ? FXmlDocument->Root() : nullptr;
+  if (!Root || Root->FindAttribute(QStringLiteral("xsi:noNamespaceSchemaLocation")))
+    return false;
+  if (!Root->FindAttribute(QStringLiteral("xmlns:xsi")))
+    Root->AddAttribute(QStringLiteral("xmlns:xsi"),
+                       QStringLiteral("http://www.w3.org/2001/XMLSchema-instance"));
+  Root->AddAttribute(QStringLiteral("xsi:noNamespaceSchemaLocation"), ASchemaFile);
+  return true;
+}
+
+void TXmlSerializer::SetXmlDocumentAndCurrentNode(TXmlDocument* AXmlDocument, TXmlNode* ANode) {
+  Assert(AXmlDocument && AXmlDocument->Contains(ANode),
+         QStringLiteral("Node must be part of XmlDocument"));
+  Assert(!FXmlDocument || FXmlDocument == AXmlDocument,
+         QStringLiteral("already assigned XmlDocument cannot be changed to another XmlDocument"));
+  if (!FXmlDocument) {
+    FXmlDocument = AXmlDocument;
+    FXmlDocumentExternal = true;
+  }
+  FCurrentNode = ANode;
+}
+
+QString TXmlSerializer::SerializeStrings(const QString& ACaption, const QStringList* AStrings) {
+  if (!AStrings)
+    return QString();
+  TXmlSerializer Serializer;
+  Serializer.AddStrings(ACaption, *AStrings);
+  return Serializer.FXmlDocument->RootXml();
+}
+
+// ---- the property-driven path --------------------------------------------------------
+
+namespace {
+enum class TPropertyKind {
+  Integer,
+  Int64,
+  String,
+  Boolean,
+  Enum,
+  DateTime,
+  Float,
+  Set,
+  Strings,
+  Object,
+  ObjectList,
+  Unknown
+};
+
+TPropertyKind kindOf(const QMetaProperty& AProperty, const QVariant& AValue) {
+  if (AProperty.isEnumType())
+    return AProperty.isFlagType() ? TPropertyKind::Set : TPropertyKind::Enum;
+  const QMetaType Type = AProperty.metaType();
+  if (Type == QMetaType::fromType<TDateTime>())
+    return TPropertyKind::DateTime;
+  switch (Type.id()) {
+  case QMetaType::Int:
+  case QMetaType::Short:
+  case QMetaType::UShort:
+  case QMetaType::SChar:
+  case QMetaType::UChar:
+    return TPropertyKind::Integer;
+  // Unsigned 32-bit values go the 64-bit way, so that values above the
+  // signed range are written as the numbers they are.
+  case QMetaType::UInt:
+  case QMetaType::Long:
+  case QMetaType::ULong:
+  case QMetaType::LongLong:
+  case QMetaType::ULongLong:
+    return TPropertyKind::Int64;
+  case QMetaType::QString:
+    return TPropertyKind::String;
+  case QMetaType::Bool:
+    return TPropertyKind::Boolean;
+  case QMetaType::Double:
+  case QMetaType::Float:
+    return TPropertyKind::Float;
+  case QMetaType::QStringList:
+    return TPropertyKind::Strings;
+  default:
+    break;
+  }
+  if (Type.flags() & QMetaType::PointerToQObject)
+    return TPropertyKind::Object;
+  if (AValue.canView<QSequentialIterable>() &&
+      (AValue.value<QSequentialIterable>().metaContainer().valueMetaType().flags() &
+       QMetaType::PointerToQObject))
+    return TPropertyKind::ObjectList;
+  return TPropertyKind::Unknown;
+}
+
+// The properties the walk covers: the class's own and its bases', not
+// QObject's objectName.
+template <class TVisit> void forEachProperty(QObject* AObject, TVisit AVisit) {
+  const QMetaObject* Meta = AObject->metaObject();
+  for (int I = QObject::staticMetaObject.propertyCount(); I < Meta->propertyCount(); ++I)
+    if (const QMetaProperty Property = Meta->property(I); Property.isReadable())
+      AVisit(Property, QString::fromLatin1(Property.name()));
+}
+
+// An exception inside one object-typed property is logged, and the walk
+// goes on with the next property.
+template <class TAction> void guarded(TAction AAction) {
+  try {
+    AAction();
+  } catch (...) {
+    GetLogger()->LogException(QString(), std::current_exception());
+  }
+}
+
+QVariant int64Value(const QMetaType& AType, std::int64_t AValue) {
+  switch (AType.id()) {
+  case QMetaType::ULongLong:
+    return QVariant::fromValue(quint64(AValue));
+  case QMetaType::UInt:
+    if (AValue < 0 || AValue > std::int64_t(UINT32_MAX))
+      throw EConvertError(QStringLiteral("%1 is not a valid unsigned 32-bit value").arg(AValue));
+    return QVariant::fromValue(uint(AValue));
+  default: {
+    QVariant Value = QVariant::fromValue(qint64(AValue));
+    Value.convert(AType);
+    return Value;
+  }
+  }
+}
+
+void serializeProperty(TSerializer& ASerializer, const QMetaProperty& AProperty,
+                       const QString& AName, const QVariant& AValue) {
+  switch (kindOf(AProperty, AValue)) {
+  case TPropertyKind::Integer:
+    ASerializer.AddInteger(AName, AValue.toInt());
+    return;
+  case TPropertyKind::Int64:
+    ASerializer.AddInt64(AName, AProperty.metaType().id() == QMetaType::ULongLong
+                                    ? std::int64_t(AValue.toULongLong())
+                                    : std::int64_t(AValue.toLongLong()));
+    return;
+  case TPropertyKind::String:
+    ASerializer.AddString(AName, AValue.toString());
+    return;
+  case TPropertyKind::Boolean:
+    ASerializer.AddString(AName, AValue.toBool() ? QStringLiteral("True") : QStringLiteral("False"));
+    return;
+  case TPropertyKind::Enum:
+    ASerializer.AddEnum(AName, AProperty.enumerator(), AValue.toInt());
+    return;
+  case TPropertyKind::DateTime:
+    ASerializer.AddDateTime(AName, AValue.value<TDateTime>().Value);
+    return;
+  case TPropertyKind::Float:
+    ASerializer.AddFloat(AName, AValue.toDouble());
+    return;
+  case TPropertyKind::Set:
+    ASerializer.AddEnumSet(AName, AProperty.enumerator(), std::uint64_t(AValue.toUInt()));
+    return;
+  case TPropertyKind::Strings:
+    ASerializer.AddStrings(AName, AValue.toStringList());
+    return;
+  case TPropertyKind::Object:
+    if (QObject* Object = AValue.value<QObject*>()) {
+      if (auto* Serializable = dynamic_cast<ISerializable*>(Object)) {
+        Serializable->Serialize(ASerializer);
+      } else {
+        ASerializer.BeginObjectWrite(AName);
+        guarded([&] { ASerializer.Serialize(Object, false); });
+        ASerializer.EndObjectWrite(AName);
+      }
+    }
+    return;
+  case TPropertyKind::ObjectList:
+    ASerializer.BeginObjectWrite(AName);
+    for (const QVariant& Item : AValue.value<QSequentialIterable>())
+      if (QObject* Object = Item.value<QObject*>())
+        ASerializer.Serialize(Object, true);
+    ASerializer.EndObjectWrite(AName);
+    return;
+  case TPropertyKind::Unknown:
+    GetLogger()->LogWarning(QStringLiteral("Property \"%1\" has unknown type").arg(AName));
+    return;
+  }
+}
+
+// The value read for a property, or an invalid variant when there is
+// nothing to write back (objects are read in place).
+QVariant deserializeProperty(TSerializer& ASerializer, const QMetaProperty& AProperty,
+                             const QString& AName, const QVariant& ACurrent) {
+  switch (kindOf(AProperty, ACurrent)) {
+  case TPropertyKind::Integer:
+    return ASerializer.GetInteger(AName, 0);
+  case TPropertyKind::Int64:
+    return int64Value(AProperty.metaType(), ASerializer.GetInt64(AName, 0));
+  case TPropertyKind::String:
+    return ASerializer.GetString(AName, QString());
+  case TPropertyKind::Boolean: {
+    const QString Name = ASerializer.GetString(AName, QStringLiteral("False"));
+    if (Name.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+      return true;
+    if (Name.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+      return false;
+    throw EConvertError(QStringLiteral("Value for %1 does not exist in Enum").arg(AName));
+  }
+  case TPropertyKind::Enum: {
+    // The first declared value stands where a missing element needs one.
+    const QMetaEnum Type = AProperty.enumerator();
+    return ASerializer.GetEnum(AName, Type, Type.keyCount() > 0 ? Type.value(0) : 0);
+  }
+  case TPropertyKind::DateTime:
+    return QVariant::fromValue(TDateTime{ASerializer.GetDateTime(AName, 0)});
+  case TPropertyKind::Float:
+    return ASerializer.GetFloat(AName, 0);
+  case TPropertyKind::Set:
+    return uint(ASerializer.GetEnumSet(AName, AProperty.enumerator()));
+  case TPropertyKind::Strings: {
+    QStringList Lines;
+    ASerializer.GetStrings(AName, &Lines);
+    return Lines;
+  }
+  case TPropertyKind::Object:
+    if (QObject* Object = ACurrent.value<QObject*>()) {
+      if (auto* Serializable = dynamic_cast<ISerializable*>(Object)) {
+        Serializable->Deserialize(ASerializer);
+      } else {
+        // The element is left even when reading inside it failed, so the
+        // properties after it are read where they are.
+        if (ASerializer.BeginObjectRead(AName)) {
+          guarded([&] { ASerializer.Deserialize(Object, false); });
+          ASerializer.EndObjectRead(AName);
+        }
+      }
+    }
+    return QVariant();
+  case TPropertyKind::ObjectList: // written for other readers, not read back
+  case TPropertyKind::Unknown:
+    return QVariant();
+  }
+  return QVariant();
+}
+} // namespace
+
+void TRttiSerializable::Serialize(TSerializer& ASerializer) {
+  forEachProperty(FSerializedObject, [&](const QMetaProperty& AProperty, const QString& AName) {
+    serializeProperty(ASerializer, AProperty, AName, AProperty.read(FSerializedObject));
+  });
+}
+
+void TRttiSerializable::Deserialize(TSerializer& ASerializer) {
+  forEachProperty(FSerializedObject, [&](const QMetaProperty& AProperty, const QString& AName) {
+    const QVariant Value =
+        deserializeProperty(ASerializer, AProperty, AName, AProperty.read(FSerializedObject));
+    if (Value.isValid() && AProperty.isWritable())
+      AProperty.write(FSerializedObject, Value);
+  });
 }

@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -12,28 +13,80 @@
 
 // ---- nodes -----------------------------------------------------------------
 
-TXmlNode::TXmlNode(TKind AKind, QString AName, QString AValue, TXmlNode* AParent)
-    : FKind(AKind), FName(std::move(AName)), FValue(std::move(AValue)), FParent(AParent) {}
+namespace {
+// Case folding maps each UTF-16 unit to one unit, so names of different
+// lengths never match; checking that first keeps look-ups in wide records
+// cheap.
+// ASCII names, all of this system's, are compared here; anything else goes
+// to Qt's full case folding.
+bool sameName(const QString& A, const QString& B) {
+  if (A.size() != B.size())
+    return false;
+  const QChar* P = A.constData();
+  const QChar* Q = B.constData();
+  for (qsizetype I = 0; I < A.size(); ++I) {
+    const char16_t X = P[I].unicode(), Y = Q[I].unicode();
+    if (X == Y)
+      continue;
+    if ((X | Y) >= 0x80)
+      return A.compare(B, Qt::CaseInsensitive) == 0;
+    const char16_t Lower = X | 0x20;
+    if (Lower != (Y | 0x20) || Lower < u'a' || Lower > u'z')
+      return false;
+  }
+  return true;
+}
+} // namespace
+
+void TXmlNodeDeleter::operator()(TXmlNode* ANode) const noexcept {
+  std::pmr::memory_resource* Resource = ANode->FResource;
+  ANode->~TXmlNode();
+  Resource->deallocate(ANode, sizeof(TXmlNode), alignof(TXmlNode));
+}
+
+TXmlNodePtr TXmlNode::Create(std::pmr::memory_resource* AResource, TKind AKind, QString AName,
+                             QString AValue, TXmlNode* AParent) {
+  void* Memory = AResource->allocate(sizeof(TXmlNode), alignof(TXmlNode));
+  try {
+    return TXmlNodePtr(
+        new (Memory) TXmlNode(AResource, AKind, std::move(AName), std::move(AValue), AParent));
+  } catch (...) {
+    AResource->deallocate(Memory, sizeof(TXmlNode), alignof(TXmlNode));
+    throw;
+  }
+}
+
+TXmlNode::TXmlNode(std::pmr::memory_resource* AResource, TKind AKind, QString AName,
+                   QString AValue, TXmlNode* AParent)
+    : FResource(AResource), FKind(AKind), FName(std::move(AName)), FValue(std::move(AValue)),
+      FParent(AParent), FChildren(AResource) {}
 
 TXmlNode::~TXmlNode() {
   // Deep trees are taken apart level by level rather than by recursion.
-  std::vector<std::unique_ptr<TXmlNode>> Pending = std::move(FChildren);
-  while (!Pending.empty()) {
-    std::unique_ptr<TXmlNode> Node = std::move(Pending.back());
-    Pending.pop_back();
-    for (auto& Child : Node->FChildren)
+  std::vector<TXmlNodePtr> Pending;
+  for (auto& Child : FChildren)
+    if (!Child->FChildren.empty())
       Pending.push_back(std::move(Child));
+  FChildren.clear();
+  while (!Pending.empty()) {
+    TXmlNodePtr Node = std::move(Pending.back());
+    Pending.pop_back();
+    // Leaves go with their parent; only nodes with children of their own
+    // need a turn here.
+    for (auto& Child : Node->FChildren)
+      if (!Child->FChildren.empty())
+        Pending.push_back(std::move(Child));
     Node->FChildren.clear();
   }
 }
 
 TXmlNode* TXmlNode::AddElement(const QString& AName) {
-  FChildren.push_back(std::make_unique<TXmlNode>(nkElement, AName, QString(), this));
+  FChildren.push_back(Create(FResource, nkElement, AName, QString(), this));
   return FChildren.back().get();
 }
 
 TXmlNode* TXmlNode::AddText(const QString& AText) {
-  FChildren.push_back(std::make_unique<TXmlNode>(nkText, QString(), AText, this));
+  FChildren.push_back(Create(FResource, nkText, QString(), AText, this));
   return FChildren.back().get();
 }
 
@@ -41,13 +94,12 @@ TXmlNode* TXmlNode::AddAttribute(const QString& AName, const QString& AValue) {
   auto Position = FChildren.begin();
   while (Position != FChildren.end() && (*Position)->Kind() == nkAttribute)
     ++Position;
-  return FChildren.insert(Position, std::make_unique<TXmlNode>(nkAttribute, AName, AValue, this))
-      ->get();
+  return FChildren.insert(Position, Create(FResource, nkAttribute, AName, AValue, this))->get();
 }
 
 TXmlNode* TXmlNode::FindChild(const QString& AName) const {
   for (const auto& Child : FChildren)
-    if (Child->Kind() != nkText && Child->Name().compare(AName, Qt::CaseInsensitive) == 0)
+    if (Child->Kind() != nkText && sameName(Child->Name(), AName))
       return Child.get();
   return nullptr;
 }
@@ -56,7 +108,7 @@ TXmlNode* TXmlNode::FindAttribute(const QString& AName) const {
   for (const auto& Child : FChildren) {
     if (Child->Kind() != nkAttribute)
       break;
-    if (Child->Name().compare(AName, Qt::CaseInsensitive) == 0)
+    if (sameName(Child->Name(), AName))
       return Child.get();
   }
   return nullptr;
@@ -66,7 +118,7 @@ std::vector<TXmlNode*> TXmlNode::ChildElements(const QString& AName) const {
   std::vector<TXmlNode*> Result;
   for (const auto& Child : FChildren)
     if (Child->Kind() == nkElement &&
-        (AName.isEmpty() || Child->Name().compare(AName, Qt::CaseInsensitive) == 0))
+        (AName.isEmpty() || sameName(Child->Name(), AName)))
       Result.push_back(Child.get());
   return Result;
 }
@@ -107,70 +159,128 @@ bool TXmlNode::IsAncestorOf(const TXmlNode* ANode) const {
 
 namespace {
 
-bool allowedInXml(char32_t C) {
-  return C == 0x9 || C == 0xA || C == 0xD || (C >= 0x20 && C <= 0xD7FF) ||
-         (C >= 0xE000 && C <= 0xFFFD) || (C >= 0x10000 && C <= 0x10FFFF);
+// The document is written straight as UTF-8 into one buffer that grows by
+// doubling; its size is trimmed once at the end.
+class TUtf8Out {
+public:
+  TUtf8Out& operator+=(QStringView AText) {
+    char* End = FEncoder.appendToBuffer(room(3 * AText.size()), AText);
+    FSize = End - FBytes.constData();
+    return *this;
+  }
+  TUtf8Out& operator+=(const QString& AText) { return *this += QStringView(AText); }
+  TUtf8Out& operator+=(QLatin1String AText) { // ASCII only
+    std::memcpy(room(AText.size()), AText.data(), std::size_t(AText.size()));
+    FSize += AText.size();
+    return *this;
+  }
+  TUtf8Out& operator+=(char AChar) { // ASCII only
+    *room(1) = AChar;
+    ++FSize;
+    return *this;
+  }
+  void Tabs(int ACount) {
+    std::memset(room(ACount), '\t', std::size_t(ACount));
+    FSize += ACount;
+  }
+  QByteArray Take() {
+    FBytes.truncate(FSize);
+    return std::move(FBytes);
+  }
+
+private:
+  char* room(qsizetype ACount) {
+    if (FSize + ACount > FBytes.size())
+      FBytes.resize(std::max(2 * FBytes.size(), FSize + ACount + 4096));
+    return FBytes.data() + FSize;
+  }
+  QByteArray FBytes;
+  qsizetype FSize = 0;
+  QStringEncoder FEncoder{QStringEncoder::Utf8};
+};
+
+bool needsEscape(char16_t C) {
+  return C < 0x20 || C == u'&' || C == u'<' || C == u'>' || C == u'"' || C == u'\'' ||
+         (C >= 0xD800 && C <= 0xDFFF) || C >= 0xFFFE;
 }
 
-// The five entities, CR LF for every line break, U+FFFD for what XML 1.0
-// cannot carry (control characters, lone surrogates, U+FFFE, U+FFFF).
-QString escaped(const QString& AText) {
-  QString Out;
-  Out.reserve(AText.size() + 16);
+// Appends AText with the five entities, CR LF for every line break, U+FFFD
+// for what XML 1.0 cannot carry (control characters, lone surrogates,
+// U+FFFE, U+FFFF). Most texts need none of it and are appended whole.
+void appendEscaped(TUtf8Out& AOut, QStringView AText) {
+  if (std::none_of(AText.begin(), AText.end(), [](QChar C) { return needsEscape(C.unicode()); })) {
+    AOut += AText;
+    return;
+  }
+  qsizetype Run = 0; // start of the characters not yet written
   for (qsizetype I = 0; I < AText.size(); ++I) {
     const QChar C = AText[I];
-    char32_t Code = C.unicode();
+    if (!needsEscape(C.unicode()))
+      continue;
     if (C.isHighSurrogate() && I + 1 < AText.size() && AText[I + 1].isLowSurrogate()) {
-      Out += C;
-      Out += AText[++I];
+      ++I;
       continue;
     }
-    if (C.isSurrogate())
-      Code = 0xFFFF;
-    switch (Code) {
+    AOut += AText.sliced(Run, I - Run);
+    Run = I + 1;
+    switch (C.unicode()) {
     case u'&':
-      Out += QStringLiteral("&amp;");
+      AOut += QLatin1String("&amp;");
       break;
     case u'<':
-      Out += QStringLiteral("&lt;");
+      AOut += QLatin1String("&lt;");
       break;
     case u'>':
-      Out += QStringLiteral("&gt;");
+      AOut += QLatin1String("&gt;");
       break;
     case u'"':
-      Out += QStringLiteral("&quot;");
+      AOut += QLatin1String("&quot;");
       break;
     case u'\'':
-      Out += QStringLiteral("&apos;");
+      AOut += QLatin1String("&apos;");
       break;
     case u'\r':
-      Out += QStringLiteral("\r\n");
+      AOut += QLatin1String("\r\n");
       if (I + 1 < AText.size() && AText[I + 1] == u'\n')
-        ++I;
+        Run = ++I + 1;
       break;
     case u'\n':
-      Out += QStringLiteral("\r\n");
+      AOut += QLatin1String("\r\n");
       break;
     default:
-      Out += allowedInXml(Code) ? C : QChar(QChar::ReplacementCharacter);
+      // Tabs pass; control characters, lone surrogates, U+FFFE and U+FFFF
+      // do not.
+      if (C.unicode() == u'\t')
+        AOut += '\t';
+      else
+        AOut += QStringView(u"\uFFFD");
     }
   }
-  return Out;
+  AOut += AText.sliced(Run);
 }
 
-void writeAttributes(QString& AOut, const std::vector<std::pair<QString, QString>>& AAttributes) {
+void appendAttribute(TUtf8Out& AOut, const QString& AName, const QString& AValue) {
+  AOut += ' ';
+  AOut += AName;
+  AOut += QLatin1String("=\"");
+  appendEscaped(AOut, AValue);
+  AOut += '"';
+}
+
+void writeAttributes(TUtf8Out& AOut, const std::vector<std::pair<QString, QString>>& AAttributes) {
   for (const auto& [Name, Value] : AAttributes)
-    AOut += u' ' + Name + QStringLiteral("=\"") + escaped(Value) + u'"';
+    appendAttribute(AOut, Name, Value);
 }
 
-void writeStartTag(QString& AOut, const TXmlNode& AElement, bool AEmpty) {
-  AOut += u'<' + AElement.Name();
+void writeStartTag(TUtf8Out& AOut, const TXmlNode& AElement, bool AEmpty) {
+  AOut += '<';
+  AOut += AElement.Name();
   for (const auto& Child : AElement.Children()) {
     if (Child->Kind() != TXmlNode::nkAttribute)
       break;
-    AOut += u' ' + Child->Name() + QStringLiteral("=\"") + escaped(Child->Value()) + u'"';
+    appendAttribute(AOut, Child->Name(), Child->Value());
   }
-  AOut += AEmpty ? QStringLiteral("/>") : QStringLiteral(">");
+  AOut += AEmpty ? QLatin1String("/>") : QLatin1String(">");
 }
 
 bool hasContent(const TXmlNode& AElement) {
@@ -182,7 +292,7 @@ bool hasContent(const TXmlNode& AElement) {
 }
 
 // Iterative, so a deep tree cannot exhaust the stack.
-void writeElement(QString& AOut, const TXmlNode& ARoot, TXmlFormatType AFormat) {
+void writeElement(TUtf8Out& AOut, const TXmlNode& ARoot, TXmlFormatType AFormat) {
   struct TFrame {
     const TXmlNode* Node;
     std::size_t Next;
@@ -192,21 +302,26 @@ void writeElement(QString& AOut, const TXmlNode& ARoot, TXmlFormatType AFormat) 
   std::vector<TFrame> Stack;
   auto open = [&](const TXmlNode& ANode, int ADepth) {
     if (Readable)
-      AOut += QString(ADepth, u'\t');
+      AOut.Tabs(ADepth);
     const bool Empty = !hasContent(ANode);
     writeStartTag(AOut, ANode, Empty);
     if (Empty) {
       if (Readable)
-        AOut += QStringLiteral("\r\n");
+        AOut += QLatin1String("\r\n");
       return;
     }
     if (Readable && !ANode.HasChildElements()) {
       // A value: start tag, text, end tag on one line.
-      AOut += escaped(ANode.Text()) + QStringLiteral("</") + ANode.Name() + QStringLiteral(">\r\n");
+      for (const auto& Child : ANode.Children())
+        if (Child->Kind() == TXmlNode::nkText)
+          appendEscaped(AOut, Child->Value());
+      AOut += QLatin1String("</");
+      AOut += ANode.Name();
+      AOut += QLatin1String(">\r\n");
       return;
     }
     if (Readable)
-      AOut += QStringLiteral("\r\n");
+      AOut += QLatin1String("\r\n");
     Stack.push_back({&ANode, 0, ADepth});
   };
   open(ARoot, 0);
@@ -215,10 +330,12 @@ void writeElement(QString& AOut, const TXmlNode& ARoot, TXmlFormatType AFormat) 
     const auto& Children = Frame.Node->Children();
     if (Frame.Next >= Children.size()) {
       if (Readable)
-        AOut += QString(Frame.Depth, u'\t');
-      AOut += QStringLiteral("</") + Frame.Node->Name() + u'>';
+        AOut.Tabs(Frame.Depth);
+      AOut += QLatin1String("</");
+      AOut += Frame.Node->Name();
+      AOut += '>';
       if (Readable)
-        AOut += QStringLiteral("\r\n");
+        AOut += QLatin1String("\r\n");
       Stack.pop_back();
       continue;
     }
@@ -226,7 +343,7 @@ void writeElement(QString& AOut, const TXmlNode& ARoot, TXmlFormatType AFormat) 
     if (Child.Kind() == TXmlNode::nkElement) {
       open(Child, Frame.Depth + 1);
     } else if (Child.Kind() == TXmlNode::nkText && !Readable) {
-      AOut += escaped(Child.Value());
+      appendEscaped(AOut, Child.Value());
     }
     // In the readable layout the whitespace the layout adds replaces any
     // text between elements.
@@ -244,12 +361,13 @@ void TXmlDocument::Clear() {
                   {QStringLiteral("encoding"), QStringLiteral("utf-8")}};
   FStyleSheet.reset();
   FRoot.reset();
+  FArena = std::make_unique<std::pmr::monotonic_buffer_resource>(16 * 1024);
   FProlog.clear();
   FEpilog.clear();
 }
 
 TXmlNode* TXmlDocument::CreateRoot(const QString& AName) {
-  FRoot = std::make_unique<TXmlNode>(TXmlNode::nkElement, AName);
+  FRoot = TXmlNode::Create(FArena.get(), TXmlNode::nkElement, AName);
   return FRoot.get();
 }
 
@@ -258,15 +376,16 @@ bool TXmlDocument::Contains(const TXmlNode* ANode) const {
 }
 
 QByteArray TXmlDocument::ToBytes() const {
-  QString Out = QStringLiteral("<?xml");
+  TUtf8Out Out;
+  Out += QLatin1String("<?xml");
   writeAttributes(Out, FDeclaration);
-  Out += QStringLiteral("?>\r\n");
+  Out += QLatin1String("?>\r\n");
   if (FStyleSheet) {
-    Out += QStringLiteral("<?xml-stylesheet");
+    Out += QLatin1String("<?xml-stylesheet");
     writeAttributes(Out, *FStyleSheet);
-    Out += QStringLiteral("?>");
+    Out += QLatin1String("?>");
     if (FFormat == xfReadable)
-      Out += QStringLiteral("\r\n");
+      Out += QLatin1String("\r\n");
   }
   if (FFormat == xfPreserve)
     Out += FProlog;
@@ -274,14 +393,14 @@ QByteArray TXmlDocument::ToBytes() const {
     writeElement(Out, *FRoot, FFormat);
   if (FFormat == xfPreserve)
     Out += FEpilog;
-  return Out.toUtf8();
+  return Out.Take();
 }
 
 QString TXmlDocument::RootXml() const {
-  QString Out;
+  TUtf8Out Out;
   if (FRoot)
     writeElement(Out, *FRoot, xfCompact);
-  return Out;
+  return QString::fromUtf8(Out.Take());
 }
 
 // ---- reading -----------------------------------------------------------------
@@ -312,6 +431,60 @@ std::vector<std::pair<QString, QString>> pseudoAttributes(const QString& AData) 
   return Result;
 }
 
+// The reader turns CR LF into LF; files are written with CR LF.
+QString withCrLf(QStringView AText) {
+  QString Value = AText.toString();
+  if (Value.contains(u'\n'))
+    Value.replace(u'\n', QLatin1String("\r\n"));
+  return Value;
+}
+
+// Element names and the whitespace between elements repeat from record to
+// record; sharing one string per distinct text saves most of the
+// allocations of a load. A collision only costs a string of its own.
+class TTextPool {
+public:
+  const QString& Name(QStringView AName) { return get(AName, FNames, false); }
+  const QString& Whitespace(QStringView AText) { return get(AText, FWhitespace, true); }
+
+private:
+  static constexpr std::size_t SlotCount = 512;
+  struct TSlot {
+    QString Raw;
+    QString Value;
+  };
+  using TSlots = std::vector<TSlot>;
+  static const QString& get(QStringView AText, TSlots& ASlots, bool ACrLf) {
+    TSlot& Slot = ASlots[qHash(AText) & (SlotCount - 1)];
+    if (Slot.Raw.isNull() || Slot.Raw != AText) {
+      Slot.Raw = AText.toString();
+      Slot.Value = ACrLf ? withCrLf(AText) : Slot.Raw;
+    }
+    return Slot.Value;
+  }
+  TSlots FNames = TSlots(SlotCount);
+  TSlots FWhitespace = TSlots(SlotCount);
+};
+
+// Checked in blocks cut at character boundaries, so invalid UTF-8 is an
+// error of its own rather than silently replaced, without a decoded copy
+// of the whole input.
+bool isValidUtf8(const QByteArray& AData) {
+  constexpr qsizetype Block = 64 * 1024;
+  std::vector<QChar> Buffer(Block);
+  for (qsizetype Start = 0; Start < AData.size();) {
+    qsizetype End = std::min(Start + Block, AData.size());
+    for (int Back = 0; Back < 3 && End < AData.size() && (uchar(AData[End]) & 0xC0) == 0x80; ++Back)
+      --End;
+    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    Decoder.appendToBuffer(Buffer.data(), QByteArrayView(AData).sliced(Start, End - Start));
+    if (Decoder.hasError())
+      return false;
+    Start = End;
+  }
+  return true;
+}
+
 [[noreturn]] void parseError(const QString& ASource, const QXmlStreamReader& AReader,
                              const QString& AWhat) {
   throw EXmlError(QStringLiteral("%1: line %2, column %3: %4")
@@ -326,18 +499,17 @@ void TXmlDocument::LoadFromBytes(const QByteArray& AData, const QString& ASource
   if (AData.size() > MaxXmlBytes)
     throw EXmlError(
         QStringLiteral("%1: larger than %2 bytes, not read").arg(ASource).arg(MaxXmlBytes));
-  // Decoded here, so invalid UTF-8 is an error rather than silently replaced,
-  // and so offsets into the text find the whitespace around the root.
-  QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString Text = Decoder(AData.startsWith("\xEF\xBB\xBF") ? AData.mid(3) : AData);
-  if (Decoder.hasError())
+  const QByteArray Data = AData.startsWith("\xEF\xBB\xBF") ? AData.mid(3) : AData;
+  if (!isValidUtf8(Data))
     throw EXmlError(QStringLiteral("%1: not valid UTF-8").arg(ASource));
   Clear();
-  QXmlStreamReader Reader(Text);
+  QXmlStreamReader Reader(Data);
   Reader.setNamespaceProcessing(false);
   Reader.setEntityExpansionLimit(4096);
-  std::unique_ptr<TXmlNode> Root;
+  TXmlNodePtr Root;
   TXmlNode* Current = nullptr;
+  TTextPool Pool;
+  bool MarkupAfterRoot = false;
   int Depth = 0;
   qint64 StyleSheetEnd = -1;
   while (!Reader.atEnd()) {
@@ -358,6 +530,7 @@ void TXmlDocument::LoadFromBytes(const QByteArray& AData, const QString& ASource
                          .arg(Entity.name().toString()));
       break;
     case QXmlStreamReader::ProcessingInstruction:
+      MarkupAfterRoot = MarkupAfterRoot || (Root && !Current);
       if (!Root && Reader.processingInstructionTarget() == QLatin1String("xml-stylesheet")) {
         FStyleSheet = pseudoAttributes(Reader.processingInstructionData().toString());
         StyleSheetEnd = Reader.characterOffset();
@@ -373,36 +546,35 @@ void TXmlDocument::LoadFromBytes(const QByteArray& AData, const QString& ASource
       TXmlNode* Element = nullptr;
       if (!Current) {
         if (StyleSheetEnd >= 0) {
+          // Offsets count characters; only this rare case needs the text.
+          const QString Text = QString::fromUtf8(Data);
           const qsizetype Open = Text.indexOf(u'<', StyleSheetEnd);
           FProlog = Text.mid(StyleSheetEnd, Open - StyleSheetEnd).trimmed().isEmpty()
                         ? Text.mid(StyleSheetEnd, Open - StyleSheetEnd)
                         : QString();
         }
-        Root = std::make_unique<TXmlNode>(TXmlNode::nkElement, Reader.qualifiedName().toString());
+        Root = TXmlNode::Create(FArena.get(), TXmlNode::nkElement,
+                                Pool.Name(Reader.qualifiedName()));
         Element = Root.get();
       } else {
-        Element = Current->AddElement(Reader.qualifiedName().toString());
+        Element = Current->AddElement(Pool.Name(Reader.qualifiedName()));
       }
       for (const QXmlStreamAttribute& Attribute : Reader.attributes())
-        Element->AddAttribute(Attribute.qualifiedName().toString(), Attribute.value().toString());
+        Element->AddAttribute(Pool.Name(Attribute.qualifiedName()), Attribute.value().toString());
       Current = Element;
       break;
     }
     case QXmlStreamReader::EndElement:
       --Depth;
       Current = Current ? Current->Parent() : nullptr;
-      if (!Current) {
-        const QString Rest = Text.mid(Reader.characterOffset());
-        FEpilog = Rest.trimmed().isEmpty() ? Rest : QString();
-      }
+      break;
+    case QXmlStreamReader::Comment:
+      MarkupAfterRoot = MarkupAfterRoot || (Root && !Current);
       break;
     case QXmlStreamReader::Characters:
-      if (Current) {
-        // The reader turns CR LF into LF; files are written with CR LF.
-        QString Value = Reader.text().toString();
-        Value.replace(u'\n', QStringLiteral("\r\n"));
-        Current->AddText(Value);
-      }
+      if (Current)
+        Current->AddText(Reader.isWhitespace() ? Pool.Whitespace(Reader.text())
+                                               : withCrLf(Reader.text()));
       break;
     default:
       break;
@@ -412,6 +584,11 @@ void TXmlDocument::LoadFromBytes(const QByteArray& AData, const QString& ASource
     parseError(ASource, Reader, Reader.errorString());
   if (!Root)
     throw EXmlError(QStringLiteral("%1: no root element").arg(ASource));
+  // The reader reports no whitespace outside the root: what follows the
+  // root's end tag, when it is whitespace only, is the text after the last
+  // markup.
+  if (!MarkupAfterRoot)
+    FEpilog = QString::fromLatin1(Data.mid(Data.lastIndexOf('>') + 1));
   FProlog.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
       .replace(u'\n', QStringLiteral("\r\n"));
   FEpilog.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))

@@ -22,6 +22,7 @@
 #include <QString>
 
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -33,11 +34,24 @@ enum TXmlFormatType { xfCompact, xfReadable, xfPreserve };
 inline constexpr qint64 MaxXmlBytes = 64 * 1024 * 1024;
 inline constexpr int MaxXmlDepth = 256;
 
+class TXmlNode;
+// Gives a node's memory back to where it came from.
+struct TXmlNodeDeleter {
+  void operator()(TXmlNode* ANode) const noexcept;
+};
+using TXmlNodePtr = std::unique_ptr<TXmlNode, TXmlNodeDeleter>;
+
 class TXmlNode {
 public:
   enum TKind { nkElement, nkAttribute, nkText };
 
-  TXmlNode(TKind AKind, QString AName, QString AValue = {}, TXmlNode* AParent = nullptr);
+  // Nodes and their child lists are made from AResource, their document's
+  // memory, which hands it out in large blocks: a loaded file of many
+  // records lies together in memory instead of scattered over the heap.
+  static TXmlNodePtr Create(std::pmr::memory_resource* AResource, TKind AKind, QString AName,
+                            QString AValue = {}, TXmlNode* AParent = nullptr);
+  TXmlNode(std::pmr::memory_resource* AResource, TKind AKind, QString AName, QString AValue,
+           TXmlNode* AParent);
   ~TXmlNode();
   TXmlNode(const TXmlNode&) = delete;
   TXmlNode& operator=(const TXmlNode&) = delete;
@@ -49,7 +63,7 @@ public:
   void SetValue(const QString& AValue) { FValue = AValue; }
   TXmlNode* Parent() const { return FParent; }
   // Attributes first (in insertion order), then elements and texts.
-  const std::vector<std::unique_ptr<TXmlNode>>& Children() const { return FChildren; }
+  const std::pmr::vector<TXmlNodePtr>& Children() const { return FChildren; }
 
   TXmlNode* AddElement(const QString& AName);
   TXmlNode* AddText(const QString& AText);
@@ -67,11 +81,13 @@ public:
   bool IsAncestorOf(const TXmlNode* ANode) const;
 
 private:
+  friend struct TXmlNodeDeleter;
+  std::pmr::memory_resource* FResource;
   TKind FKind;
   QString FName;
   QString FValue;
   TXmlNode* FParent;
-  std::vector<std::unique_ptr<TXmlNode>> FChildren;
+  std::pmr::vector<TXmlNodePtr> FChildren;
 };
 
 class TXmlDocument {
@@ -104,7 +120,9 @@ private:
   TXmlFormatType FFormat = xfCompact;
   std::vector<std::pair<QString, QString>> FDeclaration;
   std::optional<std::vector<std::pair<QString, QString>>> FStyleSheet;
-  std::unique_ptr<TXmlNode> FRoot;
+  // Declared ahead of the root, so the root goes first.
+  std::unique_ptr<std::pmr::monotonic_buffer_resource> FArena;
+  TXmlNodePtr FRoot;
   // Whitespace read before the root (after the style sheet) and after it;
   // written back only in the preserving layout.
   QString FProlog;

@@ -7,12 +7,26 @@
 #include "logging/MorvelDebug.h"
 #include "serialization/Serializers.h"
 
+#include <QBuffer>
 #include <QDate>
 #include <QFile>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+
+// Enumerations and sets as the serializer meets them.
+namespace Kinds {
+Q_NAMESPACE
+enum TColour { clRed, clGreen, clBlue };
+Q_ENUM_NS(TColour)
+enum TWide { wSmall = 1, wLarge = 70000 };
+Q_ENUM_NS(TWide)
+enum TOption { Alpha = 1, Beta = 2, Gamma = 4, Delta = 8, AlphaAndBeta = 3 };
+Q_DECLARE_FLAGS(TOptions, TOption)
+Q_FLAG_NS(TOptions)
+} // namespace Kinds
 
 namespace {
 class TRecord : public ISerializable {
@@ -63,6 +77,21 @@ private Q_SLOTS:
   void dateTimes();
   void streams();
   void attributes();
+  void valueKindsRoundTrip_data();
+  void valueKindsRoundTrip();
+  void enumerations_data();
+  void enumerations();
+  void sets_data();
+  void sets();
+  void typeErrors_data();
+  void typeErrors();
+  void deviceStreams();
+  void streamsOfTheDocument();
+  void declarationWithoutEncoding();
+  void styleSheetAndSchema();
+  void partOfAnotherDocument();
+  void serializeStrings();
+  void unnamedReads();
 };
 
 void tst_Serializers::init() {
@@ -299,6 +328,353 @@ void tst_Serializers::attributes() {
   QCOMPARE(Reader->GetIntegerAttributeFromCurrentNode(QStringLiteral("Missing"), -1), -1);
   QCOMPARE(Reader->GetStringAttributeFromCurrentNode(QStringLiteral("text"), QString()),
            QStringLiteral("abc"));
+}
+
+// One value of every kind goes through a file and back; "kind" picks the
+// Add/Get pair, "expected" is what reading answers (the default 'd' marks a
+// value that reads as the caller's default).
+void tst_Serializers::valueKindsRoundTrip_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::addColumn<QVariant>("value");
+  QTest::addColumn<QVariant>("expected");
+  const auto row = [](const char* AName, const char* AKind, const QVariant& AValue,
+                      const QVariant& AExpected = {}) {
+    QTest::newRow(AName) << QString::fromLatin1(AKind) << AValue
+                         << (AExpected.isValid() ? AExpected : AValue);
+  };
+  row("boolean true", "boolean", true);
+  row("boolean false", "boolean", false);
+  row("byte 0", "byte", 0);
+  row("byte 255", "byte", 255);
+  row("integer min", "integer", INT32_MIN);
+  row("integer max", "integer", INT32_MAX);
+  row("integer -1", "integer", -1);
+  row("int64 min", "int64", qint64(INT64_MIN));
+  row("int64 max", "int64", qint64(INT64_MAX));
+  row("float 2.5", "float", 2.5);
+  row("float -0.005", "float", -0.005);
+  row("float 1e300", "float", 1e300);
+  row("float denormal-ish 1e-300", "float", 1e-300);
+  row("float nine digits", "float", 123456789.0);
+  row("float ten digits rounds", "float", 1234567891.0, 1234567890.0);
+  row("float +inf", "float", double(INFINITY));
+  row("float -inf", "float", -double(INFINITY));
+  row("float nan", "float", double(NAN));
+  row("date-time", "datetime", 45352.5);
+  row("date-time before 1899-12-30", "datetime", -1.25);
+  row("empty string reads the default", "string", QString(), QStringLiteral("d"));
+  row("markup characters", "string", QStringLiteral("<a href=\"x\">&amp;'</a>"));
+  row("non-BMP", "string", QStringLiteral("\U0001F600 \U00010348"));
+  row("LF becomes CR LF", "string", QStringLiteral("a\nb\n"), QStringLiteral("a\r\nb\r\n"));
+  row("CR LF stays", "string", QStringLiteral("a\r\nb"));
+  row("blanks only", "string", QStringLiteral("   "));
+  row("leading and trailing blanks", "string", QStringLiteral("  x  "));
+  row("forbidden control character", "string", QStringLiteral("a\x01z"),
+      QStringLiteral("a\uFFFDz"));
+  row("string list", "strings", QStringList{QStringLiteral("one"), QString(), QStringLiteral("<3>")},
+      QStringList{QStringLiteral("one"), QStringLiteral("d"), QStringLiteral("<3>")});
+  row("empty string list", "strings", QStringList());
+  row("empty stream", "stream", QByteArray());
+  row("binary stream", "stream", QByteArray("\x00\x0A\xFF\x7F", 4));
+  QByteArray Large(100000, '\0');
+  for (int I = 0; I < Large.size(); ++I)
+    Large[I] = char(I * 7);
+  row("large stream", "stream", Large);
+}
+
+void tst_Serializers::valueKindsRoundTrip() {
+  QFETCH(QString, kind);
+  QFETCH(QVariant, value);
+  QFETCH(QVariant, expected);
+  const QString V = QStringLiteral("V");
+  TXmlSerializer Writer;
+  Writer.BeginObjectWrite(QStringLiteral("Root"));
+  if (kind == u"boolean")
+    Writer.AddBoolean(V, value.toBool());
+  else if (kind == u"byte")
+    Writer.AddByte(V, std::uint8_t(value.toInt()));
+  else if (kind == u"integer")
+    Writer.AddInteger(V, value.toInt());
+  else if (kind == u"int64")
+    Writer.AddInt64(V, value.toLongLong());
+  else if (kind == u"float")
+    Writer.AddFloat(V, value.toDouble());
+  else if (kind == u"datetime")
+    Writer.AddDateTime(V, value.toDouble());
+  else if (kind == u"string")
+    Writer.AddString(V, value.toString());
+  else if (kind == u"strings")
+    Writer.AddStrings(V, value.toStringList());
+  else if (kind == u"stream")
+    Writer.AddStream(V, value.toByteArray());
+  Writer.EndObjectWrite(QStringLiteral("Root"));
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("values.xml"));
+  Writer.SaveToFile(Path);
+
+  TXmlSerializer Reader;
+  Reader.LoadFromFile(Path);
+  QVERIFY(Reader.BeginObjectRead(QStringLiteral("Root")));
+  if (kind == u"boolean") {
+    QCOMPARE(Reader.GetBoolean(V, !expected.toBool()), expected.toBool());
+  } else if (kind == u"byte") {
+    QCOMPARE(int(Reader.GetByte(V, 42)), expected.toInt());
+  } else if (kind == u"integer") {
+    QCOMPARE(Reader.GetInteger(V, 42), expected.toInt());
+  } else if (kind == u"int64") {
+    QCOMPARE(Reader.GetInt64(V, 42), expected.toLongLong());
+  } else if (kind == u"float") {
+    const double Read = Reader.GetFloat(V, 42);
+    if (std::isnan(expected.toDouble()))
+      QVERIFY(std::isnan(Read));
+    else
+      QCOMPARE(Read, expected.toDouble());
+  } else if (kind == u"datetime") {
+    QCOMPARE(Reader.GetDateTime(V, 42), expected.toDouble());
+  } else if (kind == u"string") {
+    QCOMPARE(Reader.GetString(V, QStringLiteral("d")), expected.toString());
+  } else if (kind == u"strings") {
+    // Each line is a string value of its own: an empty one reads as the
+    // element's text, which is empty, not as a default.
+    QStringList Lines{QStringLiteral("stale")};
+    Reader.GetStrings(V, &Lines);
+    QStringList Expected = expected.toStringList();
+    Expected.replaceInStrings(QRegularExpression(QStringLiteral("^d$")), QString());
+    QCOMPARE(Lines, Expected);
+  } else if (kind == u"stream") {
+    QByteArray Bytes;
+    Reader.GetStream(V, &Bytes);
+    QCOMPARE(Bytes, expected.toByteArray());
+  }
+}
+
+void tst_Serializers::enumerations_data() {
+  QTest::addColumn<QString>("xml");
+  QTest::addColumn<int>("expected");
+  QTest::addColumn<QString>("error");
+  QTest::newRow("name") << QStringLiteral("<V>clBlue</V>") << int(Kinds::clBlue) << QString();
+  QTest::newRow("any letter case") << QStringLiteral("<V>CLGREEN</V>") << int(Kinds::clGreen)
+                                   << QString();
+  QTest::newRow("missing element gives the default")
+      << QString() << int(Kinds::clGreen) << QString();
+  QTest::newRow("empty element gives the default")
+      << QStringLiteral("<V/>") << int(Kinds::clGreen) << QString();
+  QTest::newRow("name not in the enumeration")
+      << QStringLiteral("<V>clPurple</V>") << 0
+      << QStringLiteral("Value for V does not exist in Enum");
+  QTest::newRow("ordinal instead of name")
+      << QStringLiteral("<V>2</V>") << 0 << QStringLiteral("Value for V does not exist in Enum");
+}
+
+void tst_Serializers::enumerations() {
+  QFETCH(QString, xml);
+  QFETCH(int, expected);
+  QFETCH(QString, error);
+  auto Reader = reading(QStringLiteral("<?xml version=\"1.0\"?><Root>%1</Root>").arg(xml));
+  try {
+    QCOMPARE(int(Reader->GetEnum(QStringLiteral("V"), Kinds::clGreen)), expected);
+    QVERIFY(error.isEmpty());
+  } catch (const EConvertError& E) {
+    QCOMPARE(E.Message(), error);
+  }
+}
+
+void tst_Serializers::sets_data() {
+  QTest::addColumn<QString>("xml");
+  QTest::addColumn<int>("expected");
+  QTest::newRow("options")
+      << QStringLiteral("<V><option>Beta</option><option>delta</option></V>")
+      << int(Kinds::Beta | Kinds::Delta);
+  QTest::newRow("unknown option skipped")
+      << QStringLiteral("<V><option>Omega</option><option>Gamma</option></V>") << int(Kinds::Gamma);
+  QTest::newRow("bracketed list") << QStringLiteral("<V>[Alpha,Beta]</V>")
+                                  << int(Kinds::Alpha | Kinds::Beta);
+  QTest::newRow("blank after the comma is part of the name")
+      << QStringLiteral("<V>[Alpha, Beta]</V>") << int(Kinds::Alpha);
+  QTest::newRow("empty brackets") << QStringLiteral("<V>[]</V>") << 0;
+  QTest::newRow("empty element") << QStringLiteral("<V/>") << 0;
+  QTest::newRow("missing element") << QString() << 0;
+}
+
+void tst_Serializers::sets() {
+  QFETCH(QString, xml);
+  QFETCH(int, expected);
+  auto Reader = reading(QStringLiteral("<?xml version=\"1.0\"?><Root>%1<After>x</After></Root>").arg(xml));
+  QCOMPARE(Reader->GetEnumSet<Kinds::TOption>(QStringLiteral("V")).toInt(), expected);
+  // Reading a set leaves the reader where it was.
+  QCOMPARE(Reader->GetString(QStringLiteral("After"), {}), QStringLiteral("x"));
+}
+
+void tst_Serializers::typeErrors_data() {
+  QTest::addColumn<QString>("operation");
+  QTest::addColumn<QString>("error");
+  QTest::newRow("write a set of a plain enumeration")
+      << QStringLiteral("AddEnumSet") << QStringLiteral("TColour is not a set");
+  QTest::newRow("read a set of a plain enumeration")
+      << QStringLiteral("GetEnumSet") << QStringLiteral("TColour is not a set");
+  QTest::newRow("read an enumeration beyond 16 bits")
+      << QStringLiteral("GetEnum") << QStringLiteral("TWide is too large");
+}
+
+void tst_Serializers::typeErrors() {
+  QFETCH(QString, operation);
+  QFETCH(QString, error);
+  auto Serializer = reading(QStringLiteral("<?xml version=\"1.0\"?><Root><V>wSmall</V></Root>"));
+  try {
+    if (operation == u"AddEnumSet")
+      Serializer->AddEnumSet(QStringLiteral("V"), QMetaEnum::fromType<Kinds::TColour>(), 1);
+    else if (operation == u"GetEnumSet")
+      Serializer->GetEnumSet(QStringLiteral("V"), QMetaEnum::fromType<Kinds::TColour>());
+    else
+      Serializer->GetEnum(QStringLiteral("V"), Kinds::wSmall);
+    QFAIL("no error raised");
+  } catch (const EConvertError& E) {
+    QCOMPARE(E.Message(), error);
+  }
+}
+
+void tst_Serializers::deviceStreams() {
+  QByteArray Source("\x01\x02\x03", 3);
+  QBuffer Buffer(&Source);
+  QVERIFY(Buffer.open(QIODevice::ReadOnly));
+  QVERIFY(Buffer.seek(2));
+  TXmlSerializer Writer;
+  Writer.BeginObjectWrite(QStringLiteral("Root"));
+  Writer.AddStream(QStringLiteral("S"), &Buffer);
+  Writer.EndObjectWrite(QStringLiteral("Root"));
+  // The whole stream from its start, and the position given back.
+  QVERIFY(Writer.GetXml().contains(QStringLiteral("<S>010203</S>")));
+  QCOMPARE(Buffer.pos(), qint64(2));
+
+  auto Reader = reading(Writer.GetXml());
+  QByteArray Target("abcdef");
+  QBuffer TargetBuffer(&Target);
+  QVERIFY(TargetBuffer.open(QIODevice::ReadWrite));
+  QVERIFY(TargetBuffer.seek(1));
+  Reader->GetStream(QStringLiteral("S"), &TargetBuffer);
+  QCOMPARE(Target, QByteArray("a\x01\x02\x03" "ef", 6));
+  QVERIFY_THROWS_EXCEPTION(EAssertionFailed,
+                           Reader->GetStream(QStringLiteral("S"), static_cast<QIODevice*>(nullptr)));
+  QVERIFY_THROWS_EXCEPTION(EAssertionFailed,
+                           Writer.AddStream(QStringLiteral("S"), static_cast<QIODevice*>(nullptr)));
+}
+
+void tst_Serializers::streamsOfTheDocument() {
+  TXmlSerializer Writer;
+  Writer.BeginObjectWrite(QStringLiteral("Root"));
+  Writer.AddString(QStringLiteral("Name"), QStringLiteral("eth0"));
+  Writer.EndObjectWrite(QStringLiteral("Root"));
+  QBuffer Stream;
+  QVERIFY(Stream.open(QIODevice::ReadWrite));
+  Stream.write("prefix");
+  Writer.SaveToStream(&Stream);
+  QCOMPARE(Stream.data(),
+           QByteArray("prefix<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Root>\r\n"
+                      "\t<Name>eth0</Name>\r\n</Root>\r\n"));
+  // Saving to a stream leaves the document readable, unlike saving to a file.
+  QCOMPARE(Writer.XmlFormatType(), xfReadable);
+
+  QBuffer Input;
+  Input.setData(Stream.data().mid(6));
+  QVERIFY(Input.open(QIODevice::ReadOnly));
+  QVERIFY(Input.seek(10)); // the stream is read from its start
+  TXmlSerializer Reader;
+  Reader.LoadFromStream(&Input);
+  QCOMPARE(Reader.XmlFormatType(), xfPreserve);
+  QVERIFY(Reader.BeginObjectRead(QStringLiteral("Root")));
+  QCOMPARE(Reader.GetString(QStringLiteral("Name"), {}), QStringLiteral("eth0"));
+
+  QBuffer Broken;
+  Broken.setData("<?xml version=\"1.0\"?><Root><Name>");
+  QVERIFY(Broken.open(QIODevice::ReadOnly));
+  QVERIFY_THROWS_EXCEPTION(EXmlError, Reader.LoadFromStream(&Broken));
+  QVERIFY_THROWS_EXCEPTION(EAssertionFailed, Reader.LoadFromStream(nullptr));
+  QVERIFY_THROWS_EXCEPTION(EAssertionFailed, Reader.SaveToStream(nullptr));
+}
+
+void tst_Serializers::declarationWithoutEncoding() {
+  TXmlSerializer Writer;
+  Writer.BeginObjectWrite(QStringLiteral("Root"));
+  Writer.EndObjectWrite(QStringLiteral("Root"));
+  QCOMPARE(Writer.GetXml(true), QStringLiteral("<?xml version=\"1.0\"?>\r\n<Root/>"));
+  // The encoding is back for every later writing.
+  QCOMPARE(Writer.GetXml(),
+           QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Root/>"));
+  TXmlSerializer Loaded;
+  Loaded.SetXml(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><Root/>"));
+  QVERIFY(!Loaded.GetXml(true).contains(QStringLiteral("UTF-8"), Qt::CaseInsensitive));
+}
+
+void tst_Serializers::styleSheetAndSchema() {
+  TXmlSerializer Serializer;
+  QVERIFY(!Serializer.SetXsdSchemaFile(QStringLiteral("a.xsd"))); // no root yet
+  Serializer.BeginObjectWrite(QStringLiteral("Root"));
+  QCOMPARE(Serializer.GetStyleSheet(), QString());
+  QVERIFY(Serializer.SetStyleSheet(QStringLiteral("text/xsl"), QStringLiteral("a.xsl")));
+  QVERIFY(Serializer.SetStyleSheet(QStringLiteral("text/xsl"), QStringLiteral("b.xsl")));
+  QCOMPARE(Serializer.GetStyleSheet(), QStringLiteral("type=\"text/xsl\" href=\"b.xsl\""));
+  QVERIFY(Serializer.SetXsdSchemaFile(QStringLiteral("adapters.xsd")));
+  QVERIFY(!Serializer.SetXsdSchemaFile(QStringLiteral("other.xsd")));
+  Serializer.EndObjectWrite(QStringLiteral("Root"));
+  QCOMPARE(Serializer.GetXml(),
+           QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+                          "<?xml-stylesheet type=\"text/xsl\" href=\"b.xsl\"?>"
+                          "<Root xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                          "xsi:noNamespaceSchemaLocation=\"adapters.xsd\"/>"));
+}
+
+void tst_Serializers::partOfAnotherDocument() {
+  TXmlDocument Document;
+  TXmlNode* Settings = Document.CreateRoot(QStringLiteral("Config"))
+                           ->AddElement(QStringLiteral("Settings"));
+  {
+    TXmlSerializer Serializer;
+    Serializer.SetXmlDocumentAndCurrentNode(&Document, Settings);
+    Serializer.AddInteger(QStringLiteral("Count"), 3);
+    TXmlDocument Other;
+    QVERIFY_THROWS_EXCEPTION(EAssertionFailed, Serializer.SetXmlDocumentAndCurrentNode(
+                                                   &Other, Other.CreateRoot(QStringLiteral("X"))));
+  } // the serializer leaves the caller's document alone
+  QCOMPARE(Document.RootXml(), QStringLiteral("<Config><Settings><Count>3</Count></Settings></Config>"));
+
+  TXmlDocument Foreign;
+  Foreign.CreateRoot(QStringLiteral("Foreign"));
+  TXmlSerializer Fresh;
+  try {
+    Fresh.SetXmlDocumentAndCurrentNode(&Document, Foreign.Root());
+    QFAIL("no error raised");
+  } catch (const EAssertionFailed& E) {
+    QVERIFY(E.Message().startsWith(QStringLiteral("Node must be part of XmlDocument (")));
+  }
+}
+
+void tst_Serializers::serializeStrings() {
+  const QStringList Lines{QStringLiteral("a"), QStringLiteral("<b>")};
+  QCOMPARE(TXmlSerializer::SerializeStrings(QStringLiteral("Names"), &Lines),
+           QStringLiteral("<Names><string>a</string><string>&lt;b&gt;</string></Names>"));
+  QCOMPARE(TXmlSerializer::SerializeStrings(QStringLiteral("Names"), nullptr), QString());
+}
+
+void tst_Serializers::unnamedReads() {
+  auto Serializer = std::make_unique<TXmlSerializer>();
+  Serializer->SetXml(QStringLiteral(
+      "<?xml version=\"1.0\"?><List a=\"1\"><Item><Name>x</Name></Item><Item/></List>"));
+  QString Name = QStringLiteral("stale");
+  QVERIFY(Serializer->BeginObjectRead(&Name));
+  QCOMPARE(Name, QStringLiteral("List"));
+  QVERIFY(Serializer->BeginObjectRead(&Name)); // attributes are not entered
+  QCOMPARE(Name, QStringLiteral("Item"));
+  QCOMPARE(Serializer->GetString(QStringLiteral("Name"), {}), QStringLiteral("x"));
+  Serializer->EndObjectRead(Name);
+  std::unique_ptr<TSerializerIterator> Items = Serializer->GetIterator(QStringLiteral("Item"));
+  QVERIFY(Items->MoveNext());
+  QVERIFY(Items->MoveNext());
+  Serializer->PrepareForIterator(*Items);
+  QVERIFY(Serializer->BeginObjectRead(&Name));
+  QCOMPARE(Name, QString()); // the iterator step entered the element
+  QVERIFY(!Serializer->BeginObjectRead(&Name)); // an empty element has nothing to enter
+  Serializer->EndObjectRead(QStringLiteral("Item"));
+  QCOMPARE(Serializer->GetIntegerAttributeFromCurrentNode(QStringLiteral("a"), 0), 1);
 }
 
 KELVANE_TEST_MAIN(tst_Serializers)

@@ -55,6 +55,8 @@ private Q_SLOTS:
   void layouts_data();
   void layouts();
   void preserveKeepsWhitespace();
+  void preserveAroundTheRoot_data();
+  void preserveAroundTheRoot();
   void textsRoundTrip_data();
   void textsRoundTrip();
   void lookupIgnoresCaseAttributesFirst();
@@ -91,6 +93,34 @@ void tst_XmlDocument::preserveKeepsWhitespace() {
   TXmlDocument Odd;
   Odd.LoadFromBytes(fixture("preserve-input.xml"));
   QCOMPARE(Odd.ToBytes(), fixture("preserve.xml"));
+}
+
+// What surrounds the root comes back in the preserving layout as long as
+// it is whitespace; comments are not kept, nor is the space around them.
+void tst_XmlDocument::preserveAroundTheRoot_data() {
+  QTest::addColumn<QByteArray>("input");
+  QTest::addColumn<QByteArray>("written");
+  const QByteArray Declaration = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n";
+  QTest::newRow("style sheet, blank line, root")
+      << Declaration + "<?xml-stylesheet type=\"text/xsl\" href=\"a.xsl\"?>\n\n<R/>\n"
+      << Declaration + "<?xml-stylesheet type=\"text/xsl\" href=\"a.xsl\"?>\r\n\r\n<R/>\r\n";
+  QTest::newRow("non-ASCII before the style sheet")
+      << Declaration + "<!-- \xC3\xA9 -->\n<?xml-stylesheet href=\"b.xsl\"?>  <R>\xC3\xA9</R>"
+      << Declaration + "<?xml-stylesheet href=\"b.xsl\"?>  <R>\xC3\xA9</R>";
+  QTest::newRow("trailing blank lines") << Declaration + "<R/>\r\n\r\n \t"
+                                        << Declaration + "<R/>\r\n\r\n \t";
+  QTest::newRow("comment after the root") << Declaration + "<R/>\r\n<!-- c -->\r\n"
+                                          << Declaration + "<R/>";
+  QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + Declaration + "<R/>"
+                                   << Declaration + "<R/>";
+}
+
+void tst_XmlDocument::preserveAroundTheRoot() {
+  QFETCH(QByteArray, input);
+  QFETCH(QByteArray, written);
+  TXmlDocument Document;
+  Document.LoadFromBytes(input);
+  QCOMPARE(Document.ToBytes(), written);
 }
 
 void tst_XmlDocument::textsRoundTrip_data() {
