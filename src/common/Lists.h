@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <utility>
@@ -64,6 +65,7 @@ public:
     return Item;
   }
   void Clear() noexcept { FItems.clear(); }
+  void Reserve(qsizetype ACount) { FItems.reserve(static_cast<std::size_t>(std::max<qsizetype>(ACount, 0))); }
 
   // Iteration yields T* in insertion order.
   class const_iterator {

@@ -3,6 +3,7 @@
 #include "common/Exceptions.h"
 #include "common/StringRules.h"
 #include "logging/MorvelDebug.h"
+#include "serialization/PropertyKinds.h"
 #include "serialization/XmlValues.h"
 
 #include <QBuffer>
@@ -626,40 +627,26 @@ enum class TPropertyKind {
 };
 
 TPropertyKind kindOf(const QMetaProperty& AProperty, const QVariant& AValue) {
-  if (AProperty.isEnumType())
-    return AProperty.isFlagType() ? TPropertyKind::Set : TPropertyKind::Enum;
   const QMetaType Type = AProperty.metaType();
-  if (Type == QMetaType::fromType<TDateTime>())
-    return TPropertyKind::DateTime;
-  switch (Type.id()) {
-  case QMetaType::Int:
-  case QMetaType::Short:
-  case QMetaType::UShort:
-  case QMetaType::SChar:
-  case QMetaType::UChar:
+  switch (PropertyTypeKind(AProperty)) {
+  case TTypeKind::tkInteger:
     return TPropertyKind::Integer;
-  // Unsigned 32-bit values go the 64-bit way, so that values above the
-  // signed range are written as the numbers they are.
-  case QMetaType::UInt:
-  case QMetaType::Long:
-  case QMetaType::ULong:
-  case QMetaType::LongLong:
-  case QMetaType::ULongLong:
+  case TTypeKind::tkInt64:
     return TPropertyKind::Int64;
-  case QMetaType::QString:
+  case TTypeKind::tkUString:
     return TPropertyKind::String;
-  case QMetaType::Bool:
-    return TPropertyKind::Boolean;
-  case QMetaType::Double:
-  case QMetaType::Float:
-    return TPropertyKind::Float;
-  case QMetaType::QStringList:
-    return TPropertyKind::Strings;
+  case TTypeKind::tkEnumeration:
+    return Type.id() == QMetaType::Bool ? TPropertyKind::Boolean : TPropertyKind::Enum;
+  case TTypeKind::tkSet:
+    return TPropertyKind::Set;
+  case TTypeKind::tkFloat:
+    return Type == QMetaType::fromType<TDateTime>() ? TPropertyKind::DateTime
+                                                    : TPropertyKind::Float;
+  case TTypeKind::tkClass:
+    return Type.id() == QMetaType::QStringList ? TPropertyKind::Strings : TPropertyKind::Object;
   default:
     break;
   }
-  if (Type.flags() & QMetaType::PointerToQObject)
-    return TPropertyKind::Object;
   if (AValue.canView<QSequentialIterable>() &&
       (AValue.value<QSequentialIterable>().metaContainer().valueMetaType().flags() &
        QMetaType::PointerToQObject))
