@@ -2,6 +2,7 @@
 // written to a file and read back into a new list. The adapter file holds a
 // handful of records; this measures how the cost grows far beyond that.
 
+#include "inventory/NetworkAdapterData.h"
 #include "serialization/Serializers.h"
 
 #include <QTemporaryDir>
@@ -100,6 +101,46 @@ void BM_SerializerRead(benchmark::State& AState) {
     benchmark::DoNotOptimize(read(Path));
 }
 BENCHMARK(BM_SerializerRead)->Arg(1000)->Unit(benchmark::kMillisecond);
+// Adapter records through the object mapper, each with an IPv6 address, a
+// gateway and a DNS server, as the working file carries them.
+void BM_AdapterRoundTrip(benchmark::State& AState) {
+  TObjectList<TNetworkAdapterData> List;
+  for (std::int64_t R = 0; R < AState.range(0); ++R) {
+    TNetworkAdapterData* Record = List.AddNew();
+    Record->SetName(QStringLiteral("Ethernet adapter %1").arg(R));
+    Record->SetMACAddress(QStringLiteral("52:54:00:00:%1:%2").arg(R / 256).arg(R % 256));
+    Record->SetIPv4Addresses(QStringLiteral("10.0.%1.%2").arg(R / 256).arg(R % 256));
+    Record->SetIPv4Netmasks(QStringLiteral("255.255.0.0"));
+    Record->SetMaxSpeed(1000000000);
+    Record->SetEnabled(true);
+    Record->IPv6AdressList()->AddNew()->SetIPAddress(QStringLiteral("2001:db8::%1").arg(R));
+    Record->IPv6DefaultGatewayList()->AddNew()->SetIPAddress(QStringLiteral("fe80::1"));
+    Record->IPv6DNSServerList()->AddNew()->SetIPAddress(QStringLiteral("2001:db8::53"));
+  }
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("NetworkAdapters.xml"));
+  for (auto _ : AState) {
+    {
+      TXmlSerializer Writer;
+      SerializeAdapterList(Writer, List);
+      Writer.SaveToFile(Path);
+    }
+    TObjectList<TNetworkAdapterData> Read;
+    TXmlSerializer Reader;
+    Reader.LoadFromFile(Path);
+    DeserializeAdapterList(Reader, Read);
+    if (Read.Count() != List.Count() || Read.Last()->IPv6DNSServerList()->Count() != 1)
+      AState.SkipWithError("records lost in the round trip");
+  }
+  AState.SetComplexityN(AState.range(0));
+  AState.counters["records"] = double(AState.range(0));
+}
+BENCHMARK(BM_AdapterRoundTrip)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2)
+    ->Complexity(benchmark::oN);
 } // namespace
 
 BENCHMARK_MAIN();
