@@ -60,12 +60,11 @@ void tst_SysInfoVersion::init() {
   FPlatform = std::make_unique<FakePlatform>();
   FScope = std::make_unique<ScopedPlatform>(*FPlatform);
   ResetOSVersionCode();
-  MorvelLogEngine()->SetLevel(TLogLevel::Debug);
-  MorvelLogEngine()->SetConnections(QStringLiteral("mem()"));
+  HoldLogRecords();
 }
 
 void tst_SysInfoVersion::cleanup() {
-  MorvelLogEngine()->SetConnections(QString());
+  ReleaseLogRecords();
   FScope.reset();
   FPlatform.reset();
   ResetOSVersionCode();

@@ -6,8 +6,6 @@
 
 #include "common/Guids.h"
 #include "inventory/NetworkAdapterData.h"
-#include "logging/LogEngine.h"
-#include "logging/MorvelDebug.h"
 
 #include <QFile>
 #include <QPointer>
@@ -111,12 +109,11 @@ private Q_SLOTS:
 };
 
 void tst_NetworkAdapterData::init() {
-  MorvelLogEngine()->SetLevel(TLogLevel::Debug);
-  MorvelLogEngine()->SetConnections(QStringLiteral("mem()"));
+  HoldLogRecords();
 }
 
 void tst_NetworkAdapterData::cleanup() {
-  MorvelLogEngine()->SetConnections(QString());
+  ReleaseLogRecords();
 }
 
 void tst_NetworkAdapterData::goldenFile() {

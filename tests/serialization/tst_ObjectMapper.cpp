@@ -4,8 +4,6 @@
 
 #include "support/TestMain.h"
 
-#include "logging/LogEngine.h"
-#include "logging/MorvelDebug.h"
 #include "serialization/ObjectMapperAttributes.h"
 #include "serialization/XMLObjectMapper.h"
 
@@ -231,12 +229,11 @@ private Q_SLOTS:
 };
 
 void tst_ObjectMapper::init() {
-  MorvelLogEngine()->SetLevel(TLogLevel::Debug);
-  MorvelLogEngine()->SetConnections(QStringLiteral("mem()"));
+  HoldLogRecords();
 }
 
 void tst_ObjectMapper::cleanup() {
-  MorvelLogEngine()->SetConnections(QString());
+  ReleaseLogRecords();
 }
 
 void tst_ObjectMapper::attributeTexts_data() {

@@ -3,8 +3,6 @@
 
 #include "support/TestMain.h"
 
-#include "logging/LogEngine.h"
-#include "logging/MorvelDebug.h"
 #include "serialization/Serializers.h"
 
 #include <QPoint>
@@ -113,12 +111,11 @@ private Q_SLOTS:
 };
 
 void tst_RttiSerializable::init() {
-  MorvelLogEngine()->SetLevel(TLogLevel::Debug);
-  MorvelLogEngine()->SetConnections(QStringLiteral("mem()"));
+  HoldLogRecords();
 }
 
 void tst_RttiSerializable::cleanup() {
-  MorvelLogEngine()->SetConnections(QString());
+  ReleaseLogRecords();
 }
 
 namespace {

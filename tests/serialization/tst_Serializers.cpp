@@ -3,8 +3,6 @@
 
 #include "support/TestMain.h"
 
-#include "logging/LogEngine.h"
-#include "logging/MorvelDebug.h"
 #include "serialization/Serializers.h"
 
 #include <QBuffer>
@@ -95,12 +93,11 @@ private Q_SLOTS:
 };
 
 void tst_Serializers::init() {
-  MorvelLogEngine()->SetLevel(TLogLevel::Debug);
-  MorvelLogEngine()->SetConnections(QStringLiteral("mem()"));
+  HoldLogRecords();
 }
 
 void tst_Serializers::cleanup() {
-  MorvelLogEngine()->SetConnections(QString());
+  ReleaseLogRecords();
 }
 
 void tst_Serializers::listRoundTripsThroughFile() {

@@ -20,6 +20,15 @@ int RunKelvaneTest(int argc, char** argv, QObject& ATest) {
   return Result;
 }
 
+void HoldLogRecords() {
+  MorvelLogEngine()->SetLevel(TLogLevel::Debug);
+  MorvelLogEngine()->SetConnections(QStringLiteral("mem()"));
+}
+
+void ReleaseLogRecords() {
+  MorvelLogEngine()->SetConnections(QString());
+}
+
 QStringList HeldRecordFields(const QString& AField, const QString& AKind) {
   QStringList Fields;
   if (!MorvelLogEngine())

@@ -9,6 +9,12 @@
 
 int RunKelvaneTest(int argc, char** argv, QObject& ATest);
 
+// Every record from the debug level up is held in the logging engine's
+// memory target until ReleaseLogRecords; a test's init() and cleanup()
+// call them so each test function sees its own records only.
+void HoldLogRecords();
+void ReleaseLogRecords();
+
 // One field ("title", "kind", ...) of every record the logging engine's
 // memory target holds, oldest first; only records of AKind (a record kind
 // name such as "exception") when it is given.
