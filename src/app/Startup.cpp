@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "inventory/IPAddressHelpers.h"
 #include "logging/LogEngine.h"
 #include "logging/MorvelDebug.h"
 
@@ -16,9 +17,11 @@ TModuleLifetime::TModuleLifetime() {
     std::fprintf(stderr, "kelvane: logging not started: %s\n", E.what());
   }
   GetLogger()->LogMessage(QStringLiteral("Kelvane %1 started").arg(QLatin1String(KelvaneVersion)));
+  InitializeIPAddressHelpers();
 }
 
 TModuleLifetime::~TModuleLifetime() {
+  FinalizeIPAddressHelpers();
   FinalizeMorvelDebug();
 }
 

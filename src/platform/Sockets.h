@@ -11,12 +11,26 @@
 
 #include "common/WinError.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <vector>
 
 inline constexpr int SOCKET_ERROR = -1;
+
+// Address families in the Windows numbering, which the callers know.
+inline constexpr std::uint16_t WSA_AF_INET = 2;
+inline constexpr std::uint16_t WSA_AF_INET6 = 23;
+
+// A socket address as a value: the family, the address bytes in network
+// order (4 or 16), the port (0: none) and, for IPv6, the scope.
+struct TSocketAddress {
+  std::uint16_t Family = 0;
+  QByteArray Address;
+  std::uint16_t Port = 0;
+  std::uint32_t ScopeId = 0;
+};
 
 class ISockets {
 public:
@@ -32,6 +46,10 @@ public:
   // empty when the name does not resolve (WSAGetLastError tells why), also
   // when the answer takes longer than ATimeoutMs (negative: the backend's bound).
   virtual std::vector<std::uint32_t> GetHostByName(const QString& AName, int ATimeoutMs = -1) = 0;
+  // 0 and the text Windows gives ("192.168.1.1", "fe80::1%11",
+  // "[2001:db8::1]:80", "10.0.0.1:53"), or SOCKET_ERROR with WSAEFAULT for
+  // address bytes of the wrong length or WSAEINVAL for another family.
+  virtual int WSAAddressToString(const TSocketAddress& AAddress, QString& AText) = 0;
 };
 
 // Dotted-decimal text of an IPv4 address in host byte order.

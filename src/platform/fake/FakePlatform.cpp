@@ -1,5 +1,7 @@
 #include "platform/fake/FakePlatform.h"
 
+#include "platform/linux/LinuxSockets.h"
+
 FakeRegistry::FakeRegistry() : THiveRegistry(std::make_shared<TRegHive>()) {}
 
 FakeRegistry::FakeRegistry(const QString& ARegText) : FakeRegistry() {
@@ -130,4 +132,15 @@ std::vector<std::uint32_t> FakeSockets::GetHostByName(const QString& AName, int)
       return It.value();
   FLastError = int(WSAHOST_NOT_FOUND);
   return {};
+}
+
+int FakeSockets::WSAAddressToString(const TSocketAddress& AAddress, QString& AText) {
+  int Error = 0;
+  const std::optional<QString> Text = LinuxSockets::FormatSocketAddress(AAddress, Error);
+  if (!Text) {
+    FLastError = Error;
+    return SOCKET_ERROR;
+  }
+  AText = *Text;
+  return 0;
 }

@@ -71,6 +71,8 @@ public:
   int WSAGetLastError() override { return FLastError; }
   int GetHostName(QString& AName) override;
   std::vector<std::uint32_t> GetHostByName(const QString& AName, int ATimeoutMs = -1) override;
+  // Formats as the Linux backend does.
+  int WSAAddressToString(const TSocketAddress& AAddress, QString& AText) override;
 
 private:
   int FLastError = 0;

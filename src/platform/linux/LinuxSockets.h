@@ -7,6 +7,7 @@
 #include "platform/Sockets.h"
 
 #include <mutex>
+#include <optional>
 
 class LinuxSockets : public ISockets {
 public:
@@ -17,6 +18,12 @@ public:
   int WSAGetLastError() override;
   int GetHostName(QString& AName) override;
   std::vector<std::uint32_t> GetHostByName(const QString& AName, int ATimeoutMs = -1) override;
+  int WSAAddressToString(const TSocketAddress& AAddress, QString& AText) override;
+
+  // The text of AAddress as WSAAddressToString gives it (the scope as its
+  // number, as Windows writes it); the Windows Sockets error code in AError
+  // when there is none.
+  static std::optional<QString> FormatSocketAddress(const TSocketAddress& AAddress, int& AError);
 
   // The host's own IPv4 addresses as described above.
   static std::vector<std::uint32_t> OwnAddresses();
