@@ -7,6 +7,9 @@ class IRegistry;
 class ISystemInfo;
 class ISockets;
 class IWmi;
+class INetBios;
+class INetApi;
+class IAccounts;
 
 class Platform {
 public:
@@ -15,6 +18,9 @@ public:
   virtual ISystemInfo& SystemInfo() = 0;
   virtual ISockets& Sockets() = 0;
   virtual IWmi& Wmi() = 0;
+  virtual INetBios& NetBios() = 0;
+  virtual INetApi& NetApi() = 0;
+  virtual IAccounts& Accounts() = 0;
 
   // The installed platform, or the process's Linux platform when none is.
   static Platform& current();

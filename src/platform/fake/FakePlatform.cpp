@@ -144,3 +144,126 @@ int FakeSockets::WSAAddressToString(const TSocketAddress& AAddress, QString& ATe
   AText = *Text;
   return 0;
 }
+
+UCHAR FakeNetBios::Netbios(TNcb& ANcb) {
+  Calls.push_back(ANcb);
+  switch (ANcb.Command) {
+  case NCBENUM:
+    if (EnumResult != NRC_GOODRET)
+      return EnumResult;
+    ANcb.Buffer = QByteArray(ANcb.BufferLength, '\0');
+    ANcb.Buffer[0] = char(Lanas.size());
+    for (std::size_t I = 0; I < Lanas.size(); ++I)
+      ANcb.Buffer[qsizetype(I) + 1] = char(Lanas[I]);
+    return NRC_GOODRET;
+  case NCBRESET:
+    return FailingResets.count(ANcb.Lana) ? NRC_BRIDGE : NRC_GOODRET;
+  case NCBASTAT:
+    if (!Addresses.contains(ANcb.Lana))
+      return NRC_BRIDGE;
+    ANcb.Buffer = QByteArray(ANcb.BufferLength, '\0');
+    ANcb.Buffer.replace(0, 6, Addresses.value(ANcb.Lana).left(6));
+    return NRC_GOODRET;
+  default:
+    return NRC_BRIDGE;
+  }
+}
+
+namespace {
+template <class T>
+NET_API_STATUS page(const std::vector<T>& ATable, std::size_t APageSize,
+                    std::vector<T>& AEntries, DWORD& AResumeHandle) {
+  AEntries.clear();
+  const std::size_t First = AResumeHandle;
+  for (std::size_t I = First; I < ATable.size() && I < First + APageSize; ++I)
+    AEntries.push_back(ATable[I]);
+  AResumeHandle = DWORD(First + AEntries.size());
+  return AResumeHandle < ATable.size() ? ERROR_MORE_DATA : NERR_Success;
+}
+} // namespace
+
+NET_API_STATUS FakeNetApi::NetWkstaGetInfo(const QString& AServer, TWkstaInfo100& AInfo) {
+  Calls << QStringLiteral("NetWkstaGetInfo %1").arg(AServer);
+  if (Failing.contains(TNetApiFunction::NetWkstaGetInfo))
+    return Failing.value(TNetApiFunction::NetWkstaGetInfo);
+  AInfo = Workstation;
+  return NERR_Success;
+}
+
+NET_API_STATUS FakeNetApi::NetShareEnum(const QString& AServer, std::vector<TShareInfo2>& AEntries,
+                                        DWORD& AResumeHandle) {
+  Calls << QStringLiteral("NetShareEnum %1").arg(AServer);
+  if (Failing.contains(TNetApiFunction::NetShareEnum))
+    return Failing.value(TNetApiFunction::NetShareEnum);
+  return page(Shares, PageSize, AEntries, AResumeHandle);
+}
+
+NET_API_STATUS FakeNetApi::NetSessionEnum(const QString& AServer,
+                                          std::vector<TSessionInfo502>& AEntries,
+                                          DWORD& AResumeHandle) {
+  Calls << QStringLiteral("NetSessionEnum %1").arg(AServer);
+  if (Failing.contains(TNetApiFunction::NetSessionEnum))
+    return Failing.value(TNetApiFunction::NetSessionEnum);
+  return page(Sessions, PageSize, AEntries, AResumeHandle);
+}
+
+NET_API_STATUS FakeNetApi::NetFileEnum(const QString& AServer, std::vector<TFileInfo3>& AEntries,
+                                       DWORD& AResumeHandle) {
+  Calls << QStringLiteral("NetFileEnum %1").arg(AServer);
+  if (Failing.contains(TNetApiFunction::NetFileEnum))
+    return Failing.value(TNetApiFunction::NetFileEnum);
+  return page(Files, PageSize, AEntries, AResumeHandle);
+}
+
+NET_API_STATUS FakeNetApi::NetConnectionEnum(const QString& AServer, const QString& AQualifier,
+                                             std::vector<TConnectionInfo1>& AEntries,
+                                             DWORD& AResumeHandle) {
+  Calls << QStringLiteral("NetConnectionEnum %1 %2").arg(AServer, AQualifier);
+  if (Failing.contains(TNetApiFunction::NetConnectionEnum))
+    return Failing.value(TNetApiFunction::NetConnectionEnum);
+  return page(Connections, PageSize, AEntries, AResumeHandle);
+}
+
+bool FakeAccounts::LookupAccountName(const QString& AMachine, const QString& AAccount, TSid& ASid) {
+  LookedUp << AMachine + u'|' + AAccount;
+  for (auto It = Accounts.cbegin(); It != Accounts.cend(); ++It)
+    if (It.key().compare(AAccount, Qt::CaseInsensitive) == 0) {
+      ASid = It.value();
+      FLastError = ERROR_SUCCESS;
+      return true;
+    }
+  FLastError = ERROR_NONE_MAPPED;
+  return false;
+}
+
+bool FakeAccounts::LookupAccountSid(const QString&, const TSid& ASid, QString& AName,
+                                    QString& ADomain) {
+  for (auto It = Accounts.cbegin(); It != Accounts.cend(); ++It)
+    if (It.value() == ASid) {
+      AName = It.key().section(u'@', 0, 0);
+      ADomain = It.key().section(u'@', 1);
+      FLastError = ERROR_SUCCESS;
+      return true;
+    }
+  FLastError = ERROR_NONE_MAPPED;
+  return false;
+}
+
+bool FakeAccounts::WTSQuerySessionInformation(DWORD ASessionId, TWtsInfoClass AInfoClass,
+                                              QString& AText) {
+  const auto Key = std::make_pair(ASessionId, int(AInfoClass));
+  if (!SessionInfo.contains(Key))
+    return false;
+  AText = SessionInfo.value(Key);
+  return true;
+}
+
+bool FakeAccounts::ProcessIdToSessionId(DWORD, DWORD& ASessionId) {
+  ASessionId = ProcessSession;
+  return true;
+}
+
+bool FakeAccounts::IsWow64Process(bool& AIsWow64) {
+  AIsWow64 = Wow64;
+  return true;
+}

@@ -3,6 +3,7 @@
 // the same syntax the Linux backend reads from the machine file; the header
 // line may be left out.
 
+#include "platform/NetApi.h"
 #include "platform/Platform.h"
 #include "platform/RegFile.h"
 #include "platform/Sockets.h"
@@ -13,6 +14,7 @@
 #include <QMap>
 
 #include <memory>
+#include <set>
 
 class FakeRegistry : public THiveRegistry {
 public:
@@ -95,6 +97,78 @@ private:
   std::vector<std::unique_ptr<TTableProvider>> FProviders;
 };
 
+// LAN adapter numbers with their adapter addresses; every call is recorded.
+class FakeNetBios : public INetBios {
+public:
+  UCHAR EnumResult = NRC_GOODRET;
+  std::vector<UCHAR> Lanas;
+  QMap<UCHAR, QByteArray> Addresses; // six bytes per adapter number
+  std::set<UCHAR> FailingResets;
+  std::vector<TNcb> Calls;
+
+  UCHAR Netbios(TNcb& ANcb) override;
+};
+
+// Enumerations hand their tables over in pages of PageSize entries, with
+// ERROR_MORE_DATA between pages; a status set for a function ends it.
+class FakeNetApi : public INetApi {
+public:
+  std::set<TNetApiFunction> Missing;
+  QMap<TNetApiFunction, NET_API_STATUS> Failing;
+  TWkstaInfo100 Workstation;
+  std::vector<TShareInfo2> Shares;
+  std::vector<TSessionInfo502> Sessions;
+  std::vector<TFileInfo3> Files;
+  std::vector<TConnectionInfo1> Connections;
+  std::size_t PageSize = 2;
+  QStringList Calls; // "<function> <server> [<qualifier>]"
+
+  bool HasEntryPoint(TNetApiFunction AFunction) override { return !Missing.count(AFunction); }
+  NET_API_STATUS NetWkstaGetInfo(const QString& AServer, TWkstaInfo100& AInfo) override;
+  NET_API_STATUS NetShareEnum(const QString& AServer, std::vector<TShareInfo2>& AEntries,
+                              DWORD& AResumeHandle) override;
+  NET_API_STATUS NetSessionEnum(const QString& AServer, std::vector<TSessionInfo502>& AEntries,
+                                DWORD& AResumeHandle) override;
+  NET_API_STATUS NetFileEnum(const QString& AServer, std::vector<TFileInfo3>& AEntries,
+                             DWORD& AResumeHandle) override;
+  NET_API_STATUS NetConnectionEnum(const QString& AServer, const QString& AQualifier,
+                                   std::vector<TConnectionInfo1>& AEntries,
+                                   DWORD& AResumeHandle) override;
+};
+
+// Accounts by name (compared without regard to case), sessions and
+// processes from tables.
+class FakeAccounts : public IAccounts {
+public:
+  std::set<TAccountsFunction> Missing;
+  QMap<QString, TSid> Accounts; // "name" or "name@domain"; a SID gives back both parts
+  QMap<std::pair<DWORD, int>, QString> SessionInfo; // (session, info class) → text
+  std::vector<TWtsSessionInfo> Sessions;
+  DWORD ConsoleSession = 1;
+  DWORD ProcessSession = 1;
+  DWORD ProcessId = 4242;
+  std::vector<TProcessEntry> ProcessList;
+  bool Wow64 = false;
+  QStringList LookedUp; // accounts asked for, "<machine>|<account>"
+
+  bool HasEntryPoint(TAccountsFunction AFunction) override { return !Missing.count(AFunction); }
+  bool LookupAccountName(const QString& AMachine, const QString& AAccount, TSid& ASid) override;
+  bool LookupAccountSid(const QString& AMachine, const TSid& ASid, QString& AName,
+                        QString& ADomain) override;
+  DWORD GetLastError() override { return FLastError; }
+  bool WTSQuerySessionInformation(DWORD ASessionId, TWtsInfoClass AInfoClass,
+                                  QString& AText) override;
+  std::vector<TWtsSessionInfo> WTSEnumerateSessions() override { return Sessions; }
+  DWORD WTSGetActiveConsoleSessionId() override { return ConsoleSession; }
+  bool ProcessIdToSessionId(DWORD, DWORD& ASessionId) override;
+  DWORD GetCurrentProcessId() override { return ProcessId; }
+  std::vector<TProcessEntry> Processes() override { return ProcessList; }
+  bool IsWow64Process(bool& AIsWow64) override;
+
+private:
+  DWORD FLastError = ERROR_SUCCESS;
+};
+
 class FakePlatform : public Platform {
 public:
   FakePlatform() = default;
@@ -104,6 +178,12 @@ public:
   ISystemInfo& SystemInfo() override { return FSystemInfo; }
   IWmi& Wmi() override { return FWmi; }
   ISockets& Sockets() override { return FSockets; }
+  INetBios& NetBios() override { return FNetBios; }
+  INetApi& NetApi() override { return FNetApi; }
+  IAccounts& Accounts() override { return FAccounts; }
+  FakeNetBios& FakeBios() { return FNetBios; }
+  FakeNetApi& FakeNetwork() { return FNetApi; }
+  FakeAccounts& FakeUsers() { return FAccounts; }
   FakeRegistry& FakeReg() { return FRegistry; }
   FakeSockets& FakeNet() { return FSockets; }
   FakeWmi& FakeWmiService() { return FWmi; }
@@ -114,4 +194,7 @@ private:
   FakeSystemInfo FSystemInfo;
   FakeWmi FWmi;
   FakeSockets FSockets;
+  FakeNetBios FNetBios;
+  FakeNetApi FNetApi;
+  FakeAccounts FAccounts;
 };

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "platform/RegFile.h"
 #include "platform/Wmi.h"
+#include "platform/linux/LinuxNetApi.h"
 #include "platform/linux/LinuxSockets.h"
 #include "platform/linux/LinuxSystemInfo.h"
 
@@ -28,8 +29,14 @@ public:
   // The classes this machine can answer are added as their providers arrive.
   IWmi& Wmi() override { return FWmi; }
   ISockets& Sockets() override { return FSockets; }
+  INetBios& NetBios() override { return FNetBios; }
+  INetApi& NetApi() override { return FNetApi; }
+  IAccounts& Accounts() override { return FAccounts; }
 
 private:
+  LinuxNetBios FNetBios;
+  LinuxNetApi FNetApi;
+  LinuxAccounts FAccounts;
   LinuxSockets FSockets;
   TLocalWmi FWmi;
   LinuxRegistry FRegistry;
