@@ -24,6 +24,7 @@ inline constexpr BYTE VER_NT_WORKSTATION = 1;
 inline constexpr BYTE VER_NT_DOMAIN_CONTROLLER = 2;
 inline constexpr BYTE VER_NT_SERVER = 3;
 inline constexpr int SM_SERVERR2 = 89;
+inline constexpr int SM_REMOTESESSION = 0x1000;
 inline constexpr WORD PROCESSOR_ARCHITECTURE_INTEL = 0;
 inline constexpr WORD PROCESSOR_ARCHITECTURE_ARM = 5;
 inline constexpr WORD PROCESSOR_ARCHITECTURE_IA64 = 6;

@@ -172,3 +172,9 @@ std::optional<bool> LinuxSystemInfo::GetProductInfo(DWORD, DWORD, DWORD, DWORD,
   AProductType = PRODUCT_PROFESSIONAL;
   return true;
 }
+
+int LinuxSystemInfo::GetSystemMetrics(int AIndex) {
+  if (AIndex == SM_REMOTESESSION)
+    return qEnvironmentVariableIsSet("SSH_CONNECTION") || qEnvironmentVariableIsSet("SSH_TTY") ? 1 : 0;
+  return 0;
+}

@@ -19,7 +19,8 @@ public:
   bool GetComputerName(QString& AName) override;
   bool GetUserName(QString& AName) override;
   std::optional<QString> GetEnvironmentVariable(const QString& AName) override;
-  int GetSystemMetrics(int) override { return 0; }
+  // Only SM_REMOTESESSION has a meaning here: a login over SSH.
+  int GetSystemMetrics(int AIndex) override;
   void GetSystemInfo(TSystemInfo& AInfo) override;
   bool GetNativeSystemInfo(TSystemInfo& AInfo) override;
   std::optional<bool> GetProductInfo(DWORD AMajor, DWORD AMinor, DWORD ASpMajor, DWORD ASpMinor,
