@@ -270,7 +270,9 @@ void tst_Registry::linuxBackendReadsMachineFile() {
   QCOMPARE(Registry.ReadString(QStringLiteral("DirectDebugTCP")), QStringLiteral("127.0.0.1:4228"));
   QVERIFY(Registry.KeyExists(QStringLiteral("\\SOFTWARE\\WOW6432Node\\Morvel")));
 
-  LinuxRegistry Missing(QStringLiteral("/nonexistent/kelvane/machine.reg"));
+  // Without a system below the root, a missing file leaves the hive empty.
+  LinuxRegistry Missing(QStringLiteral("/nonexistent/kelvane/machine.reg"),
+                        QStringLiteral("/nonexistent/kelvane/root"));
   TRegistry Empty(Missing, KEY_READ);
   Empty.SetRootKey(HKEY_LOCAL_MACHINE);
   QVERIFY(!Empty.OpenKeyReadOnly(QStringLiteral("Software")));

@@ -1,14 +1,16 @@
 #include "platform/linux/LinuxPlatform.h"
 
 #include "platform/linux/LinuxPing.h"
+#include "platform/linux/SystemView.h"
 
 #include <cstdio>
 
 namespace {
-std::shared_ptr<TRegHive> machineHive(const QString& AMachineFile) {
+std::shared_ptr<TRegHive> machineHive(const QString& AMachineFile, const QString& ASystemRoot) {
   auto Hive = std::make_shared<TRegHive>();
   // Keys synthesized from the system belong here, before the file, so that
   // the administrator's file adds to them and overrides them.
+  BuildSystemView(*Hive, ASystemRoot.isEmpty() ? LinuxRegistry::SystemRoot() : ASystemRoot);
   const QString File = AMachineFile.isEmpty() ? LinuxRegistry::MachineFile() : AMachineFile;
   for (const QString& Warning : Hive->ApplyFile(File))
     std::fprintf(stderr, "kelvane: %s\n", qPrintable(Warning));
@@ -16,12 +18,17 @@ std::shared_ptr<TRegHive> machineHive(const QString& AMachineFile) {
 }
 } // namespace
 
-LinuxRegistry::LinuxRegistry(const QString& AMachineFile)
-    : THiveRegistry(machineHive(AMachineFile)) {}
+LinuxRegistry::LinuxRegistry(const QString& AMachineFile, const QString& ASystemRoot)
+    : THiveRegistry(machineHive(AMachineFile, ASystemRoot)) {}
 
 QString LinuxRegistry::MachineFile() {
   const QString FromEnvironment = qEnvironmentVariable("KELVANE_MACHINE_REG");
   return FromEnvironment.isEmpty() ? QStringLiteral("/etc/kelvane/machine.reg") : FromEnvironment;
+}
+
+QString LinuxRegistry::SystemRoot() {
+  const QString FromEnvironment = qEnvironmentVariable("KELVANE_SYSTEM_ROOT");
+  return FromEnvironment.isEmpty() ? QStringLiteral("/") : FromEnvironment;
 }
 
 LinuxPlatform::LinuxPlatform() {

@@ -8,17 +8,21 @@
 #include "platform/linux/LinuxSockets.h"
 #include "platform/linux/LinuxSystemInfo.h"
 
-// The machine's registry: the hive of the machine file. The file is
-// KELVANE_MACHINE_REG when set and not empty, otherwise
-// /etc/kelvane/machine.reg; a missing file is an empty hive, and each
-// malformed line is reported once on standard error. The platform is made on
-// first use, so the file is read then, once per process.
+// The machine's registry: the system view (see SystemView.h) with the
+// machine file applied on top, so the file adds to the view and overrides
+// it. The file is KELVANE_MACHINE_REG when set and not empty, otherwise
+// /etc/kelvane/machine.reg; a missing file adds nothing, and each malformed
+// line is reported once on standard error. The view is read below
+// KELVANE_SYSTEM_ROOT when set and not empty, otherwise below "/", so that
+// end-to-end tests can show the program a machine of their own. The
+// platform is made on first use, so both are read then, once per process.
 class LinuxRegistry : public THiveRegistry {
 public:
-  // AMachineFile empty: the file named by the environment, as above.
-  explicit LinuxRegistry(const QString& AMachineFile = {});
+  // Either argument empty: taken from the environment, as above.
+  explicit LinuxRegistry(const QString& AMachineFile = {}, const QString& ASystemRoot = {});
 
   static QString MachineFile();
+  static QString SystemRoot();
 };
 
 class LinuxPlatform : public Platform {

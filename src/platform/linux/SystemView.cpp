@@ -1,0 +1,1014 @@
+#include "platform/linux/SystemView.h"
+
+#include "platform/linux/LinuxSystemInfo.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QHash>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSet>
+#include <QUuid>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// sysfs and procfs attributes are short; anything longer is not what we expect.
+constexpr qint64 MaxSysFileBytes = 4096;
+constexpr qint64 MaxConfigFileBytes = 64 * 1024;
+// How far up from a linked device we look for the PCI function or USB device
+// it hangs from; real trees need four or five levels.
+constexpr int MaxDeviceDepth = 32;
+constexpr qsizetype MaxKeyNameLength = 255;
+
+enum TClassId {
+  ClassNet,
+  ClassNetClient,
+  ClassNetService,
+  ClassNetTrans,
+  ClassDisplay,
+  ClassHdc,
+  ClassMedia,
+  ClassScsiAdapter,
+  ClassSystem,
+  ClassUsb,
+  ClassDiskDrive,
+  ClassCount
+};
+
+struct TDeviceClass {
+  const char* Name;
+  const char* Guid;
+  const char* Description;
+  const char* Icon;
+};
+
+// In TClassId order. The icons are nominal: nothing on Linux draws them.
+constexpr TDeviceClass DeviceClasses[ClassCount] = {
+    {"Net", "{4D36E972-E325-11CE-BFC1-08002BE10318}", "Network adapters", "-5"},
+    {"NetClient", "{4D36E973-E325-11CE-BFC1-08002BE10318}", "Network Client", "-7"},
+    {"NetService", "{4D36E974-E325-11CE-BFC1-08002BE10318}", "Network Service", "-8"},
+    {"NetTrans", "{4D36E975-E325-11CE-BFC1-08002BE10318}", "Network Protocol", "-6"},
+    {"Display", "{4D36E968-E325-11CE-BFC1-08002BE10318}", "Display adapters", "-1"},
+    {"HDC", "{4D36E96A-E325-11CE-BFC1-08002BE10318}", "IDE ATA/ATAPI controllers", "-9"},
+    {"MEDIA", "{4D36E96C-E325-11CE-BFC1-08002BE10318}", "Sound, video and game controllers", "-1"},
+    {"SCSIAdapter", "{4D36E97B-E325-11CE-BFC1-08002BE10318}", "Storage controllers", "-10"},
+    {"System", "{4D36E97D-E325-11CE-BFC1-08002BE10318}", "System devices", "-27"},
+    {"USB", "{36FC9E60-C465-11CF-8056-444553540000}", "Universal Serial Bus controllers", "-20"},
+    {"DiskDrive", "{4D36E967-E325-11CE-BFC1-08002BE10318}", "Disk drives", "-53"},
+};
+
+QString className(int AClass) {
+  return QString::fromLatin1(DeviceClasses[AClass].Name);
+}
+QString classGuid(int AClass) {
+  return QString::fromLatin1(DeviceClasses[AClass].Guid);
+}
+
+// Instances of the network components Linux always has; fixed so that they
+// read the same on every machine.
+const QString Ipv4Id = QStringLiteral("{6B656C76-0000-4000-8000-000000000001}");
+const QString Ipv6Id = QStringLiteral("{6B656C76-0000-4000-8000-000000000002}");
+const QString ResolverId = QStringLiteral("{6B656C76-0000-4000-8000-000000000003}");
+
+const QString ControlSet = QStringLiteral("SYSTEM\\CurrentControlSet");
+
+QByteArray baseName(const QByteArray& APath) {
+  return APath.mid(APath.lastIndexOf('/') + 1);
+}
+
+QByteArray parentOf(const QByteArray& APath) {
+  const qsizetype Slash = APath.lastIndexOf('/');
+  return Slash <= 0 ? QByteArray("/") : APath.left(Slash);
+}
+
+// A name usable as one key of a path: no backslash, no control character,
+// not empty, not longer than Windows allows.
+QString keyName(const QString& AText) {
+  QString Result = AText.left(MaxKeyNameLength);
+  for (QChar& C : Result)
+    if (C == u'\\' || C.unicode() < 0x20 || C.unicode() == 0x7F)
+      C = u'_';
+  return Result.isEmpty() ? QStringLiteral("_") : Result;
+}
+
+// Text a device reports about itself (USB strings): one line, bounded.
+QString deviceText(const QByteArray& ABytes) {
+  QString Result = QString::fromUtf8(ABytes).left(MaxKeyNameLength).trimmed();
+  for (QChar& C : Result)
+    if (C.unicode() < 0x20 || C.unicode() == 0x7F)
+      C = u' ';
+  return Result;
+}
+
+QString hex(uint AValue, int AWidth) {
+  return QStringLiteral("%1").arg(AValue, AWidth, 16, QLatin1Char('0')).toUpper();
+}
+
+// ---- Reading below the root -----------------------------------------------
+
+// Every read resolves its path to a real one inside the root first, and the
+// last step of a read never follows a link, so a tree that links out of the
+// root is read only as far as the root reaches.
+class TSysRoot {
+public:
+  explicit TSysRoot(const QString& ARootDir) {
+    FReal = realPath(QFile::encodeName(ARootDir.isEmpty() ? QStringLiteral("/") : ARootDir));
+    FLive = FReal == "/";
+  }
+
+  bool Exists() const { return !FReal.isEmpty(); }
+  bool IsLive() const { return FLive; }
+
+  // ARelative ("sys/class/net") below the root, unresolved.
+  QByteArray Path(const char* ARelative) const {
+    return (FLive ? QByteArray() : FReal) + '/' + ARelative;
+  }
+
+  bool Inside(const QByteArray& AReal) const {
+    return FLive || AReal == FReal || (AReal.startsWith(FReal) && AReal[FReal.size()] == '/');
+  }
+
+  // The real path of APath; empty when it is missing or lies outside the root.
+  QByteArray Resolve(const QByteArray& APath) const {
+    const QByteArray Real = realPath(APath);
+    return !Real.isEmpty() && Inside(Real) ? Real : QByteArray();
+  }
+
+  // The bytes of a regular file at a real path, at most ACap of them.
+  static std::optional<QByteArray> Read(const QByteArray& AReal, qint64 ACap = MaxSysFileBytes) {
+    const int Fd =
+        ::open(AReal.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (Fd < 0)
+      return std::nullopt;
+    struct stat Info {};
+    std::optional<QByteArray> Result;
+    if (::fstat(Fd, &Info) == 0 && S_ISREG(Info.st_mode)) {
+      QByteArray Bytes(ACap, Qt::Uninitialized);
+      qint64 Size = 0;
+      ssize_t Got = 0;
+      while (Size < ACap && (Got = ::read(Fd, Bytes.data() + Size, ACap - Size)) != 0) {
+        if (Got < 0 && errno == EINTR)
+          continue;
+        if (Got < 0)
+          break;
+        Size += Got;
+      }
+      if (Got >= 0) {
+        Bytes.truncate(Size);
+        Result = Bytes;
+      }
+    }
+    ::close(Fd);
+    return Result;
+  }
+
+  std::optional<QByteArray> ReadResolved(const QByteArray& APath, qint64 ACap) const {
+    const QByteArray Real = Resolve(APath);
+    return Real.isEmpty() ? std::nullopt : Read(Real, ACap);
+  }
+
+  // One sysfs attribute of a real directory, without its line end; empty
+  // when missing or unreadable.
+  static QByteArray Attribute(const QByteArray& ADir, const char* AName) {
+    return Read(ADir + '/' + AName).value_or(QByteArray()).trimmed();
+  }
+
+  static bool Has(const QByteArray& APath) {
+    struct stat Info {};
+    return ::lstat(APath.constData(), &Info) == 0;
+  }
+
+  // The last part of a link's target, read without following it.
+  static QByteArray LinkName(const QByteArray& APath) {
+    char Target[4096];
+    const ssize_t Size = ::readlink(APath.constData(), Target, sizeof Target);
+    if (Size <= 0 || Size >= ssize_t(sizeof Target))
+      return {};
+    return baseName(QByteArray(Target, Size));
+  }
+
+  // The names in a real directory, at most MaxSysEntries of them.
+  static QList<QByteArray> List(const QByteArray& ADir) {
+    QList<QByteArray> Names;
+    DIR* Dir = ::opendir(ADir.constData());
+    if (!Dir)
+      return Names;
+    while (Names.size() < MaxSysEntries) {
+      const dirent* Entry = ::readdir(Dir);
+      if (!Entry)
+        break;
+      const QByteArray Name(Entry->d_name);
+      if (Name != "." && Name != "..")
+        Names << Name;
+    }
+    ::closedir(Dir);
+    return Names;
+  }
+
+  // A real directory path's part below the root, for display.
+  QString Relative(const QByteArray& AReal) const {
+    return QFile::decodeName(FLive ? AReal : AReal.mid(FReal.size()));
+  }
+
+private:
+  static QByteArray realPath(const QByteArray& APath) {
+    char* Real = ::realpath(APath.constData(), nullptr);
+    if (!Real)
+      return {};
+    QByteArray Result(Real);
+    std::free(Real);
+    return Result;
+  }
+
+  QByteArray FReal;
+  bool FLive = false;
+};
+
+bool parseHex(QByteArray AText, uint& AValue, uint AMax) {
+  if (AText.startsWith("0x") || AText.startsWith("0X"))
+    AText = AText.mid(2);
+  bool Ok = false;
+  AValue = AText.isEmpty() || AText.size() > 8 ? 0 : AText.toUInt(&Ok, 16);
+  return Ok && AValue <= AMax;
+}
+
+uint hexAttribute(const QByteArray& ADir, const char* AName, uint AMax, bool* AOk = nullptr) {
+  uint Value = 0;
+  const bool Ok = parseHex(TSysRoot::Attribute(ADir, AName), Value, AMax);
+  if (AOk)
+    *AOk = Ok;
+  return Ok ? Value : 0;
+}
+
+// ---- Bus addresses --------------------------------------------------------
+
+const QRegularExpression& pciAddressPattern() {
+  static const QRegularExpression Pattern(
+      QStringLiteral("^([0-9a-fA-F]{4,8}):([0-9a-fA-F]{2}):([0-9a-fA-F]{2})\\.([0-7])$"));
+  return Pattern;
+}
+
+// USB devices are named bus-port[.port...]; root hubs (usbN) and interfaces
+// (bus-port:config.interface) do not match.
+const QRegularExpression& usbPortPattern() {
+  static const QRegularExpression Pattern(
+      QStringLiteral("^([0-9]{1,3})-([0-9]{1,3}(?:\\.[0-9]{1,3}){0,6})$"));
+  return Pattern;
+}
+
+bool isPciAddress(const QByteArray& AName) {
+  return pciAddressPattern().match(QString::fromLatin1(AName)).hasMatch();
+}
+
+bool isUsbPort(const QByteArray& AName) {
+  return usbPortPattern().match(QString::fromLatin1(AName)).hasMatch();
+}
+
+// ---- Network interfaces ---------------------------------------------------
+
+// ARPHRD_* link types of interfaces that say nothing else about themselves.
+QString linkTypeKind(int AType) {
+  switch (AType) {
+  case 280:
+    return QStringLiteral("can");
+  case 512:
+    return QStringLiteral("ppp");
+  case 768:
+    return QStringLiteral("ipip");
+  case 769:
+    return QStringLiteral("ip6tnl");
+  case 776:
+    return QStringLiteral("sit");
+  case 778:
+    return QStringLiteral("gre");
+  case 823:
+    return QStringLiteral("ip6gre");
+  default:
+    return QStringLiteral("dummy");
+  }
+}
+
+// The DEVTYPE of a uevent file, in the form used as a kind.
+QString ueventDevType(const QByteArray& AUevent) {
+  for (const QByteArray& Line : AUevent.split('\n'))
+    if (Line.startsWith("DEVTYPE=")) {
+      QString Kind;
+      for (const char C : Line.mid(8).left(32))
+        if (std::isalnum(static_cast<unsigned char>(C)) || C == '_' || C == '-')
+          Kind += QLatin1Char(char(std::tolower(static_cast<unsigned char>(C))));
+      return Kind;
+    }
+  return {};
+}
+
+// The kind of an interface, from what sysfs shows of it. The kernel names
+// some kinds outright (a wireless phy link, uevent's DEVTYPE for vlan, bond,
+// bridge, wireguard, ...; bridge/ and tun_flags entries); the rest is a
+// guess: stacked on a lower link (lower_*) means macvlan, an iflink naming
+// another interface means a veth peer, and an Ethernet link with neither
+// is taken for dummy (ifb looks the same from here).
+QString guessKind(const QByteArray& ADir, int AType, bool AHasDevice, int AIfIndex) {
+  if (TSysRoot::Has(ADir + "/phy80211") || TSysRoot::Has(ADir + "/wireless"))
+    return QStringLiteral("wireless");
+  QString DevType = ueventDevType(TSysRoot::Attribute(ADir, "uevent"));
+  if (DevType == u"wlan")
+    return QStringLiteral("wireless");
+  if (!DevType.isEmpty())
+    return DevType;
+  if (TSysRoot::Has(ADir + "/bridge"))
+    return QStringLiteral("bridge");
+  if (TSysRoot::Has(ADir + "/bonding"))
+    return QStringLiteral("bond");
+  if (TSysRoot::Has(ADir + "/tun_flags"))
+    return AType == 1 ? QStringLiteral("tap") : QStringLiteral("tun");
+  if (AHasDevice)
+    return AType == 1 ? QStringLiteral("ethernet") : linkTypeKind(AType);
+  if (AType != 1)
+    return linkTypeKind(AType);
+  for (const QByteArray& Name : TSysRoot::List(ADir))
+    if (Name.startsWith("lower_"))
+      return QStringLiteral("macvlan");
+  bool Ok = false;
+  const int IfLink = TSysRoot::Attribute(ADir, "iflink").toInt(&Ok);
+  return Ok && IfLink != AIfIndex ? QStringLiteral("veth") : QStringLiteral("dummy");
+}
+
+// "aa:bb:..." in lower case when the kernel calls the address permanent
+// (addr_assign_type 0) and it is not all zeros.
+QString permanentAddress(const QByteArray& ADir) {
+  if (TSysRoot::Attribute(ADir, "addr_assign_type") != "0")
+    return {};
+  const QByteArray Address = TSysRoot::Attribute(ADir, "address").toLower();
+  if (Address.isEmpty() || Address.size() > 96)
+    return {};
+  bool NonZero = false;
+  for (const char C : Address) {
+    if (C == ':')
+      continue;
+    if (!std::isxdigit(static_cast<unsigned char>(C)))
+      return {};
+    NonZero |= C != '0';
+  }
+  return NonZero ? QString::fromLatin1(Address) : QString();
+}
+
+QByteArray machineId(const TSysRoot& ARoot) {
+  for (const char* Name : {"etc/machine-id", "var/lib/dbus/machine-id"})
+    if (const auto Id = ARoot.ReadResolved(ARoot.Path(Name), MaxSysFileBytes))
+      if (!Id->trimmed().isEmpty())
+        return Id->trimmed();
+  return {};
+}
+
+// The PCI function, USB device or other device that ADevice (a real path)
+// belongs to: a function's or device's own child devices (virtio, USB
+// interfaces) are walked up from.
+void locateBusDevice(const TSysRoot& ARoot, const QByteArray& ADevice,
+                     TSysNetInterface& AInterface) {
+  QByteArray Path = ADevice;
+  for (int Depth = 0; Depth < MaxDeviceDepth && Path != "/" && ARoot.Inside(Path); ++Depth) {
+    const QByteArray Name = baseName(Path);
+    if (isPciAddress(Name) || isUsbPort(Name)) {
+      AInterface.Bus = isUsbPort(Name) ? TSysBus::Usb : TSysBus::Pci;
+      AInterface.DevicePath = QFile::decodeName(Path);
+      return;
+    }
+    Path = parentOf(Path);
+  }
+  AInterface.Bus = TSysBus::Other;
+  AInterface.DevicePath = QFile::decodeName(ADevice);
+}
+
+QList<TSysNetInterface> readInterfaces(const TSysRoot& ARoot) {
+  QList<TSysNetInterface> Interfaces;
+  const QByteArray NetDir = ARoot.Resolve(ARoot.Path("sys/class/net"));
+  if (NetDir.isEmpty())
+    return Interfaces;
+  const QByteArray MachineId = machineId(ARoot);
+  for (const QByteArray& Entry : TSysRoot::List(NetDir)) {
+    const QByteArray Dir = Entry == "lo" ? QByteArray() : ARoot.Resolve(NetDir + '/' + Entry);
+    if (Dir.isEmpty())
+      continue;
+    const int Type = TSysRoot::Attribute(Dir, "type").toInt();
+    // ARPHRD_LOOPBACK: lo under any name.
+    if (Type == 772)
+      continue;
+    TSysNetInterface Interface;
+    Interface.Name = QFile::decodeName(Entry);
+    Interface.IfIndex = TSysRoot::Attribute(Dir, "ifindex").toInt();
+    // A link out of the root is treated as no link: nothing is read through it.
+    if (const QByteArray Device = ARoot.Resolve(Dir + "/device"); !Device.isEmpty()) {
+      Interface.HasDevice = true;
+      Interface.Driver = QFile::decodeName(TSysRoot::LinkName(Device + "/driver"));
+      locateBusDevice(ARoot, Device, Interface);
+    }
+    Interface.Kind = guessKind(Dir, Type, Interface.HasDevice, Interface.IfIndex);
+    Interface.PermanentAddress = permanentAddress(Dir);
+    Interfaces << Interface;
+  }
+  std::stable_sort(Interfaces.begin(), Interfaces.end(), [](const auto& A, const auto& B) {
+    return A.IfIndex != B.IfIndex ? A.IfIndex < B.IfIndex : A.Name < B.Name;
+  });
+  // Two cards can report one address (cloned machines, a card and its
+  // representors), and undecodable names can decode alike; each interface
+  // still gets an identifier of its own.
+  QSet<QString> Taken;
+  for (TSysNetInterface& Interface : Interfaces) {
+    const QString Candidates[] = {
+        Interface.PermanentAddress.isEmpty()
+            ? QString()
+            : InterfaceSettingId(MachineId, Interface.PermanentAddress),
+        InterfaceSettingId(MachineId, Interface.Name),
+        InterfaceSettingId(MachineId, Interface.Name + u'#' + QString::number(Interface.IfIndex))};
+    for (const QString& Candidate : Candidates)
+      if (!Candidate.isEmpty() && !Taken.contains(Candidate)) {
+        Interface.SettingId = Candidate;
+        break;
+      }
+    Taken.insert(Interface.SettingId);
+  }
+  return Interfaces;
+}
+
+// ---- Bus devices ----------------------------------------------------------
+
+struct TDevice {
+  QByteArray SysPath;
+  QString Enumerator;
+  QString DeviceId;
+  QString Instance;
+  QStringList HardwareIds;
+  QStringList CompatibleIds;
+  QString Location;
+  QString Service;
+  QString Mfg;
+  QString Description;
+  int Class = ClassSystem;
+  const TSysNetInterface* Net = nullptr;
+};
+
+int pciClass(uint AClassCode) {
+  const uint Base = AClassCode >> 16, Sub = (AClassCode >> 8) & 0xFF;
+  if (Base == 0x02)
+    return ClassNet;
+  if (Base == 0x03)
+    return ClassDisplay;
+  if (Base == 0x01 && Sub == 0x01)
+    return ClassHdc;
+  if (Base == 0x01 && (Sub == 0x04 || Sub == 0x06 || Sub == 0x07 || Sub == 0x08))
+    return ClassScsiAdapter;
+  if (Base == 0x04 && Sub == 0x03)
+    return ClassMedia;
+  if (Base == 0x0C && Sub == 0x03)
+    return ClassUsb;
+  return ClassSystem;
+}
+
+std::optional<TDevice> readPciDevice(const QByteArray& APath) {
+  const QRegularExpressionMatch Address =
+      pciAddressPattern().match(QString::fromLatin1(baseName(APath)));
+  bool VendorOk = false, DeviceOk = false;
+  const uint Vendor = hexAttribute(APath, "vendor", 0xFFFF, &VendorOk);
+  const uint Device = hexAttribute(APath, "device", 0xFFFF, &DeviceOk);
+  if (!Address.hasMatch() || !VendorOk || !DeviceOk)
+    return std::nullopt;
+  const uint SubVendor = hexAttribute(APath, "subsystem_vendor", 0xFFFF);
+  const uint SubDevice = hexAttribute(APath, "subsystem_device", 0xFFFF);
+  const uint Revision = hexAttribute(APath, "revision", 0xFF);
+  const uint ClassCode = hexAttribute(APath, "class", 0xFFFFFF);
+
+  TDevice D;
+  D.SysPath = APath;
+  D.Enumerator = QStringLiteral("PCI");
+  const QString VenDev = QStringLiteral("VEN_%1&DEV_%2").arg(hex(Vendor, 4), hex(Device, 4));
+  const QString Subsys =
+      VenDev + QStringLiteral("&SUBSYS_") + hex(SubDevice, 4) + hex(SubVendor, 4);
+  D.DeviceId = Subsys + QStringLiteral("&REV_") + hex(Revision, 2);
+  D.Instance = QStringLiteral("%1&%2&%3&%4")
+                   .arg(Address.captured(1).toUpper(), Address.captured(2).toUpper(),
+                        Address.captured(3).toUpper(), Address.captured(4));
+  D.HardwareIds = {QStringLiteral("PCI\\") + D.DeviceId, QStringLiteral("PCI\\") + Subsys,
+                   QStringLiteral("PCI\\") + VenDev};
+  D.CompatibleIds = {QStringLiteral("PCI\\CC_") + hex(ClassCode, 6),
+                     QStringLiteral("PCI\\CC_") + hex(ClassCode >> 8, 4)};
+  D.Location = QStringLiteral("PCI bus %1, device %2, function %3")
+                   .arg(Address.captured(2).toUInt(nullptr, 16))
+                   .arg(Address.captured(3).toUInt(nullptr, 16))
+                   .arg(Address.captured(4));
+  D.Class = pciClass(ClassCode);
+  D.Service = keyName(QFile::decodeName(TSysRoot::LinkName(APath + "/driver")));
+  if (D.Service == u"_")
+    D.Service.clear();
+  D.Mfg = QStringLiteral("Vendor ") + hex(Vendor, 4);
+  D.Description = QStringLiteral("PCI device %1:%2").arg(hex(Vendor, 4), hex(Device, 4));
+  return D;
+}
+
+std::optional<TDevice> readUsbDevice(const TSysRoot& ARoot, const QByteArray& APath) {
+  const QRegularExpressionMatch Port = usbPortPattern().match(QString::fromLatin1(baseName(APath)));
+  bool VendorOk = false, ProductOk = false, RevisionOk = false;
+  const uint Vendor = hexAttribute(APath, "idVendor", 0xFFFF, &VendorOk);
+  const uint Product = hexAttribute(APath, "idProduct", 0xFFFF, &ProductOk);
+  const uint Revision = hexAttribute(APath, "bcdDevice", 0xFFFF, &RevisionOk);
+  if (!Port.hasMatch() || !VendorOk || !ProductOk || !RevisionOk)
+    return std::nullopt;
+
+  TDevice D;
+  D.SysPath = APath;
+  D.Enumerator = QStringLiteral("USB");
+  D.DeviceId = QStringLiteral("VID_%1&PID_%2").arg(hex(Vendor, 4), hex(Product, 4));
+  const QString Serial = deviceText(TSysRoot::Attribute(APath, "serial")).left(64);
+  D.Instance = Serial.isEmpty() ? QString::fromLatin1(baseName(APath)) : keyName(Serial);
+  D.HardwareIds = {QStringLiteral("USB\\") + D.DeviceId + QStringLiteral("&REV_") +
+                       hex(Revision, 4),
+                   QStringLiteral("USB\\") + D.DeviceId};
+  // Windows numbers hubs by enumeration; the hub's device number is ours.
+  const uint PortNumber = Port.captured(2).section(u'.', -1).toUInt();
+  bool HubOk = false;
+  const QByteArray Parent = parentOf(APath);
+  uint Hub = ARoot.Inside(Parent) ? TSysRoot::Attribute(Parent, "devnum").toUInt(&HubOk) : 0;
+  if (!HubOk)
+    Hub = Port.captured(1).toUInt();
+  D.Location = QStringLiteral("Port_#%1.Hub_#%2")
+                   .arg(PortNumber, 4, 10, QLatin1Char('0'))
+                   .arg(Hub, 4, 10, QLatin1Char('0'));
+  D.Class = ClassUsb;
+  D.Service = keyName(QFile::decodeName(TSysRoot::LinkName(APath + "/driver")));
+  if (D.Service == u"_")
+    D.Service.clear();
+  D.Mfg = deviceText(TSysRoot::Attribute(APath, "manufacturer"));
+  if (D.Mfg.isEmpty())
+    D.Mfg = QStringLiteral("Vendor ") + hex(Vendor, 4);
+  D.Description = deviceText(TSysRoot::Attribute(APath, "product"));
+  if (D.Description.isEmpty())
+    D.Description = QStringLiteral("USB device %1:%2").arg(hex(Vendor, 4), hex(Product, 4));
+  return D;
+}
+
+// A device on a bus without a reader of its own (virtio-mmio, platform
+// devices of boards): named by its subsystem and sysfs name.
+TDevice readOtherDevice(const TSysRoot& ARoot, const QByteArray& APath) {
+  TDevice D;
+  D.SysPath = APath;
+  const QString Subsystem = deviceText(TSysRoot::LinkName(APath + "/subsystem")).toUpper();
+  D.Enumerator = keyName(Subsystem.isEmpty() ? QStringLiteral("DEVICE") : Subsystem);
+  D.DeviceId = keyName(QFile::decodeName(baseName(APath)).toUpper());
+  D.Instance = QStringLiteral("0");
+  const QString Alias = deviceText(TSysRoot::Attribute(APath, "modalias"));
+  if (!Alias.isEmpty())
+    D.HardwareIds << D.Enumerator + u'\\' + Alias;
+  D.HardwareIds << D.Enumerator + u'\\' + D.DeviceId;
+  D.Location = ARoot.Relative(APath);
+  D.Service = keyName(QFile::decodeName(TSysRoot::LinkName(APath + "/driver")));
+  if (D.Service == u"_")
+    D.Service.clear();
+  D.Mfg = QStringLiteral("Linux");
+  D.Description = D.DeviceId;
+  return D;
+}
+
+// ---- The view -------------------------------------------------------------
+
+TRegKey* keyAt(TRegKey& AFrom, const QString& APath, const QDateTime& ATime) {
+  TRegKey* Key = &AFrom;
+  for (const QString& Part : SplitKeyPath(APath))
+    Key = Key->AddSubKey(Part, ATime);
+  return Key;
+}
+
+void setString(TRegKey& AKey, const QString& AName, const QString& AValue) {
+  AKey.SetValue(AName, TRegValue::String(AValue));
+}
+
+// Adds the keys and values of ASource to ATarget, level by level.
+void mergeInto(TRegKey& ATarget, const TRegKey& ASource) {
+  std::vector<std::pair<TRegKey*, const TRegKey*>> Pending{{&ATarget, &ASource}};
+  while (!Pending.empty()) {
+    auto [Target, Source] = Pending.back();
+    Pending.pop_back();
+    for (qsizetype I = 0; I < Source->ValueCount(); ++I)
+      Target->SetValue(Source->ValueNameAt(I), Source->ValueAt(I));
+    for (qsizetype I = 0; I < Source->SubKeyCount(); ++I) {
+      const TRegKey& Child = Source->SubKeyAt(I);
+      Pending.emplace_back(Target->AddSubKey(Child.Name(), Child.LastWriteTime()), &Child);
+    }
+  }
+}
+
+class TViewBuilder {
+public:
+  TViewBuilder(const TSysRoot& ARoot, TRegHive& AHive)
+      : FRoot(ARoot), FHive(AHive), FNow(QDateTime::currentDateTimeUtc()) {}
+
+  void Run() {
+    FKernelRelease = QString::fromUtf8(
+        FRoot.ReadResolved(FRoot.Path("proc/sys/kernel/osrelease"), MaxSysFileBytes)
+            .value_or(QByteArray())
+            .trimmed());
+    part([this](TRegKey& AStage) { devices(AStage); });
+    part([this](TRegKey& AStage) { virtualMachineDisk(AStage); });
+    part([this](TRegKey& AStage) { classes(AStage); });
+    part([this](TRegKey& AStage) { networkComponents(AStage); });
+    part([this](TRegKey& AStage) { version(AStage); });
+    part([this](TRegKey& AStage) { names(AStage); });
+  }
+
+private:
+  // Each part is built aside and added to the hive only when it completes,
+  // so a part that fails leaves nothing of itself behind. The driver keys a
+  // failed part numbered stay counted: numbers only need to be unique.
+  template <class TBuild> void part(TBuild ABuild) {
+    try {
+      TRegKey Stage(QString{});
+      ABuild(Stage);
+      mergeInto(*FHive.Root(HKEY_LOCAL_MACHINE), Stage);
+    } catch (...) {
+      // The view is best effort; the program runs without the part.
+    }
+  }
+
+  TRegKey* key(TRegKey& AStage, const QString& APath) { return keyAt(AStage, APath, FNow); }
+  TRegKey* sub(TRegKey* AKey, const QString& AName) { return AKey->AddSubKey(AName, FNow); }
+
+  // The next driver key of a class, with the values every driver key has.
+  QString driverKey(TRegKey& AStage, int AClass, const QString& ADescription,
+                    const TSysNetInterface* ANet) {
+    const QString Name = classGuid(AClass) + u'\\' +
+                         QStringLiteral("%1").arg(FDriverCount[AClass]++, 4, 10, QLatin1Char('0'));
+    TRegKey* Driver = key(AStage, ControlSet + QStringLiteral("\\Control\\Class\\") + Name);
+    setString(*Driver, QStringLiteral("DriverDesc"), ADescription);
+    setString(*Driver, QStringLiteral("DriverVersion"), FKernelRelease);
+    setString(*Driver, QStringLiteral("ProviderName"), QStringLiteral("Linux"));
+    setString(*Driver, QStringLiteral("DriverDate"), QString());
+    setString(*Driver, QStringLiteral("InfPath"), QString());
+    if (ANet)
+      setString(*Driver, QStringLiteral("NetCfgInstanceId"), ANet->SettingId);
+    FUsedClasses.insert(AClass);
+    return Name;
+  }
+
+  void useService(const QString& AName, bool ANetwork) {
+    if (!AName.isEmpty())
+      FServices[AName] |= ANetwork;
+  }
+
+  // The instance key of a device; its path below Enum is returned.
+  QString writeDevice(TRegKey& AStage, const TDevice& ADevice) {
+    TRegKey* DeviceKey = key(AStage, ControlSet + QStringLiteral("\\Enum\\") + ADevice.Enumerator +
+                                         u'\\' + ADevice.DeviceId);
+    QString Instance = ADevice.Instance;
+    for (int N = 1; DeviceKey->SubKey(Instance); ++N)
+      Instance = ADevice.Instance + u'&' + QString::number(N);
+    TRegKey* Key = sub(DeviceKey, Instance);
+    const QString Name = ADevice.Net ? ADevice.Net->Name : ADevice.Description;
+    const QString Service = ADevice.Net && !ADevice.Net->Driver.isEmpty()
+                                ? keyName(ADevice.Net->Driver)
+                                : ADevice.Service;
+    setString(*Key, QStringLiteral("Class"), className(ADevice.Class));
+    setString(*Key, QStringLiteral("ClassGUID"), classGuid(ADevice.Class));
+    setString(*Key, QStringLiteral("DeviceDesc"), Name);
+    if (ADevice.Net)
+      setString(*Key, QStringLiteral("FriendlyName"), Name);
+    setString(*Key, QStringLiteral("Mfg"), ADevice.Mfg);
+    setString(*Key, QStringLiteral("Service"), Service);
+    setString(*Key, QStringLiteral("Driver"), driverKey(AStage, ADevice.Class, Name, ADevice.Net));
+    Key->SetValue(QStringLiteral("HardwareID"), TRegValue::MultiString(ADevice.HardwareIds));
+    if (!ADevice.CompatibleIds.isEmpty())
+      Key->SetValue(QStringLiteral("CompatibleIDs"), TRegValue::MultiString(ADevice.CompatibleIds));
+    sub(Key, QStringLiteral("Control"));
+    sub(Key, QStringLiteral("Device Parameters"));
+    // Bus devices have resources and a place; virtual ones neither, and
+    // that is how readers tell them apart.
+    if (!ADevice.Location.isEmpty()) {
+      setString(*Key, QStringLiteral("LocationInformation"), ADevice.Location);
+      // An empty resource list: a count of zero.
+      sub(Key, QStringLiteral("LogConf"))
+          ->SetValue(QStringLiteral("BootConfig"),
+                     TRegValue::Binary(QByteArray(4, '\0'), REG_RESOURCE_LIST));
+    }
+    useService(Service, ADevice.Class == ClassNet);
+    return ADevice.Enumerator + u'\\' + ADevice.DeviceId + u'\\' + Instance;
+  }
+
+  // Reads the devices of one bus directory into AInto, sorted by name.
+  template <class TRead>
+  void readBus(const char* ADir, QList<TDevice>& AInto, QHash<QByteArray, qsizetype>& AIndex,
+               TRead ARead) {
+    const QByteArray Dir = FRoot.Resolve(FRoot.Path(ADir));
+    if (Dir.isEmpty())
+      return;
+    QList<QByteArray> Names = TSysRoot::List(Dir);
+    std::sort(Names.begin(), Names.end());
+    for (const QByteArray& Name : Names) {
+      const QByteArray Path = FRoot.Resolve(Dir + '/' + Name);
+      if (Path.isEmpty() || AIndex.contains(Path))
+        continue;
+      if (std::optional<TDevice> Device = ARead(Path)) {
+        AIndex.insert(Path, AInto.size());
+        AInto << *Device;
+      }
+    }
+  }
+
+  void devices(TRegKey& AStage) {
+    const QList<TSysNetInterface> Interfaces = readInterfaces(FRoot);
+    QList<TDevice> Devices;
+    QHash<QByteArray, qsizetype> Index;
+    readBus("sys/bus/pci/devices", Devices, Index,
+            [](const QByteArray& APath) { return readPciDevice(APath); });
+    readBus("sys/bus/usb/devices", Devices, Index, [this](const QByteArray& APath) {
+      return isUsbPort(baseName(APath)) ? readUsbDevice(FRoot, APath) : std::nullopt;
+    });
+
+    // Interfaces take over the device they sit on; a device the bus
+    // listings missed is read here. A second interface on one device (two
+    // ports of one function) becomes a second instance of it, so that every
+    // physical interface is an adapter of its own.
+    for (const TSysNetInterface& Interface : Interfaces) {
+      if (!Interface.HasDevice)
+        continue;
+      const QByteArray Path = QFile::encodeName(Interface.DevicePath);
+      if (!Index.contains(Path)) {
+        std::optional<TDevice> Device;
+        if (Interface.Bus == TSysBus::Pci)
+          Device = readPciDevice(Path);
+        else if (Interface.Bus == TSysBus::Usb)
+          Device = readUsbDevice(FRoot, Path);
+        if (!Device)
+          Device = readOtherDevice(FRoot, Path);
+        Index.insert(Path, Devices.size());
+        Devices << *Device;
+      }
+      TDevice* Device = &Devices[Index.value(Path)];
+      if (Device->Net) {
+        Devices << *Device;
+        Device = &Devices.last();
+      }
+      Device->Net = &Interface;
+      Device->Class = ClassNet;
+    }
+
+    QHash<const TSysNetInterface*, QString> InstancePaths;
+    for (const TDevice& Device : Devices) {
+      const QString Path = writeDevice(AStage, Device);
+      if (Device.Net)
+        InstancePaths.insert(Device.Net, Path);
+    }
+
+    TDevice Virtual;
+    Virtual.Enumerator = QStringLiteral("ROOT");
+    Virtual.DeviceId = QStringLiteral("NET");
+    Virtual.Class = ClassNet;
+    Virtual.Mfg = QStringLiteral("Linux");
+    QSet<QString> HardwareIds;
+    int VirtualCount = 0;
+    for (const TSysNetInterface& Interface : Interfaces) {
+      if (Interface.HasDevice)
+        continue;
+      // The device table keeps one entry per hardware identifier, so each
+      // virtual interface needs one of its own.
+      QString HardwareId = QStringLiteral("ROOT\\%1\\%2").arg(Interface.Kind, Interface.Name);
+      if (HardwareIds.contains(HardwareId))
+        HardwareId += u'#' + QString::number(Interface.IfIndex);
+      HardwareIds.insert(HardwareId);
+      Virtual.Instance = QStringLiteral("%1").arg(VirtualCount++, 4, 10, QLatin1Char('0'));
+      Virtual.HardwareIds = {HardwareId};
+      Virtual.Service = keyName(Interface.Kind);
+      Virtual.Net = &Interface;
+      InstancePaths.insert(&Interface, writeDevice(AStage, Virtual));
+    }
+
+    if (Devices.isEmpty() && Interfaces.isEmpty())
+      return;
+    TRegKey* Services = key(AStage, ControlSet + QStringLiteral("\\Services"));
+    const QString Connections =
+        ControlSet + QStringLiteral("\\Control\\Network\\") + classGuid(ClassNet) + u'\\';
+    const QString Cards =
+        QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\");
+    int CardCount = 0;
+    for (const TSysNetInterface& Interface : Interfaces) {
+      setString(*sub(Services, Interface.SettingId), QStringLiteral("DisplayName"), Interface.Name);
+      TRegKey* Connection =
+          key(AStage, Connections + Interface.SettingId + QStringLiteral("\\Connection"));
+      setString(*Connection, QStringLiteral("Name"), Interface.Name);
+      setString(*Connection, QStringLiteral("PnpInstanceID"), InstancePaths.value(&Interface));
+      if (Interface.HasDevice) {
+        TRegKey* Card = key(AStage, Cards + QString::number(++CardCount));
+        setString(*Card, QStringLiteral("Description"), Interface.Name);
+        setString(*Card, QStringLiteral("ServiceName"), Interface.SettingId);
+      }
+    }
+    for (auto It = FServices.cbegin(); It != FServices.cend(); ++It) {
+      TRegKey* Service = sub(Services, It.key());
+      setString(*Service, QStringLiteral("DisplayName"), It.key());
+      setString(*Service, QStringLiteral("Group"), It.value() ? QStringLiteral("NDIS") : QString());
+      setString(*Service, QStringLiteral("ImagePath"), QString());
+      Service->SetValue(QStringLiteral("Type"), TRegValue::Dword(1));
+    }
+  }
+
+  // Session detection looks for the disk a hypervisor emulates; the same
+  // name is given here from what DMI says of the machine.
+  void virtualMachineDisk(TRegKey& AStage) {
+    const QByteArray Dmi = FRoot.Resolve(FRoot.Path("sys/class/dmi/id"));
+    if (Dmi.isEmpty())
+      return;
+    const QString Vendor = deviceText(TSysRoot::Attribute(Dmi, "sys_vendor"));
+    const QString Product = deviceText(TSysRoot::Attribute(Dmi, "product_name"));
+    QString Disk, Description;
+    if (Vendor == u"QEMU" || Product.contains(u"QEMU") || Product.contains(u"KVM")) {
+      Disk = QStringLiteral("DiskQEMU_HARDDISK___________________________2.5+____");
+      Description = QStringLiteral("QEMU HARDDISK");
+    } else if (Vendor.startsWith(u"VMware") || Product.startsWith(u"VMware")) {
+      Disk = QStringLiteral("DiskVMWARE_VIRTUAL_IDE_HARD_DRIVE___________00000001");
+      Description = QStringLiteral("VMware Virtual IDE Hard Drive");
+    } else if (Vendor == u"innotek GmbH" || Product == u"VirtualBox") {
+      Disk = QStringLiteral("DiskVBOX_HARDDISK___________________________1.0_____");
+      Description = QStringLiteral("VBOX HARDDISK");
+    } else if (Vendor == u"Microsoft Corporation" && Product == u"Virtual Machine") {
+      Disk = QStringLiteral("DiskVIRTUAL_HD______________________________1.1.0___");
+      Description = QStringLiteral("Virtual HD");
+    } else {
+      return;
+    }
+    TDevice Device;
+    Device.Enumerator = QStringLiteral("IDE");
+    Device.DeviceId = Disk;
+    Device.Instance = QStringLiteral("1&0&0&0.0.0");
+    Device.HardwareIds = {QStringLiteral("IDE\\") + Disk};
+    Device.Class = ClassDiskDrive;
+    Device.Service = QStringLiteral("disk");
+    Device.Mfg = QStringLiteral("(Standard disk drives)");
+    Device.Description = Description;
+    writeDevice(AStage, Device);
+    TRegKey* Service = key(AStage, ControlSet + QStringLiteral("\\Services\\disk"));
+    setString(*Service, QStringLiteral("DisplayName"), QStringLiteral("disk"));
+    setString(*Service, QStringLiteral("Group"), QString());
+    setString(*Service, QStringLiteral("ImagePath"), QString());
+    Service->SetValue(QStringLiteral("Type"), TRegValue::Dword(1));
+  }
+
+  void classes(TRegKey& AStage) {
+    FUsedClasses += {ClassNet, ClassNetClient, ClassNetService, ClassNetTrans};
+    for (int Class = 0; Class < ClassCount; ++Class) {
+      if (!FUsedClasses.contains(Class))
+        continue;
+      TRegKey* Key =
+          key(AStage, ControlSet + QStringLiteral("\\Control\\Class\\") + classGuid(Class));
+      setString(*Key, QString(), QString::fromLatin1(DeviceClasses[Class].Description));
+      setString(*Key, QStringLiteral("Class"), className(Class));
+      setString(*Key, QStringLiteral("Icon"), QString::fromLatin1(DeviceClasses[Class].Icon));
+    }
+  }
+
+  void networkComponents(TRegKey& AStage) {
+    const QString Network = ControlSet + QStringLiteral("\\Control\\Network\\");
+    TRegKey* Protocols = key(AStage, Network + classGuid(ClassNetTrans));
+    setString(*sub(Protocols, Ipv4Id), QStringLiteral("Description"),
+              QStringLiteral("Internet Protocol Version 4 (TCP/IPv4)"));
+    if (!FRoot.Resolve(FRoot.Path("proc/net/if_inet6")).isEmpty())
+      setString(*sub(Protocols, Ipv6Id), QStringLiteral("Description"),
+                QStringLiteral("Internet Protocol Version 6 (TCP/IPv6)"));
+    TRegKey* Services = key(AStage, Network + classGuid(ClassNetService));
+    if (!FRoot.Resolve(FRoot.Path("run/systemd/resolve/resolv.conf")).isEmpty())
+      setString(*sub(Services, ResolverId), QStringLiteral("Description"),
+                QStringLiteral("systemd-resolved"));
+    else if (!FRoot.Resolve(FRoot.Path("etc/resolv.conf")).isEmpty())
+      setString(*sub(Services, ResolverId), QStringLiteral("Description"),
+                QStringLiteral("DNS resolver (resolv.conf)"));
+    key(AStage, Network + classGuid(ClassNetClient));
+  }
+
+  void version(TRegKey& AStage) {
+    TRegKey* Key = key(AStage, QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"));
+    for (const char* Name : {"etc/os-release", "usr/lib/os-release"})
+      if (const auto Text = FRoot.ReadResolved(FRoot.Path(Name), MaxConfigFileBytes)) {
+        const QString Pretty = LinuxSystemInfo::PrettyName(*Text);
+        if (!Pretty.isEmpty())
+          setString(*Key, QStringLiteral("ProductName"), Pretty);
+        break;
+      }
+    setString(*Key, QStringLiteral("CurrentVersion"), QStringLiteral("6.2"));
+    setString(*Key, QStringLiteral("CurrentBuildNumber"), QStringLiteral("9200"));
+  }
+
+  struct TResolverConfig {
+    QStringList NameServers;
+    QStringList Search;
+    QString Domain;
+  };
+
+  // resolv.conf as the C library reads it: the last search or domain line wins.
+  std::optional<TResolverConfig> resolverConfig(const char* APath) const {
+    const auto Text = FRoot.ReadResolved(FRoot.Path(APath), MaxConfigFileBytes);
+    if (!Text)
+      return std::nullopt;
+    TResolverConfig Config;
+    for (const QByteArray& Line : Text->split('\n')) {
+      const QList<QByteArray> Words = Line.simplified().split(' ');
+      if (Words.size() < 2 || Words[0].startsWith('#') || Words[0].startsWith(';'))
+        continue;
+      if (Words[0] == "nameserver")
+        Config.NameServers << QString::fromUtf8(Words[1]);
+      else if (Words[0] == "domain")
+        Config.Domain = deviceText(Words[1]);
+      else if (Words[0] == "search") {
+        Config.Search.clear();
+        for (qsizetype I = 1; I < Words.size() && I <= 32; ++I)
+          if (!Words[I].startsWith('#') && !Words[I].startsWith(';'))
+            Config.Search << deviceText(Words[I]);
+          else
+            break;
+      }
+    }
+    return Config;
+  }
+
+  void names(TRegKey& AStage) {
+    QString Host =
+        deviceText(FRoot.ReadResolved(FRoot.Path("proc/sys/kernel/hostname"), MaxSysFileBytes)
+                       .value_or(QByteArray()));
+    if (Host.isEmpty() && FRoot.IsLive()) {
+      char Buffer[256] = {};
+      if (::gethostname(Buffer, sizeof Buffer - 1) == 0)
+        Host = deviceText(QByteArray(Buffer));
+    }
+    const QString Short = Host.section(u'.', 0, 0);
+    QString Domain = Host.section(u'.', 1);
+
+    std::optional<TResolverConfig> Resolver = resolverConfig("etc/resolv.conf");
+    // The stub resolver's file lists the search domains of the links.
+    if (Resolver && Resolver->NameServers.contains(QStringLiteral("127.0.0.53")))
+      if (auto Upstream = resolverConfig("run/systemd/resolve/resolv.conf"))
+        Resolver->Search = Upstream->Search;
+    if (Domain.isEmpty() && Resolver)
+      Domain = Resolver->Domain;
+
+    if (!Short.isEmpty())
+      setString(*key(AStage, ControlSet + QStringLiteral("\\Control\\ComputerName\\ComputerName")),
+                QStringLiteral("ComputerName"), Short);
+    if (Short.isEmpty() && !Resolver)
+      return;
+    TRegKey* Tcpip = key(AStage, ControlSet + QStringLiteral("\\Services\\Tcpip\\Parameters"));
+    setString(*Tcpip, QStringLiteral("Hostname"), Short);
+    setString(*Tcpip, QStringLiteral("Domain"), Domain);
+    setString(*Tcpip, QStringLiteral("SearchList"),
+              Resolver ? Resolver->Search.join(u',') : QString());
+  }
+
+  const TSysRoot& FRoot;
+  TRegHive& FHive;
+  QDateTime FNow;
+  QString FKernelRelease;
+  int FDriverCount[ClassCount] = {};
+  QSet<int> FUsedClasses;
+  // Kernel drivers and interface kinds used as a service → is a network one.
+  QMap<QString, bool> FServices;
+};
+
+} // namespace
+
+QString InterfaceSettingId(const QByteArray& AMachineId, const QString& APermanentAddressOrName) {
+  QCryptographicHash Hash(QCryptographicHash::Sha256);
+  const QByteArrayView Separator("\0", 1);
+  Hash.addData("Kelvane network setting id");
+  Hash.addData(Separator);
+  Hash.addData(AMachineId.trimmed());
+  Hash.addData(Separator);
+  Hash.addData(APermanentAddressOrName.toUtf8());
+  QByteArray Bytes = Hash.result().left(16);
+  // Version 5 (name-based) and the RFC 4122 variant, so it reads as a GUID.
+  Bytes[6] = char((Bytes[6] & 0x0F) | 0x50);
+  Bytes[8] = char((Bytes[8] & 0x3F) | 0x80);
+  return QUuid::fromRfc4122(Bytes).toString(QUuid::WithBraces).toUpper();
+}
+
+QList<TSysNetInterface> ReadSysNetInterfaces(const QString& ARootDir) {
+  try {
+    const TSysRoot Root(ARootDir);
+    return Root.Exists() ? readInterfaces(Root) : QList<TSysNetInterface>();
+  } catch (...) {
+    return {};
+  }
+}
+
+void BuildSystemView(TRegHive& AHive, const QString& ARootDir) {
+  try {
+    const TSysRoot Root(ARootDir);
+    if (Root.Exists())
+      TViewBuilder(Root, AHive).Run();
+  } catch (...) {
+    // Never thrown on: the registry without the view is still a registry.
+  }
+}
