@@ -2,6 +2,7 @@
 // and /etc trees, hostile trees, the setting identifiers, and the machine
 // this test runs on.
 
+#include "support/FixtureTree.h"
 #include "support/TestMain.h"
 
 #include "platform/RegFile.h"
@@ -26,120 +27,6 @@
 #include <unistd.h>
 
 namespace {
-
-// ---- Trees ----------------------------------------------------------------
-
-// "\n", "\\" and "\xNN" (a raw byte, so names need not be UTF-8).
-QByteArray unescape(const QByteArray& AText) {
-  QByteArray Result;
-  for (qsizetype I = 0; I < AText.size(); ++I) {
-    if (AText[I] != '\\' || I + 1 == AText.size()) {
-      Result += AText[I];
-    } else if (AText[I + 1] == 'n') {
-      Result += '\n';
-      ++I;
-    } else if (AText[I + 1] == 'x' && I + 3 < AText.size()) {
-      Result += char(AText.mid(I + 2, 2).toUInt(nullptr, 16));
-      I += 3;
-    } else {
-      Result += AText[++I];
-    }
-  }
-  return Result;
-}
-
-bool makePath(const QByteArray& APath) {
-  for (qsizetype Slash = APath.indexOf('/', 1); Slash != -1 || !APath.isEmpty();
-       Slash = APath.indexOf('/', Slash + 1)) {
-    const QByteArray Part = Slash == -1 ? APath : APath.left(Slash);
-    if (::mkdir(Part.constData(), 0755) != 0 && errno != EEXIST)
-      return false;
-    if (Slash == -1)
-      break;
-  }
-  return true;
-}
-
-QByteArray parentOf(const QByteArray& APath) {
-  return APath.left(APath.lastIndexOf('/'));
-}
-
-// Lays out a tree text below ARoot: "[dir]" starts a section, "path = text"
-// writes a file, "path -> target" makes a link, "path/" a directory, "path
-// <fifo>" a named pipe; "#" starts a comment. Paths may leave the root ("../outside/...").
-QString layOut(const QString& ARoot, const QByteArray& ATree) {
-  const QByteArray Root = QFile::encodeName(ARoot);
-  QByteArray Section;
-  for (const QByteArray& RawLine : ATree.split('\n')) {
-    const QByteArray Line = RawLine.trimmed();
-    if (Line.isEmpty() || Line.startsWith('#'))
-      continue;
-    if (Line.startsWith('[') && Line.endsWith(']')) {
-      Section = unescape(Line.mid(1, Line.size() - 2));
-      continue;
-    }
-    const qsizetype Link = Line.indexOf(" -> ");
-    const qsizetype Assign = Line.indexOf(" =");
-    const bool Fifo = Link < 0 && Assign < 0 && Line.endsWith(" <fifo>");
-    const QByteArray Name = unescape(Link >= 0     ? Line.left(Link)
-                                     : Assign >= 0 ? Line.left(Assign)
-                                     : Fifo        ? Line.chopped(7)
-                                                   : Line);
-    const QByteArray Path = Root + '/' + (Section.isEmpty() ? Name : Section + '/' + Name);
-    if (Link < 0 && Assign < 0 && Line.endsWith('/')) {
-      if (!makePath(Path.chopped(1)))
-        return QStringLiteral("cannot make %1").arg(QFile::decodeName(Path));
-      continue;
-    }
-    if (!makePath(parentOf(Path)))
-      return QStringLiteral("cannot make the folder of %1").arg(QFile::decodeName(Path));
-    if (Fifo) {
-      if (::mkfifo(Path.constData(), 0644) != 0)
-        return QStringLiteral("cannot make the pipe %1").arg(QFile::decodeName(Path));
-      continue;
-    }
-    if (Link >= 0) {
-      if (::symlink(unescape(Line.mid(Link + 4)).constData(), Path.constData()) != 0)
-        return QStringLiteral("cannot link %1").arg(QFile::decodeName(Path));
-      continue;
-    }
-    if (Assign < 0)
-      return QStringLiteral("not a tree line: %1").arg(QString::fromUtf8(Line));
-    const QByteArray Content = unescape(Line.mid(Assign + 2).trimmed()) + '\n';
-    const int Fd = ::open(Path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const bool Written =
-        Fd >= 0 && ::write(Fd, Content.constData(), Content.size()) == ssize_t(Content.size());
-    if (Fd >= 0)
-      ::close(Fd);
-    if (!Written)
-      return QStringLiteral("cannot write %1").arg(QFile::decodeName(Path));
-  }
-  return {};
-}
-
-// A temporary folder removed byte by byte when done: QDir cannot remove
-// names that are not UTF-8.
-class TScratchDir {
-public:
-  TScratchDir() { FDir.setAutoRemove(false); }
-  ~TScratchDir() {
-    if (FDir.isValid())
-      ::nftw(QFile::encodeName(FDir.path()).constData(), &removeEntry, 16, FTW_DEPTH | FTW_PHYS);
-  }
-  bool IsValid() const { return FDir.isValid(); }
-  QString FilePath(const QString& AName) const { return FDir.filePath(AName); }
-
-private:
-  static int removeEntry(const char* APath, const struct stat*, int, FTW*) {
-    return ::remove(APath);
-  }
-  QTemporaryDir FDir;
-};
-
-QByteArray fixtureTree(const QString& AName) {
-  QFile File(QFINDTESTDATA(QStringLiteral("../fixtures/platform/systemview/%1.tree").arg(AName)));
-  return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
-}
 
 QByteArray fixtureMachineId(const QString& ARoot) {
   QFile File(ARoot + QStringLiteral("/etc/machine-id"));
@@ -369,7 +256,7 @@ bool tst_SystemView::buildView(const QByteArray& ATree, TRegHive& AHive, QString
   FDir = std::make_unique<TScratchDir>();
   if (!FDir->IsValid())
     return false;
-  const QString Error = layOut(FDir->FilePath(QStringLiteral("root")), ATree);
+  const QString Error = LayOutTree(FDir->FilePath(QStringLiteral("root")), ATree);
   if (!Error.isEmpty()) {
     qWarning("%s", qPrintable(Error));
     return false;
@@ -596,7 +483,7 @@ void tst_SystemView::fixtures() {
   QFETCH(QStringList, checks);
   TRegHive Hive;
   QString Root;
-  QVERIFY(buildView(fixtureTree(tree), Hive, Root));
+  QVERIFY(buildView(SystemViewTree(tree), Hive, Root));
   verifyChecks(Hive, Root, checks);
 }
 
@@ -636,7 +523,7 @@ void tst_SystemView::interfaces() {
   QFETCH(QStringList, interfaces);
   QTemporaryDir Dir;
   QVERIFY(Dir.isValid());
-  QCOMPARE(layOut(Dir.path(), fixtureTree(tree)), QString());
+  QCOMPARE(LayOutTree(Dir.path(), SystemViewTree(tree)), QString());
   const QString Root = QDir(Dir.path()).canonicalPath();
   const QByteArray MachineId = fixtureMachineId(Root);
   QStringList Lines;
@@ -887,7 +774,7 @@ void tst_SystemView::realSystem() {
 void tst_SystemView::machineFileOverridesView() {
   TRegHive Hive;
   QString Root;
-  QVERIFY(buildView(fixtureTree(QStringLiteral("qemu")), Hive, Root));
+  QVERIFY(buildView(SystemViewTree(QStringLiteral("qemu")), Hive, Root));
   QCOMPARE(Hive.Apply(QStringLiteral(
                           "Windows Registry Editor Version 5.00\n"
                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n"
@@ -917,7 +804,7 @@ void tst_SystemView::systemRootFromEnvironment() {
   });
   QTemporaryDir Dir;
   QVERIFY(Dir.isValid());
-  QCOMPARE(layOut(Dir.path(), fixtureTree(QStringLiteral("qemu"))), QString());
+  QCOMPARE(LayOutTree(Dir.path(), SystemViewTree(QStringLiteral("qemu"))), QString());
   const QString MachineFile = Dir.filePath(QStringLiteral("machine.reg"));
   QFile File(MachineFile);
   QVERIFY(File.open(QIODevice::WriteOnly));

@@ -1,0 +1,114 @@
+// The system-information family on Linux: on fixture machines (sysfs,
+// procfs and /etc trees turned into the registry's system view) and on the
+// machine the test runs on.
+
+#include "support/FixtureTree.h"
+#include "support/TestMain.h"
+
+#include "platform/fake/FakePlatform.h"
+#include "platform/linux/SystemView.h"
+#include "sysinfo/SysInfoDevices.h"
+#include "sysinfo/SysInfoShares.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+namespace {
+// The device split of the network component: a network device with a
+// resource list and a location is physical.
+void splitDevices(QStringList& APhysical, QStringList& AVirtual) {
+  TSysInfoDevices Devices;
+  Devices.RefreshData(0x3FFFFF);
+  for (int I = 0; I < Devices.DeviceCount(); ++I) {
+    const TDevice Device = Devices.Devices(I);
+    if (Device.DeviceClass == dcNet)
+      (!Device.ResourceListKey.isEmpty() && !Device.Location.isEmpty() ? APhysical : AVirtual)
+          << Device.Name;
+  }
+}
+} // namespace
+
+class tst_SysInfoOnLinux : public QObject {
+  Q_OBJECT
+
+private Q_SLOTS:
+  void fixtureMachines_data();
+  void fixtureMachines();
+  void thisMachine();
+};
+
+void tst_SysInfoOnLinux::fixtureMachines_data() {
+  QTest::addColumn<QString>("tree");
+  QTest::addColumn<QStringList>("physical");
+  QTest::addColumn<QStringList>("virtualAdapters");
+  QTest::addColumn<bool>("qemu");
+  QTest::newRow("Ethernet and wireless on PCI")
+      << QStringLiteral("pci") << QStringList{QStringLiteral("eno1"), QStringLiteral("wlp2s0")}
+      << QStringList() << false;
+  QTest::newRow("USB Ethernet adapter") << QStringLiteral("usb")
+                                        << QStringList{QStringLiteral("enx00e04c680001")}
+                                        << QStringList() << false;
+  QTest::newRow("virtual links")
+      << QStringLiteral("virtual") << QStringList()
+      << QStringList{QStringLiteral("br0"), QStringLiteral("dummy0"), QStringLiteral("macvlan0"),
+                     QStringLiteral("tap0"), QStringLiteral("tun0"), QStringLiteral("veth0"),
+                     QStringLiteral("wg0")}
+      << false;
+  QTest::newRow("QEMU guest") << QStringLiteral("qemu") << QStringList{QStringLiteral("enp0s3")}
+                              << QStringList() << true;
+}
+
+void tst_SysInfoOnLinux::fixtureMachines() {
+  QFETCH(QString, tree);
+  QFETCH(QStringList, physical);
+  QFETCH(QStringList, virtualAdapters);
+  QFETCH(bool, qemu);
+  TScratchDir Scratch;
+  const QString Root = Scratch.FilePath(QStringLiteral("root"));
+  QCOMPARE(LayOutTree(Root, SystemViewTree(tree)), QString());
+  FakePlatform Fake;
+  Fake.FakeSystem().VersionInfo.PlatformId = VER_PLATFORM_WIN32_NT;
+  Fake.FakeSystem().VersionInfo.MajorVersion = 6;
+  Fake.FakeSystem().VersionInfo.MinorVersion = 2;
+  Fake.FakeSystem().VersionInfo.ProductType = VER_NT_WORKSTATION;
+  BuildSystemView(Fake.FakeReg().Hive(), Root);
+  ScopedPlatform Scope(Fake);
+  RetakeStartupSnapshot();
+  QStringList Physical, Virtual;
+  splitDevices(Physical, Virtual);
+  QCOMPARE(Physical, physical);
+  QCOMPARE(Virtual, virtualAdapters);
+  const TSessionTypes Expected = qemu ? TSessionTypes{stLocal, stQEMU} : TSessionTypes{stLocal};
+  QVERIFY(GetSessionTypes() == Expected);
+  RetakeStartupSnapshot();
+}
+
+// The whole family against the system it runs on: nothing fails, and every
+// interface with a device is a physical network device, every other one
+// (loopback aside) a virtual one.
+void tst_SysInfoOnLinux::thisMachine() {
+  RetakeStartupSnapshot();
+  QStringList Physical, Virtual;
+  splitDevices(Physical, Virtual);
+  for (const TSysNetInterface& Interface : ReadSysNetInterfaces()) {
+    QVERIFY2((Interface.HasDevice ? Physical : Virtual).contains(Interface.Name),
+             qPrintable(Interface.Name));
+    QVERIFY2(!(Interface.HasDevice ? Virtual : Physical).contains(Interface.Name),
+             qPrintable(Interface.Name));
+  }
+  TSysInfoComponent Component;
+  QVERIFY(!Component.LoggedUser().isEmpty());
+  QVERIFY2(Component.SID().startsWith(QLatin1String("S-1-22-1-")), qPrintable(Component.SID()));
+  QVERIFY(Component.Session().count(stLocal) + Component.Session().count(stTerminal) == 1);
+  TNTShares Shares;
+  Shares.RefreshShares();
+  TConnections Connections;
+  Connections.Refresh(true);
+  QCOMPARE(Shares.ShareCount() + Connections.ConnectionCount(), 0);
+  QStringList Addresses;
+  QCOMPARE(GetNetBIOSMACAddresses(StartupSnapshot().MachineName, Addresses), 0);
+}
+
+KELVANE_TEST_MAIN(tst_SysInfoOnLinux)
+#include "tst_SysInfoOnLinux.moc"
