@@ -11,6 +11,7 @@ using LONG = std::int32_t;
 using HRESULT = std::int32_t;
 
 inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD NO_ERROR = 0;
 inline constexpr DWORD ERROR_INVALID_FUNCTION = 1;
 inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;

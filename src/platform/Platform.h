@@ -10,6 +10,7 @@ class IWmi;
 class INetBios;
 class INetApi;
 class IAccounts;
+class IIpHelper;
 
 class Platform {
 public:
@@ -21,6 +22,7 @@ public:
   virtual INetBios& NetBios() = 0;
   virtual INetApi& NetApi() = 0;
   virtual IAccounts& Accounts() = 0;
+  virtual IIpHelper& IpHelper() = 0;
 
   // The installed platform, or the process's Linux platform when none is.
   static Platform& current();

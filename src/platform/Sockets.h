@@ -32,11 +32,19 @@ struct TSocketAddress {
   std::uint32_t ScopeId = 0;
 };
 
+// What the start of the sockets layer tells about it (WSADATA).
+struct TWsaData {
+  std::uint16_t Version = 0;
+  std::uint16_t HighVersion = 0; // low byte major, high byte minor
+  QString Description;
+  QString SystemStatus;
+};
+
 class ISockets {
 public:
   virtual ~ISockets() = default;
   // 0, or a Windows Sockets error code (WSAVERNOTSUPPORTED, WSASYSNOTREADY).
-  virtual int WSAStartup(std::uint16_t AVersion) = 0;
+  virtual int WSAStartup(std::uint16_t AVersion, TWsaData* AData = nullptr) = 0;
   // 0, or SOCKET_ERROR with WSANOTINITIALISED when there was no start.
   virtual int WSACleanup() = 0;
   virtual int WSAGetLastError() = 0;

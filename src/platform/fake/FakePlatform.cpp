@@ -105,9 +105,14 @@ std::unique_ptr<IWmiServices> FakeWmi::ConnectServer(const QString& AServer,
                                               Queries);
 }
 
-int FakeSockets::WSAStartup(std::uint16_t) {
-  if (StartResult == 0)
+int FakeSockets::WSAStartup(std::uint16_t AVersion, TWsaData* AData) {
+  if (StartResult == 0) {
     ++Starts;
+    if (AData) {
+      *AData = Data;
+      AData->Version = AVersion;
+    }
+  }
   return StartResult;
 }
 
@@ -266,4 +271,55 @@ bool FakeAccounts::ProcessIdToSessionId(DWORD, DWORD& ASessionId) {
 bool FakeAccounts::IsWow64Process(bool& AIsWow64) {
   AIsWow64 = Wow64;
   return true;
+}
+
+namespace {
+// The answer fits ASize, or the call reports what it needs.
+template <class T>
+DWORD sized(const char* AName, QStringList& ACalls, const QMap<TIpHelperFunction, DWORD>& AFailing,
+            TIpHelperFunction AFunction, ULONG ANeeded, ULONG& ASize, T AFill) {
+  ACalls << QStringLiteral("%1 %2").arg(QLatin1String(AName)).arg(ASize);
+  if (AFailing.contains(AFunction))
+    return AFailing.value(AFunction);
+  if (ASize < ANeeded) {
+    ASize = ANeeded;
+    return ERROR_BUFFER_OVERFLOW;
+  }
+  AFill();
+  return NO_ERROR;
+}
+} // namespace
+
+DWORD FakeIpHelper::GetAdaptersInfo(std::vector<TIpAdapterInfo>& AInfo, ULONG& ASize) {
+  if (AdapterInfo.empty() && !Failing.contains(TIpHelperFunction::GetAdaptersInfo)) {
+    Calls << QStringLiteral("GetAdaptersInfo %1").arg(ASize);
+    return ERROR_NO_DATA;
+  }
+  return sized("GetAdaptersInfo", Calls, Failing, TIpHelperFunction::GetAdaptersInfo,
+               ULONG(AdapterInfo.size()) * SizeOfIpAdapterInfo, ASize,
+               [&] { AInfo = AdapterInfo; });
+}
+
+DWORD FakeIpHelper::GetNetworkParams(TFixedInfo& AInfo, ULONG& ASize) {
+  const ULONG Needed =
+      SizeOfFixedInfo + ULONG(Parameters.DnsServerList.size() - 1) * 40;
+  return sized("GetNetworkParams", Calls, Failing, TIpHelperFunction::GetNetworkParams, Needed,
+               ASize, [&] { AInfo = Parameters; });
+}
+
+DWORD FakeIpHelper::GetIfEntry(TMibIfRow& ARow) {
+  Calls << QStringLiteral("GetIfEntry %1").arg(ARow.Index);
+  if (!Rows.contains(ARow.Index))
+    return ERROR_INVALID_DATA;
+  ARow = Rows.value(ARow.Index);
+  return NO_ERROR;
+}
+
+DWORD FakeIpHelper::GetAdaptersAddresses(ULONG, ULONG, std::vector<TIpAdapterAddresses>& AAddresses,
+                                         ULONG& ASize) {
+  if (Addresses.empty() && !Failing.contains(TIpHelperFunction::GetAdaptersAddresses))
+    return ERROR_NO_DATA;
+  return sized("GetAdaptersAddresses", Calls, Failing, TIpHelperFunction::GetAdaptersAddresses,
+               ULONG(Addresses.size()) * SizeOfIpAdapterAddresses, ASize,
+               [&] { AAddresses = Addresses; });
 }

@@ -3,6 +3,7 @@
 // the same syntax the Linux backend reads from the machine file; the header
 // line may be left out.
 
+#include "platform/IpHelper.h"
 #include "platform/NetApi.h"
 #include "platform/Platform.h"
 #include "platform/RegFile.h"
@@ -64,11 +65,12 @@ public:
   QString HostName = QStringLiteral("fakehost");
   QMap<QString, std::vector<std::uint32_t>> Names;
   int StartResult = 0;
+  TWsaData Data{0, 0x0202, QStringLiteral("Fake Sockets"), QStringLiteral("Running")};
   int Starts = 0;
   int Cleanups = 0;
   QStringList LookedUp;
 
-  int WSAStartup(std::uint16_t) override;
+  int WSAStartup(std::uint16_t AVersion, TWsaData* AData = nullptr) override;
   int WSACleanup() override;
   int WSAGetLastError() override { return FLastError; }
   int GetHostName(QString& AName) override;
@@ -169,6 +171,27 @@ private:
   DWORD FLastError = ERROR_SUCCESS;
 };
 
+// Adapter views from tables. A call whose answer is larger than the
+// caller's buffer (RecordSize per record) answers ERROR_BUFFER_OVERFLOW
+// with the size it needs, as Windows does.
+class FakeIpHelper : public IIpHelper {
+public:
+  std::set<TIpHelperFunction> Missing;
+  QMap<TIpHelperFunction, DWORD> Failing;
+  std::vector<TIpAdapterInfo> AdapterInfo;
+  TFixedInfo Parameters;
+  QMap<DWORD, TMibIfRow> Rows;
+  std::vector<TIpAdapterAddresses> Addresses;
+  QStringList Calls; // "<function> <size asked with>"
+
+  bool HasEntryPoint(TIpHelperFunction AFunction) override { return !Missing.count(AFunction); }
+  DWORD GetAdaptersInfo(std::vector<TIpAdapterInfo>& AInfo, ULONG& ASize) override;
+  DWORD GetNetworkParams(TFixedInfo& AInfo, ULONG& ASize) override;
+  DWORD GetIfEntry(TMibIfRow& ARow) override;
+  DWORD GetAdaptersAddresses(ULONG AFamily, ULONG AFlags,
+                             std::vector<TIpAdapterAddresses>& AAddresses, ULONG& ASize) override;
+};
+
 class FakePlatform : public Platform {
 public:
   FakePlatform() = default;
@@ -181,6 +204,8 @@ public:
   INetBios& NetBios() override { return FNetBios; }
   INetApi& NetApi() override { return FNetApi; }
   IAccounts& Accounts() override { return FAccounts; }
+  IIpHelper& IpHelper() override { return FIpHelper; }
+  FakeIpHelper& FakeAdapters() { return FIpHelper; }
   FakeNetBios& FakeBios() { return FNetBios; }
   FakeNetApi& FakeNetwork() { return FNetApi; }
   FakeAccounts& FakeUsers() { return FAccounts; }
@@ -197,4 +222,5 @@ private:
   FakeNetBios FNetBios;
   FakeNetApi FNetApi;
   FakeAccounts FAccounts;
+  FakeIpHelper FIpHelper;
 };

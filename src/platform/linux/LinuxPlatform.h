@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "platform/RegFile.h"
 #include "platform/Wmi.h"
+#include "platform/linux/LinuxIpHelper.h"
 #include "platform/linux/LinuxNetApi.h"
 #include "platform/linux/LinuxSockets.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -36,11 +37,13 @@ public:
   INetBios& NetBios() override { return FNetBios; }
   INetApi& NetApi() override { return FNetApi; }
   IAccounts& Accounts() override { return FAccounts; }
+  IIpHelper& IpHelper() override { return FIpHelper; }
 
 private:
   LinuxNetBios FNetBios;
   LinuxNetApi FNetApi;
   LinuxAccounts FAccounts;
+  LinuxIpHelper FIpHelper;
   LinuxSockets FSockets;
   TLocalWmi FWmi;
   LinuxRegistry FRegistry;

@@ -50,12 +50,20 @@ struct TLookup {
 
 } // namespace
 
-int LinuxSockets::WSAStartup(std::uint16_t AVersion) {
+int LinuxSockets::WSAStartup(std::uint16_t AVersion, TWsaData* AData) {
   std::lock_guard Guard(FLock);
   const int Major = AVersion & 0xFF;
   if (Major < 1)
     return int(WSAVERNOTSUPPORTED);
   ++FStarts;
+  if (AData) {
+    // The Berkeley sockets of the C library, which speak everything that
+    // Windows Sockets 2.2 does.
+    AData->Version = std::uint16_t(qMin<int>(AVersion & 0xFF, 2) | (AVersion & 0xFF00));
+    AData->HighVersion = 0x0202;
+    AData->Description = QStringLiteral("Linux sockets (%1)").arg(QSysInfo::kernelVersion());
+    AData->SystemStatus = QStringLiteral("Running");
+  }
   return 0;
 }
 

@@ -13,7 +13,7 @@ class LinuxSockets : public ISockets {
 public:
   static constexpr int ResolveTimeoutMs = 5000;
 
-  int WSAStartup(std::uint16_t AVersion) override;
+  int WSAStartup(std::uint16_t AVersion, TWsaData* AData = nullptr) override;
   int WSACleanup() override;
   int WSAGetLastError() override;
   int GetHostName(QString& AName) override;

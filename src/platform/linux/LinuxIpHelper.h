@@ -1,0 +1,37 @@
+#pragma once
+// The IP Helper port on Linux: one rtnetlink snapshot per call (links,
+// addresses, default routes of the main table) through libnl, sysfs for the
+// link's kind, speed and IPv6 state, resolv.conf for the name servers, and
+// lease files for the DHCP server where one exists. The views list the same
+// links in interface-index order, whatever their state; adapter info leaves
+// out loopback and carries IPv4 only. Names are decoded once, by the same
+// reader the registry's system view uses, so descriptions and setting
+// identifiers match across views.
+
+#include "platform/IpHelper.h"
+
+#include <QString>
+
+class LinuxIpHelper : public IIpHelper {
+public:
+  // Files (sysfs, /proc, /etc, /run) are read below ARootDir; netlink is
+  // always the live system's.
+  explicit LinuxIpHelper(QString ARootDir = QStringLiteral("/"));
+
+  bool HasEntryPoint(TIpHelperFunction) override { return true; }
+  DWORD GetAdaptersInfo(std::vector<TIpAdapterInfo>& AInfo, ULONG& ASize) override;
+  DWORD GetNetworkParams(TFixedInfo& AInfo, ULONG& ASize) override;
+  DWORD GetIfEntry(TMibIfRow& ARow) override;
+  DWORD GetAdaptersAddresses(ULONG AFamily, ULONG AFlags,
+                             std::vector<TIpAdapterAddresses>& AAddresses, ULONG& ASize) override;
+
+  // The name servers of a resolv.conf text, in order; "search" domains in
+  // ASearch when given.
+  static QStringList NameServers(const QByteArray& AResolvConf, QStringList* ASearch = nullptr);
+  // Link speed in Mbit/s from sysfs to bits per second, clamped to 32 bits;
+  // 0 when unknown (an error or -1).
+  static DWORD SpeedBits(const QByteArray& ASysfsSpeed);
+
+private:
+  QString FRootDir;
+};
