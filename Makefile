@@ -27,10 +27,11 @@ test: dev
 bench: deps
 	@scripts/install-deps --extra
 	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j $(JOBS) --target kelvane kelvane_bench kelvane_serialization_bench kelvane_sysinfo_bench kelvane_window_bench
+	@cmake --build --preset release -j $(JOBS) --target kelvane kelvane_bench kelvane_serialization_bench kelvane_sysinfo_bench kelvane_network_bench kelvane_window_bench
 	@build/release/bench/kelvane_bench --benchmark_counters_tabular=true
 	@build/release/bench/kelvane_serialization_bench
 	@build/release/bench/kelvane_sysinfo_bench --benchmark_counters_tabular=true
+	@bench/network.py build/release/bench/kelvane_network_bench
 	@bench/startup.py build/release
 
 install: release

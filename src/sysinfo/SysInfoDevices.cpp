@@ -260,9 +260,14 @@ bool TSysInfoDevices::readInstance(const QString& AEnumerator, const QString& AI
 // An exchange sort by class and name, compared as ordinal strings, kept as
 // it is because the order of equal keys depends on it.
 void TSysInfoDevices::sort() {
-  const auto key = [](const TDevice& ADevice) { return ADevice.ClassName + u'_' + ADevice.Name; };
+  std::vector<QString> Keys;
+  Keys.reserve(FDevices.size());
+  for (const TDevice& Device : FDevices)
+    Keys.push_back(Device.ClassName + u'_' + Device.Name);
   for (std::size_t I = 0; I + 1 < FDevices.size(); ++I)
     for (std::size_t J = FDevices.size() - 1; J > I; --J)
-      if (QString::compare(key(FDevices[I]), key(FDevices[J]), Qt::CaseSensitive) > 0)
+      if (QString::compare(Keys[I], Keys[J], Qt::CaseSensitive) > 0) {
         std::swap(FDevices[I], FDevices[J]);
+        std::swap(Keys[I], Keys[J]);
+      }
 }

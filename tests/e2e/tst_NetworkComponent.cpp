@@ -75,6 +75,7 @@ class tst_NetworkComponent : public QObject {
 private Q_SLOTS:
   void initTestCase();
   void hostOfItsOwn();
+  void fiveHundredLinks();
 };
 
 void tst_NetworkComponent::initTestCase() {
@@ -170,6 +171,29 @@ void tst_NetworkComponent::hostOfItsOwn() {
     std::sort(Unicast.begin(), Unicast.end());
     QCOMPARE(Listed, Unicast);
   }
+}
+
+// 250 veth pairs: the refresh completes and lists every link.
+void tst_NetworkComponent::fiveHundredLinks() {
+  QProcess Process;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(QStringLiteral("PROBE"), QStringLiteral(KELVANE_NETWORK_PROBE));
+  Env.insert(QStringLiteral("KELVANE_MACHINE_REG"), QStringLiteral("/nonexistent/machine.reg"));
+  Process.setProcessEnvironment(Env);
+  Process.start(QStringLiteral("unshare"),
+                {QStringLiteral("--net"), QStringLiteral("--mount"), QStringLiteral("sh"),
+                 QStringLiteral("-c"),
+                 QStringLiteral("set -e; mount --make-rprivate /; mount -t sysfs sysfs /sys; "
+                                "i=0; while [ $i -lt 250 ]; do "
+                                "echo \"link add v$i type veth peer name p$i\"; i=$((i+1)); "
+                                "done | ip -batch -; exec \"$PROBE\"")});
+  QVERIFY(Process.waitForFinished(120000));
+  QVERIFY2(Process.exitCode() == 0, Process.readAllStandardError().constData());
+  const TProbe Probe = parse(QString::fromUtf8(Process.readAllStandardOutput()));
+  QCOMPARE(Probe.Adapters.size(), 500);
+  QVERIFY(Probe.Adapters.contains(QStringLiteral("v249")));
+  QVERIFY(Probe.Adapters.contains(QStringLiteral("p0")));
+  QCOMPARE(Probe.Views.size(), 501); // loopback too
 }
 
 KELVANE_TEST_MAIN(tst_NetworkComponent)

@@ -52,6 +52,7 @@ struct TSnapshot {
         return &Link;
     return nullptr;
   }
+  const TNlLink* Find(int AIfIndex) const { return const_cast<TSnapshot*>(this)->Find(AIfIndex); }
 };
 
 struct TSocketFree {
@@ -277,7 +278,26 @@ DWORD fits(ULONG ANeeded, ULONG& ASize) {
 }
 } // namespace
 
+struct LinuxIpHelper::TState {
+  TSnapshot Snapshot;
+  TSysContext Context;
+  explicit TState(const QString& ARoot) : Snapshot(takeSnapshot()), Context(ARoot) {}
+};
+
 LinuxIpHelper::LinuxIpHelper(QString ARootDir) : FRootDir(std::move(ARootDir)) {}
+
+std::shared_ptr<const LinuxIpHelper::TState> LinuxIpHelper::state(bool AFresh) {
+  {
+    std::lock_guard Guard(FLock);
+    if (!AFresh && FLast && FTaken.isValid() && FTaken.elapsed() < 1000)
+      return FLast;
+  }
+  auto State = std::make_shared<const TState>(FRootDir);
+  std::lock_guard Guard(FLock);
+  FLast = State;
+  FTaken.start();
+  return State;
+}
 
 QStringList LinuxIpHelper::NameServers(const QByteArray& AResolvConf, QStringList* ASearch) {
   QStringList Servers;
@@ -311,8 +331,9 @@ DWORD LinuxIpHelper::SpeedBits(const QByteArray& ASysfsSpeed) {
 }
 
 DWORD LinuxIpHelper::GetAdaptersInfo(std::vector<TIpAdapterInfo>& AInfo, ULONG& ASize) {
-  TSnapshot Snapshot = takeSnapshot();
-  const TSysContext Context(FRootDir);
+  const std::shared_ptr<const TState> State = state(true);
+  const TSnapshot& Snapshot = State->Snapshot;
+  const TSysContext& Context = State->Context;
   std::vector<TIpAdapterInfo> Result;
   for (const TNlLink& Link : Snapshot.Links) {
     if (Link.ArpType == ARPHRD_LOOPBACK)
@@ -380,11 +401,13 @@ DWORD LinuxIpHelper::GetNetworkParams(TFixedInfo& AInfo, ULONG& ASize) {
 }
 
 DWORD LinuxIpHelper::GetIfEntry(TMibIfRow& ARow) {
-  TSnapshot Snapshot = takeSnapshot();
-  const TNlLink* Link = Snapshot.Find(int(ARow.Index));
+  std::shared_ptr<const TState> State = state(false);
+  if (!State->Snapshot.Find(int(ARow.Index)))
+    State = state(true);
+  const TNlLink* Link = State->Snapshot.Find(int(ARow.Index));
   if (!Link)
     return ERROR_INVALID_DATA;
-  const TSysContext Context(FRootDir);
+  const TSysContext& Context = State->Context;
   const TSysNetInterface* Interface = Context.Interface(Link->IfIndex);
   ARow.Name = Link->Name;
   ARow.Type = interfaceType(*Link, Interface);
@@ -405,8 +428,9 @@ DWORD LinuxIpHelper::GetIfEntry(TMibIfRow& ARow) {
 DWORD LinuxIpHelper::GetAdaptersAddresses(ULONG AFamily, ULONG,
                                           std::vector<TIpAdapterAddresses>& AAddresses,
                                           ULONG& ASize) {
-  TSnapshot Snapshot = takeSnapshot();
-  const TSysContext Context(FRootDir);
+  const std::shared_ptr<const TState> State = state(true);
+  const TSnapshot& Snapshot = State->Snapshot;
+  const TSysContext& Context = State->Context;
   const auto wanted = [&](int AAddressFamily) {
     return AFamily == 0 || (AFamily == WSA_AF_INET && AAddressFamily == AF_INET) ||
            (AFamily == WSA_AF_INET6 && AAddressFamily == AF_INET6);

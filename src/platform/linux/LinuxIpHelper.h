@@ -10,7 +10,11 @@
 
 #include "platform/IpHelper.h"
 
+#include <QElapsedTimer>
 #include <QString>
+
+#include <memory>
+#include <mutex>
 
 class LinuxIpHelper : public IIpHelper {
 public:
@@ -33,5 +37,13 @@ public:
   static DWORD SpeedBits(const QByteArray& ASysfsSpeed);
 
 private:
+  struct TState;
+  // A fresh snapshot for the table calls; the interface-row call, made once
+  // per adapter right after the table, reuses one younger than a second.
+  std::shared_ptr<const TState> state(bool AFresh);
+
   QString FRootDir;
+  std::mutex FLock;
+  std::shared_ptr<const TState> FLast;
+  QElapsedTimer FTaken;
 };

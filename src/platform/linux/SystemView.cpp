@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QMap>
@@ -16,6 +17,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
+#include <mutex>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -390,7 +392,30 @@ void locateBusDevice(const TSysRoot& ARoot, const QByteArray& ADevice,
   AInterface.DevicePath = QFile::decodeName(ADevice);
 }
 
+QList<TSysNetInterface> readInterfacesNow(const TSysRoot& ARoot);
+
+// The view and the IP Helper each read the interfaces, one right after the
+// other; with hundreds of links the sysfs reads are most of a refresh, so a
+// list younger than a second is handed out again.
 QList<TSysNetInterface> readInterfaces(const TSysRoot& ARoot) {
+  static std::mutex Lock;
+  static QByteArray Root;
+  static QElapsedTimer Taken;
+  static QList<TSysNetInterface> Last;
+  {
+    std::lock_guard Guard(Lock);
+    if (Taken.isValid() && Taken.elapsed() < 1000 && Root == ARoot.Path(""))
+      return Last;
+  }
+  QList<TSysNetInterface> Interfaces = readInterfacesNow(ARoot);
+  std::lock_guard Guard(Lock);
+  Root = ARoot.Path("");
+  Last = Interfaces;
+  Taken.start();
+  return Interfaces;
+}
+
+QList<TSysNetInterface> readInterfacesNow(const TSysRoot& ARoot) {
   QList<TSysNetInterface> Interfaces;
   const QByteArray NetDir = ARoot.Resolve(ARoot.Path("sys/class/net"));
   if (NetDir.isEmpty())
