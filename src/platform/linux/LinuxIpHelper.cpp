@@ -2,6 +2,7 @@
 
 #include "platform/linux/SystemView.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QSysInfo>
@@ -18,6 +19,7 @@
 #include <netlink/route/route.h>
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <memory>
 
@@ -225,14 +227,68 @@ DWORD interfaceType(const TNlLink& ALink, const TSysNetInterface* AInterface) {
   }
 }
 
-// The DHCP server of a systemd-networkd lease file ("SERVER_ADDRESS=...").
-QString leaseServer(const QString& ARoot, int AIfIndex) {
+// The DHCP server of the interface's lease: systemd-networkd's lease file
+// ("SERVER_ADDRESS=..."), else the newest dhclient lease of the interface
+// ("option dhcp-server-identifier ...;"); empty when there is none.
+} // namespace
+
+QString LinuxIpHelper::DhcpServer(const QString& ARoot, int AIfIndex, const QString& AInterface) {
   const QByteArray Lease =
       readSmall(ARoot + QStringLiteral("/run/systemd/netif/leases/%1").arg(AIfIndex));
   for (const QByteArray& Line : Lease.split('\n'))
     if (Line.startsWith("SERVER_ADDRESS="))
       return QString::fromLatin1(Line.mid(15).trimmed());
-  return QString();
+  const QDir Dir(ARoot + QStringLiteral("/var/lib/dhcp"));
+  QString Server;
+  const QStringList Files = Dir.entryList({QStringLiteral("dhclient*.leases")}, QDir::Files);
+  for (qsizetype I = 0; I < Files.size() && I < 16; ++I) {
+    if (Files[I].startsWith(QLatin1String("dhclient6")))
+      continue;
+    bool Ours = false;
+    for (const QByteArray& RawLine : readSmall(Dir.filePath(Files[I]), 256 * 1024).split('\n')) {
+      const QByteArray Line = RawLine.trimmed();
+      if (Line.startsWith("lease "))
+        Ours = false;
+      else if (Line.startsWith("interface "))
+        Ours = Line == "interface \"" + QFile::encodeName(AInterface) + "\";";
+      else if (Ours && Line.startsWith("option dhcp-server-identifier "))
+        Server = QString::fromLatin1(Line.mid(30).chopped(Line.endsWith(';') ? 1 : 0).trimmed());
+    }
+  }
+  return Server;
+}
+
+namespace {
+
+// dhclient writes strings with octal escapes ("\\000\\001...").
+QByteArray unescapeLeaseString(const QByteArray& AText) {
+  QByteArray Result;
+  for (qsizetype I = 0; I < AText.size(); ++I) {
+    if (AText[I] == '\\' && I + 3 < AText.size() && std::isdigit(uchar(AText[I + 1]))) {
+      Result += char(AText.mid(I + 1, 3).toInt(nullptr, 8));
+      I += 3;
+    } else if (AText[I] == '\\' && I + 1 < AText.size()) {
+      Result += AText[++I];
+    } else {
+      Result += AText[I];
+    }
+  }
+  return Result;
+}
+
+// The lease files of dhclient, where Debian's ifupdown and NetworkManager
+// keep them; at most a few, each read with a cap.
+QByteArray dhcpv6Leases(const QString& ARoot) {
+  QByteArray All;
+  for (const auto& [Folder, Pattern] :
+       {std::pair{QStringLiteral("/var/lib/dhcp"), QStringLiteral("dhclient6*.leases")},
+        std::pair{QStringLiteral("/var/lib/NetworkManager"), QStringLiteral("dhclient6-*.lease")}}) {
+    const QDir Dir(ARoot + Folder);
+    const QStringList Files = Dir.entryList({Pattern}, QDir::Files);
+    for (qsizetype I = 0; I < Files.size() && I < 16; ++I)
+      All += readSmall(Dir.filePath(Files[I]), 256 * 1024) + '\n';
+  }
+  return All;
 }
 
 struct TSysContext {
@@ -253,7 +309,9 @@ struct TSysContext {
         Servers = LinuxIpHelper::NameServers(Upstream, &Search);
     }
     NameServers = Servers;
+    Leases = dhcpv6Leases(ARoot);
   }
+  QByteArray Leases;
   const TSysNetInterface* Interface(int AIfIndex) const {
     auto It = Interfaces.constFind(AIfIndex);
     return It == Interfaces.constEnd() ? nullptr : &*It;
@@ -320,6 +378,36 @@ QStringList LinuxIpHelper::NameServers(const QByteArray& AResolvConf, QStringLis
   return Servers;
 }
 
+LinuxIpHelper::TDhcpv6Identity LinuxIpHelper::Dhcpv6Identity(const QByteArray& ALeases,
+                                                             const QString& AInterface) {
+  TDhcpv6Identity Identity;
+  bool InLease = false, OurLease = false;
+  for (const QByteArray& RawLine : ALeases.split('\n')) {
+    const QByteArray Line = RawLine.trimmed();
+    if (Line.startsWith("default-duid ")) {
+      const qsizetype Open = Line.indexOf('"'), Close = Line.lastIndexOf('"');
+      if (Open >= 0 && Close > Open)
+        Identity.Duid = unescapeLeaseString(Line.mid(Open + 1, Close - Open - 1));
+    } else if (Line.startsWith("lease6 ")) {
+      InLease = true;
+      OurLease = false;
+    } else if (InLease && Line.startsWith("interface ")) {
+      OurLease = Line.mid(10).chopped(Line.endsWith(';') ? 1 : 0).trimmed() ==
+                 '"' + QFile::encodeName(AInterface) + '"';
+    } else if (InLease && OurLease && Line.startsWith("ia-na ")) {
+      // The identity association as four hexadecimal bytes, "9e:a1:e7:5c".
+      const QList<QByteArray> Bytes = Line.mid(6).split(' ').first().split(':');
+      if (Bytes.size() == 4) {
+        DWORD Iaid = 0;
+        for (const QByteArray& Byte : Bytes)
+          Iaid = (Iaid << 8) | (Byte.toUInt(nullptr, 16) & 0xFF);
+        Identity.Iaid = Iaid; // the last lease of the file is the newest
+      }
+    }
+  }
+  return Identity;
+}
+
 DWORD LinuxIpHelper::SpeedBits(const QByteArray& ASysfsSpeed) {
   bool Ok = false;
   const qint64 Mbits = ASysfsSpeed.trimmed().toLongLong(&Ok);
@@ -362,7 +450,7 @@ DWORD LinuxIpHelper::GetAdaptersInfo(std::vector<TIpAdapterInfo>& AInfo, ULONG& 
     if (Info.GatewayList.empty())
       Info.GatewayList.resize(1);
     if (Info.DhcpEnabled)
-      Info.DhcpServer.front().IpAddress = leaseServer(FRootDir, Link.IfIndex);
+      Info.DhcpServer.front().IpAddress = DhcpServer(FRootDir, Link.IfIndex, Info.Description);
     Result.push_back(std::move(Info));
   }
   if (Result.empty())
@@ -450,6 +538,11 @@ DWORD LinuxIpHelper::GetAdaptersAddresses(ULONG AFamily, ULONG,
     Entry.OperStatus = (Link.Flags & IFF_UP) && (Link.Flags & IFF_RUNNING) ? 1 : 2;
     Entry.Ipv4Enabled = true;
     Entry.Ipv6Enabled = Context.Ipv6Enabled(Link.Name);
+    const TDhcpv6Identity Dhcpv6 = Dhcpv6Identity(Context.Leases, Entry.Description);
+    if (Dhcpv6.Iaid != 0) {
+      Entry.Dhcpv6Iaid = Dhcpv6.Iaid;
+      Entry.Dhcpv6ClientDuid = Dhcpv6.Duid;
+    }
     const std::uint64_t Speed = Context.Speed(Link.Name);
     Entry.TransmitLinkSpeed = Entry.ReceiveLinkSpeed = Speed;
     bool DefaultRoute = false;

@@ -32,6 +32,17 @@ public:
   // The name servers of a resolv.conf text, in order; "search" domains in
   // ASearch when given.
   static QStringList NameServers(const QByteArray& AResolvConf, QStringList* ASearch = nullptr);
+  // The DHCPv6 identity association and client DUID of AInterface in the
+  // text of a dhclient lease file ("default-duid", "lease6 { interface ...;
+  // ia-na <iaid> { ... } }"); zero and empty where the text has none.
+  struct TDhcpv6Identity {
+    DWORD Iaid = 0;
+    QByteArray Duid;
+  };
+  static TDhcpv6Identity Dhcpv6Identity(const QByteArray& ALeases, const QString& AInterface);
+  // The DHCP server of an interface's lease below ARootDir: systemd-networkd's
+  // lease file, else the newest dhclient lease; empty without one.
+  static QString DhcpServer(const QString& ARootDir, int AIfIndex, const QString& AInterface);
   // Link speed in Mbit/s from sysfs to bits per second, clamped to 32 bits;
   // 0 when unknown (an error or -1).
   static DWORD SpeedBits(const QByteArray& ASysfsSpeed);
