@@ -23,10 +23,7 @@ struct TMachine {
   FakePlatform Fake;
   ScopedPlatform Scope{Fake};
   TMachine() {
-    Fake.FakeSystem().VersionInfo.PlatformId = VER_PLATFORM_WIN32_NT;
-    Fake.FakeSystem().VersionInfo.MajorVersion = 6;
-    Fake.FakeSystem().VersionInfo.MinorVersion = 2;
-    Fake.FakeSystem().VersionInfo.ProductType = VER_NT_WORKSTATION;
+    Fake.FakeSystem().SetWorkstation();
     Fake.FakeNetwork().Failing[TNetApiFunction::NetWkstaGetInfo] = NERR_WkstaNotStarted;
     RetakeStartupSnapshot();
   }

@@ -21,10 +21,7 @@ struct TMachine {
   FakePlatform Fake;
   ScopedPlatform Scope{Fake};
   explicit TMachine(const QString& ARegText = fixture("devices.reg")) {
-    Fake.FakeSystem().VersionInfo.PlatformId = VER_PLATFORM_WIN32_NT;
-    Fake.FakeSystem().VersionInfo.MajorVersion = 6;
-    Fake.FakeSystem().VersionInfo.MinorVersion = 1;
-    Fake.FakeSystem().VersionInfo.ProductType = VER_NT_WORKSTATION;
+    Fake.FakeSystem().SetWorkstation(1);
     Fake.FakeReg().Load(ARegText);
     RetakeStartupSnapshot();
   }

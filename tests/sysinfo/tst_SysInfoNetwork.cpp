@@ -16,10 +16,7 @@ struct TMachine {
   FakePlatform Fake;
   ScopedPlatform Scope{Fake};
   explicit TMachine(const QString& ARegText = {}) {
-    Fake.FakeSystem().VersionInfo.PlatformId = VER_PLATFORM_WIN32_NT;
-    Fake.FakeSystem().VersionInfo.MajorVersion = 6;
-    Fake.FakeSystem().VersionInfo.MinorVersion = 2;
-    Fake.FakeSystem().VersionInfo.ProductType = VER_NT_WORKSTATION;
+    Fake.FakeSystem().SetWorkstation();
     Fake.FakeReg().Load(ARegText);
     RetakeStartupSnapshot();
   }

@@ -68,10 +68,7 @@ void tst_SysInfoOnLinux::fixtureMachines() {
   const QString Root = Scratch.FilePath(QStringLiteral("root"));
   QCOMPARE(LayOutTree(Root, SystemViewTree(tree)), QString());
   FakePlatform Fake;
-  Fake.FakeSystem().VersionInfo.PlatformId = VER_PLATFORM_WIN32_NT;
-  Fake.FakeSystem().VersionInfo.MajorVersion = 6;
-  Fake.FakeSystem().VersionInfo.MinorVersion = 2;
-  Fake.FakeSystem().VersionInfo.ProductType = VER_NT_WORKSTATION;
+  Fake.FakeSystem().SetWorkstation();
   BuildSystemView(Fake.FakeReg().Hive(), Root);
   ScopedPlatform Scope(Fake);
   RetakeStartupSnapshot();

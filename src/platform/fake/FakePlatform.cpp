@@ -323,3 +323,10 @@ DWORD FakeIpHelper::GetAdaptersAddresses(ULONG, ULONG, std::vector<TIpAdapterAdd
                ULONG(Addresses.size()) * SizeOfIpAdapterAddresses, ASize,
                [&] { AAddresses = Addresses; });
 }
+
+void FakeSystemInfo::SetWorkstation(DWORD AMinor) {
+  VersionInfo.PlatformId = VER_PLATFORM_WIN32_NT;
+  VersionInfo.MajorVersion = 6;
+  VersionInfo.MinorVersion = AMinor;
+  VersionInfo.ProductType = VER_NT_WORKSTATION;
+}

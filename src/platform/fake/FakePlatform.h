@@ -45,6 +45,10 @@ public:
   DWORD LastError = ERROR_SUCCESS;
   QList<std::pair<DWORD, DWORD>> ProductInfoCalls; // (major, minor) asked for
 
+  // The version record of an NT workstation of version 6.AMinor, the
+  // generation the Linux backend reports (6.2) by default.
+  void SetWorkstation(DWORD AMinor = 2);
+
   TOSVersionInfo Version() override { return VersionInfo; }
   DWORD KernelProductVersion() override { return KernelVersion; }
   bool GetComputerName(QString& AName) override;
