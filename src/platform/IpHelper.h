@@ -111,6 +111,7 @@ struct TIpAdapterAddresses {
   std::vector<TUnicastAddress> UnicastAddresses;
   std::vector<TSocketAddress> DnsServerAddresses;
   std::vector<TSocketAddress> GatewayAddresses;
+  std::vector<DWORD> GatewayMetrics; // the route metric of each gateway
   std::uint64_t TransmitLinkSpeed = 0;
   std::uint64_t ReceiveLinkSpeed = 0;
   DWORD Dhcpv6Iaid = 0;

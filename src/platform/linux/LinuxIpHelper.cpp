@@ -554,8 +554,10 @@ DWORD LinuxIpHelper::GetAdaptersAddresses(ULONG AFamily, ULONG,
       }
     for (const auto& [Gateway, Metric] : Link.Gateways) {
       DefaultRoute = true;
-      if (wanted(Gateway.Family) && !Gateway.Bytes.isEmpty())
+      if (wanted(Gateway.Family) && !Gateway.Bytes.isEmpty()) {
         Entry.GatewayAddresses.push_back(socketAddress(Gateway.Family, Gateway.Bytes));
+        Entry.GatewayMetrics.push_back(Metric);
+      }
     }
     // The name servers serve the interfaces that are up and route outward.
     if ((Link.Flags & IFF_UP) && DefaultRoute)

@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxPlatform.h"
 
+#include "platform/linux/LinuxNetworkAdapters.h"
 #include "platform/linux/LinuxPing.h"
 #include "platform/linux/SystemView.h"
 
@@ -33,4 +34,7 @@ QString LinuxRegistry::SystemRoot() {
 
 LinuxPlatform::LinuxPlatform() {
   FWmi.AddProvider(std::make_unique<TLinuxPingStatusProvider>(FSockets));
+  FWmi.AddProvider(std::make_unique<TLinuxNetworkAdapterConfigurationProvider>(FIpHelper));
+  FWmi.AddProvider(std::make_unique<TMetaClassProvider>(
+      std::vector<TWmiObject>{TLinuxNetworkAdapterConfigurationProvider::Definition()}));
 }
