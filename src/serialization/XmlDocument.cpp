@@ -1,5 +1,7 @@
 #include "serialization/XmlDocument.h"
 
+#include "common/AtomicFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -609,36 +611,6 @@ void TXmlDocument::LoadFromFile(const QString& AFileName) {
 }
 
 void TXmlDocument::SaveToFile(const QString& AFileName) const {
-  const QByteArray Data = ToBytes();
-  const QByteArray Target = QFile::encodeName(AFileName);
-  QByteArray Temporary = QFile::encodeName(QFileInfo(AFileName).absolutePath()) + "/." +
-                         QFile::encodeName(QFileInfo(AFileName).fileName()) + ".XXXXXX";
-  const int Fd = ::mkostemp(Temporary.data(), O_CLOEXEC);
-  if (Fd < 0)
-    throw EXmlError(QStringLiteral("%1: cannot be written: %2")
-                        .arg(AFileName, QString::fromLocal8Bit(std::strerror(errno))));
-  const char* P = Data.constData();
-  qsizetype Left = Data.size();
-  bool Ok = true;
-  while (Left > 0) {
-    const ssize_t Written = ::write(Fd, P, static_cast<size_t>(Left));
-    if (Written < 0 && errno == EINTR)
-      continue;
-    if (Written <= 0) {
-      Ok = false;
-      break;
-    }
-    P += Written;
-    Left -= Written;
-  }
-  const int Error = errno;
-  Ok = Ok && ::fsync(Fd) == 0;
-  Ok = ::close(Fd) == 0 && Ok;
-  // rename(2) replaces whatever stands at the path, a planted link included.
-  if (!Ok || ::rename(Temporary.constData(), Target.constData()) != 0) {
-    const int Failure = Ok ? errno : Error;
-    ::unlink(Temporary.constData());
-    throw EXmlError(QStringLiteral("%1: cannot be written: %2")
-                        .arg(AFileName, QString::fromLocal8Bit(std::strerror(Failure))));
-  }
+  if (const std::optional<QString> Failure = WriteFileAtomically(AFileName, ToBytes()))
+    throw EXmlError(QStringLiteral("%1: cannot be written: %2").arg(AFileName, *Failure));
 }
