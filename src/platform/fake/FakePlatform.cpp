@@ -76,6 +76,20 @@ void FakeWmi::AddInstance(const TWmiObject& AObject) {
   FProviders.back()->Objects.push_back(AObject);
 }
 
+void FakeWmi::AddClass(const QString& AClassName) {
+  FProviders.push_back(std::make_unique<TTableProvider>(AClassName));
+}
+
+void FakeWmi::AddDefinition(const TWmiObject& ADefinition) {
+  for (const auto& Provider : FProviders)
+    if (Provider->ClassName() == QLatin1String("Meta_Class")) {
+      Provider->Objects.push_back(ADefinition);
+      return;
+    }
+  FProviders.push_back(std::make_unique<TTableProvider>(QStringLiteral("Meta_Class")));
+  FProviders.back()->Objects.push_back(ADefinition);
+}
+
 namespace {
 class TRecordingServices : public IWmiServices {
 public:

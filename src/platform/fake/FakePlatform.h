@@ -93,6 +93,11 @@ public:
   FakeWmi();
   ~FakeWmi() override;
   void AddInstance(const TWmiObject& AObject);
+  // A class definition, answered to "SELECT * FROM Meta_Class WHERE
+  // __CLASS = ...".
+  void AddDefinition(const TWmiObject& ADefinition);
+  // A class that answers queries with no instance.
+  void AddClass(const QString& AClassName);
   QStringList Queries;
   std::unique_ptr<IWmiServices> ConnectServer(const QString& AServer, const QString& ANamespace,
                                               const QString& AUser,
