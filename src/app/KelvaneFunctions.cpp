@@ -1,6 +1,10 @@
 #include "app/KelvaneFunctions.h"
 
 #include "app/WMIPing.h"
+#include "inventory/NetworkAdapterScanner.h"
+#include "inventory/dcuwmiNetcards.h"
+#include "logging/MorvelDebug.h"
+#include "sysinfo/SysInfoNetwork.h"
 #include "common/StringRules.h"
 #include "hostinfo/SysInfoVersion.h"
 #include "platform/Platform.h"
@@ -20,6 +24,85 @@ QString upToNul(const QString& AText) {
 
 void GatherInformation(TObjectList<TKelvaneData>& AGroups, bool& AConnected) {
   AGroups.Add(BuildGeneralInformation(AConnected));
+  IList<TKelvaneData> Adapters;
+  CollectNetworkInterfaces(Adapters);
+  if (Adapters)
+    for (const TKelvaneData* Group : *Adapters)
+      AGroups.AddNew()->Assign(Group);
+}
+
+QString WorkingFilePath(const QString& ATempDirectory) {
+  const QString Directory = ATempDirectory.endsWith(u'/') ? ATempDirectory : ATempDirectory + u'/';
+  if (Directory.contains(QChar(0)))
+    throw EArgumentException(QStringLiteral("Invalid characters in path"));
+  return Directory + QLatin1String("NetworkAdapters.xml");
+}
+
+QString JoinIPv6Addresses(const IList<TNetworkAdapterAddressIPv6Data>& AList) {
+  QString Result;
+  if (!AList)
+    return Result;
+  for (const TNetworkAdapterAddressIPv6Data* Address : *AList)
+    Result = Result.isEmpty() ? Address->IPAddress() : Result + QLatin1String("; ") + Address->IPAddress();
+  return Result;
+}
+
+QString FilterDefaultGateway(const QString& AText) {
+  return AText == QLatin1String("0.0.0.0") ? QString() : AText;
+}
+
+void CompleteAdaptersFromWmi() {
+  const QString Temp = ReadTempDirectory();
+  const QString Path = WorkingFilePath(Temp);
+  try {
+    TWmiNetcard Report;
+    Report.Init(Temp);
+    Report.AddAllProperties();
+    Report.DoScan();
+    Report.SaveToFile(Path);
+  } catch (...) {
+    GetLogger()->LogException(QString(), std::current_exception());
+  }
+}
+
+void CollectNetworkInterfaces(IList<TKelvaneData>& AGroups) {
+  AGroups.reset();
+  TObjectList<TNetworkAdapterData> Adapters;
+  const QString Path = WorkingFilePath(ReadTempDirectory());
+  TSysInfoNetwork Network;
+  try {
+    Network.RefreshData(0x3FFFFF);
+    {
+      TNetworkAdapterScanner Scanner(&Network);
+      Scanner.Scan();
+      Scanner.SaveToFile(Path);
+    }
+    CompleteAdaptersFromWmi();
+    {
+      TXmlSerializer Serializer;
+      Serializer.LoadFromFile(Path);
+      DeserializeAdapterList(Serializer, Adapters);
+    }
+    if (Adapters.IsEmpty())
+      return;
+    AGroups = MakeList<TKelvaneData>();
+    int Number = 0;
+    for (const TNetworkAdapterData* Adapter : Adapters) {
+      TKelvaneData* Group = AGroups->AddNew();
+      Group->SetCaption(QStringLiteral("Network Interface #%1").arg(++Number));
+      Group->AddSubItem(QStringLiteral("Description"), Adapter->Name());
+      Group->AddSubItem(QStringLiteral("IPv4 Address"), Adapter->IPv4Addresses());
+      Group->AddSubItem(QStringLiteral("IPv6 Address"), JoinIPv6Addresses(Adapter->IPv6AdressList()));
+      Group->AddSubItem(QStringLiteral("Default Gateway"), FilterDefaultGateway(Adapter->IPv4Gateways()));
+      Group->AddSubItem(QStringLiteral("DNS Server"), Adapter->DNSServerIP());
+      Group->AddSubItem(QStringLiteral("WINS Server"), Adapter->PrimaryWINSIPAddresses());
+      Group->AddSubItem(QStringLiteral("Subnet Mask"), Adapter->IPv4Netmasks());
+      Group->AddSubItem(QStringLiteral("MAC Address"), Adapter->MACAddress());
+    }
+  } catch (...) {
+    AGroups.reset();
+    GetLogger()->LogException(QString(), std::current_exception());
+  }
 }
 
 std::unique_ptr<TKelvaneData> BuildGeneralInformation(bool& AConnected) {

@@ -3,12 +3,28 @@
 // order, and whether the network answered.
 
 #include "app/KelvaneData.h"
+#include "inventory/NetworkAdapterData.h"
 
 #include <functional>
 
 // Fills AGroups and sets AConnected: the group "General Information" first;
 // the adapter groups follow it once they are gathered.
 void GatherInformation(TObjectList<TKelvaneData>& AGroups, bool& AConnected);
+
+// The adapter pipeline: refresh the network component, scan the adapters
+// into the working file, complete it from WMI, read it back and make one
+// group "Network Interface #n" per record. AGroups is null when no record
+// came back or anything inside failed (logged).
+void CollectNetworkInterfaces(IList<TKelvaneData>& AGroups);
+// Completes the working file from WMI; a failure is logged, never raised.
+void CompleteAdaptersFromWmi();
+// The addresses joined by "; ", empty without any.
+QString JoinIPv6Addresses(const IList<TNetworkAdapterAddressIPv6Data>& AList);
+// "0.0.0.0" exactly becomes empty; anything else stays.
+QString FilterDefaultGateway(const QString& AText);
+// NetworkAdapters.xml in ATempDirectory; EArgumentException "Invalid
+// characters in path" for a character no path may hold (NUL).
+QString WorkingFilePath(const QString& ATempDirectory);
 
 // The group "General Information" with its eight lines; sets AConnected.
 std::unique_ptr<TKelvaneData> BuildGeneralInformation(bool& AConnected);
