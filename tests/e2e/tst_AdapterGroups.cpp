@@ -1,0 +1,182 @@
+// End to end: the adapter groups of `kelvane --print` for hosts built in
+// network and mount namespaces of the test's own, and the working file the
+// program leaves in its temporary folder. Needs root; nothing leaves the
+// namespaces.
+
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+// Common start of every host: private mounts, fresh sysfs, no duplicate
+// detection, its own resolv.conf.
+const QString Prologue = QStringLiteral(R"(set -e
+mount --make-rprivate /
+mount -t sysfs sysfs /sys
+echo 0 > /proc/sys/net/ipv6/conf/default/accept_dad
+echo 0 > /proc/sys/net/ipv6/conf/all/accept_dad
+ip link set lo up
+printf 'nameserver 10.202.0.53\n' > "$TEMPDIR/resolv.conf"
+mount --bind "$TEMPDIR/resolv.conf" /etc/resolv.conf
+)");
+
+struct TRun {
+  int ExitCode = -1;
+  QString Output;
+  QString Errors;
+};
+
+TRun run(const QString& AHost, const QString& ATemp) {
+  QProcess Process;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(QStringLiteral("KELVANE"), QStringLiteral(KELVANE_EXECUTABLE));
+  Env.insert(QStringLiteral("KELVANE_MACHINE_REG"), QStringLiteral("/nonexistent/machine.reg"));
+  Env.insert(QStringLiteral("TEMPDIR"), ATemp);
+  Env.insert(QStringLiteral("temp"), ATemp);
+  Process.setProcessEnvironment(Env);
+  Process.start(QStringLiteral("unshare"),
+                {QStringLiteral("--net"), QStringLiteral("--mount"), QStringLiteral("sh"), QStringLiteral("-c"),
+                 Prologue + AHost + QStringLiteral("\nexec \"$KELVANE\" --print\n")});
+  Process.waitForFinished(60000);
+  return {Process.exitCode(), QString::fromUtf8(Process.readAllStandardOutput()),
+          QString::fromUtf8(Process.readAllStandardError())};
+}
+
+// The adapter groups of a --print text: caption → lines "Caption:\tvalue".
+QMap<QString, QStringList> adapterGroups(const QString& AOutput) {
+  QMap<QString, QStringList> Groups;
+  QString Current;
+  for (const QString& Line : AOutput.split(u'\n')) {
+    if (Line.startsWith(QLatin1String("Network Interface #")))
+      Current = Line;
+    else if (Line.isEmpty())
+      Current.clear();
+    else if (!Current.isEmpty())
+      Groups[Current] << Line.trimmed();
+  }
+  return Groups;
+}
+
+QString line(const QStringList& AGroup, const QString& ACaption) {
+  for (const QString& Line : AGroup)
+    if (Line.startsWith(ACaption + u':'))
+      return Line.section(u'\t', 1);
+  return QStringLiteral("(missing)");
+}
+} // namespace
+
+class tst_AdapterGroups : public QObject {
+  Q_OBJECT
+
+private Q_SLOTS:
+  void initTestCase();
+  void noAdapter();
+  void oneBridge();
+  void threeLinks();
+  void plantedLink();
+  void unwritableTemporaryFolder();
+};
+
+void tst_AdapterGroups::initTestCase() {
+  if (::geteuid() != 0)
+    QSKIP("needs root to build a host in namespaces");
+  for (const char* Tool : {"unshare", "ip", "mount"})
+    if (QStandardPaths::findExecutable(QLatin1String(Tool)).isEmpty())
+      QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(Tool))));
+}
+
+void tst_AdapterGroups::noAdapter() {
+  QTemporaryDir Temp;
+  const TRun Run = run(QString(), Temp.path());
+  QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
+  QVERIFY(Run.Output.startsWith(QLatin1String("General Information\n")));
+  QVERIFY(adapterGroups(Run.Output).isEmpty()); // loopback is no adapter
+  QVERIFY(QFileInfo(Temp.filePath(QStringLiteral("NetworkAdapters.xml"))).isFile());
+}
+
+void tst_AdapterGroups::oneBridge() {
+  QTemporaryDir Temp;
+  const TRun Run = run(QStringLiteral(R"(ip link add br0 type bridge
+ip addr add 10.202.0.2/24 dev br0
+ip -6 addr add 2001:db8:2::2/64 dev br0 nodad
+ip link set br0 up
+ip route add default via 10.202.0.1
+ip -6 route add default via 2001:db8:2::1 dev br0
+cp /sys/class/net/br0/address "$TEMPDIR/mac")"),
+                       Temp.path());
+  QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
+  const QMap<QString, QStringList> Groups = adapterGroups(Run.Output);
+  QCOMPARE(Groups.keys(), QStringList{QStringLiteral("Network Interface #1")});
+  const QStringList Group = Groups.first();
+  QFile Mac(Temp.filePath(QStringLiteral("mac")));
+  QVERIFY(Mac.open(QIODevice::ReadOnly));
+  QCOMPARE(line(Group, QStringLiteral("Description")), QStringLiteral("br0"));
+  QCOMPARE(line(Group, QStringLiteral("IPv4 Address")), QStringLiteral("10.202.0.2"));
+  QCOMPARE(line(Group, QStringLiteral("Subnet Mask")), QStringLiteral("255.255.255.0"));
+  QCOMPARE(line(Group, QStringLiteral("Default Gateway")), QStringLiteral("10.202.0.1"));
+  QCOMPARE(line(Group, QStringLiteral("DNS Server")), QStringLiteral("10.202.0.53"));
+  QCOMPARE(line(Group, QStringLiteral("MAC Address")), QString::fromLatin1(Mac.readAll().trimmed().toUpper()));
+  QVERIFY2(line(Group, QStringLiteral("IPv6 Address")).startsWith(QLatin1String("2001:db8:2::2; fe80::")),
+           qPrintable(line(Group, QStringLiteral("IPv6 Address"))));
+}
+
+void tst_AdapterGroups::threeLinks() {
+  QTemporaryDir Temp;
+  const TRun Run = run(QStringLiteral(R"(ip link add veth0 type veth peer name veth1
+ip addr add 10.203.0.2/24 dev veth0
+ip link set veth0 up
+ip link set veth1 up
+ip route add default via 10.203.0.1
+ip link add br0 type bridge)"),
+                       Temp.path());
+  QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
+  const QMap<QString, QStringList> Groups = adapterGroups(Run.Output);
+  QCOMPARE(Groups.size(), 3);
+  QStringList Names;
+  for (const QStringList& Group : Groups)
+    Names << line(Group, QStringLiteral("Description"));
+  Names.sort();
+  QCOMPARE(Names, (QStringList{QStringLiteral("br0"), QStringLiteral("veth0"), QStringLiteral("veth1")}));
+  for (const QStringList& Group : Groups)
+    if (line(Group, QStringLiteral("Description")) == u"veth1")
+      QCOMPARE(line(Group, QStringLiteral("Default Gateway")), QStringLiteral("not available"));
+  // The working file holds the same records.
+  QFile Working(Temp.filePath(QStringLiteral("NetworkAdapters.xml")));
+  QVERIFY(Working.open(QIODevice::ReadOnly));
+  QCOMPARE(Working.readAll().count("<TNetworkAdapterData>"), 3);
+}
+
+void tst_AdapterGroups::plantedLink() {
+  QTemporaryDir Temp;
+  const QString Victim = Temp.filePath(QStringLiteral("victim"));
+  QFile File(Victim);
+  QVERIFY(File.open(QIODevice::WriteOnly) && File.write("precious") == 8);
+  File.close();
+  QVERIFY(QFile::link(Victim, Temp.filePath(QStringLiteral("NetworkAdapters.xml"))));
+  const TRun Run = run(QStringLiteral("ip link add br0 type bridge"), Temp.path());
+  QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
+  QCOMPARE(adapterGroups(Run.Output).size(), 1);
+  QVERIFY(!QFileInfo(Temp.filePath(QStringLiteral("NetworkAdapters.xml"))).isSymLink());
+  QFile Untouched(Victim);
+  QVERIFY(Untouched.open(QIODevice::ReadOnly));
+  QCOMPARE(Untouched.readAll(), QByteArray("precious"));
+}
+
+void tst_AdapterGroups::unwritableTemporaryFolder() {
+  QTemporaryDir Temp;
+  const TRun Run = run(QStringLiteral("ip link add br0 type bridge\nexport temp=/proc/sys"), Temp.path());
+  QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
+  QVERIFY(Run.Output.startsWith(QLatin1String("General Information\n")));
+  QVERIFY(adapterGroups(Run.Output).isEmpty());
+}
+
+KELVANE_TEST_MAIN(tst_AdapterGroups)
+#include "tst_AdapterGroups.moc"
