@@ -7,6 +7,7 @@
 #include "common/Guids.h"
 #include "hostinfo/dcuOSFunctions.h"
 #include "inventory/NetworkAdapterScanner.h"
+#include "inventory/dcuwmiNetcards.h"
 #include "platform/fake/FakePlatform.h"
 #include "sysinfo/SysInfoNetwork.h"
 
@@ -223,6 +224,48 @@ void tst_NetworkAdapterScanner::workingFile() {
   QFile Golden(QFINDTESTDATA(QStringLiteral("../fixtures/inventory/scanned.xml")));
   QVERIFY(Golden.open(QIODevice::ReadOnly));
   QCOMPARE(Written.readAll(), Golden.readAll());
+
+  // The WMI completion of the same file: eth0 gains its DNS names and IPv6
+  // addresses and gateway; a present adapter that only WMI names adds a
+  // record of its name (its address is that of a record one source saw).
+  const int Strings = wbemCimtypeString | wbemCimtypeArrayFlag;
+  TWmiObject Eth0(QStringLiteral("Win32_NetworkAdapterConfiguration"));
+  Eth0.Set(QStringLiteral("Description"), wbemCimtypeString, QStringLiteral("eth0"))
+      .Set(QStringLiteral("MACAddress"), wbemCimtypeString, QStringLiteral("52:54:00:00:00:01"))
+      .Set(QStringLiteral("DNSHostName"), wbemCimtypeString, QStringLiteral("pc"))
+      .Set(QStringLiteral("DNSDomain"), wbemCimtypeString, QStringLiteral("example.test"))
+      .Set(QStringLiteral("IPFilterSecurityEnabled"), wbemCimtypeBoolean, false)
+      .Set(QStringLiteral("DNSEnabledForWINSResolution"), wbemCimtypeBoolean, false)
+      .Set(QStringLiteral("IPAddress"), Strings,
+           QStringList{QStringLiteral("192.168.1.20"), QStringLiteral("2001:db8::20"), QStringLiteral("fe80::1")})
+      .Set(QStringLiteral("IPSubnet"), Strings,
+           QStringList{QStringLiteral("255.255.255.0"), QStringLiteral("64"), QStringLiteral("64")})
+      .Set(QStringLiteral("DefaultIPGateway"), Strings, QStringList{QStringLiteral("192.168.1.1"), QStringLiteral("fe80::fe")})
+      .Set(QStringLiteral("GatewayCostMetric"), wbemCimtypeUint16 | wbemCimtypeArrayFlag, QVariantList{0, 1024})
+      .Set(QStringLiteral("SettingID"), wbemCimtypeString, QStringLiteral("{ETH0}"));
+  TWmiObject Wg0(QStringLiteral("Win32_NetworkAdapterConfiguration"));
+  for (const char* Name : {"DNSHostName", "DNSDomain", "IPFilterSecurityEnabled",
+                           "DNSEnabledForWINSResolution", "IPAddress", "IPSubnet", "DefaultIPGateway",
+                           "GatewayCostMetric"})
+    Wg0.Set(QLatin1String(Name), wbemCimtypeString, QVariant());
+  Wg0.Set(QStringLiteral("MACAddress"), wbemCimtypeString, QStringLiteral("52:54:00:00:00:02"))
+      .Set(QStringLiteral("Description"), wbemCimtypeString, QStringLiteral("wg0"))
+      .Set(QStringLiteral("SettingID"), wbemCimtypeString, QStringLiteral("{WG0}"));
+  Machine.Fake.FakeWmiService().AddDefinition(TWmiObject(Eth0.ClassName()).Set(
+      QStringLiteral("Description"), wbemCimtypeString, QVariant()));
+  Machine.Fake.FakeWmiService().AddInstance(Eth0);
+  Machine.Fake.FakeWmiService().AddInstance(Wg0);
+  Machine.Fake.FakeReg().Load(QStringLiteral("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services\\{WG0}]\n"));
+  TWmiNetcard Netcard;
+  Netcard.Init(Dir.path());
+  Netcard.AddAllProperties();
+  Netcard.DoScan();
+  Netcard.SaveToFile(Path);
+  QFile Completed(Path);
+  QVERIFY(Completed.open(QIODevice::ReadOnly));
+  QFile CompletedGolden(QFINDTESTDATA(QStringLiteral("../fixtures/inventory/completed.xml")));
+  QVERIFY(CompletedGolden.open(QIODevice::ReadOnly));
+  QCOMPARE(Completed.readAll(), CompletedGolden.readAll());
 }
 
 KELVANE_TEST_MAIN(tst_NetworkAdapterScanner)
