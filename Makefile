@@ -31,7 +31,7 @@ bench: deps
 	@build/release/bench/kelvane_bench --benchmark_counters_tabular=true
 	@build/release/bench/kelvane_serialization_bench
 	@build/release/bench/kelvane_sysinfo_bench --benchmark_counters_tabular=true
-	@bench/network.py build/release/bench/kelvane_network_bench
+	@bench/network.py build/release/bench/kelvane_network_bench build/release/kelvane
 	@bench/startup.py build/release
 
 install: release

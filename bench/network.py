@@ -1,38 +1,52 @@
 #!/usr/bin/env python3
-"""Network refresh benchmark: one refresh of the network component in a
-network namespace of its own holding 1, 100 and 500 tap links; the median of
-several runs of the probe, which times the refresh itself. Needs root (it
-makes the namespaces); without root it says so and measures nothing.
+"""Network benchmarks in a network namespace of their own holding 1, 100 and
+500 tap links: one refresh of the network component (timed by the probe
+itself), and `kelvane --print` against the iproute2 shell chain that reads
+the same facts; medians of several runs in the same namespace. Needs root
+(it makes the namespaces); without root it says so and measures nothing.
 
-Usage: bench/network.py PROBE [runs]"""
+Usage: bench/network.py PROBE KELVANE [runs]"""
 
 import os
 import statistics
 import subprocess
 import sys
 
+CHAIN = ("ip -j addr; ip -j route; ip -j -6 route; "
+         "cat /etc/resolv.conf /etc/os-release; hostname")
+
 SCRIPT = """set -e
 mount --make-rprivate /
 mount -t sysfs sysfs /sys
 i=0; while [ $i -lt {links} ]; do echo "tuntap add dev t$i mode tap"; i=$((i+1)); done | ip -batch -
-r=0; while [ $r -lt {runs} ]; do "$PROBE" | grep '^refresh '; r=$((r+1)); done
+r=0
+while [ $r -lt {runs} ]; do
+  "$PROBE" | grep '^refresh '
+  s=$(date +%s%N); "$KELVANE" --print > /dev/null; e=$(date +%s%N); echo "print $(( (e - s) / 1000 ))"
+  s=$(date +%s%N); sh -c '{chain}' > /dev/null; e=$(date +%s%N); echo "chain $(( (e - s) / 1000 ))"
+  r=$((r+1))
+done
 """
 
 
 def main():
-    probe = sys.argv[1]
-    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 7
+    probe, kelvane = sys.argv[1], sys.argv[2]
+    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 7
     if os.geteuid() != 0:
-        print("network refresh: skipped (making namespaces needs root)")
+        print("network benchmarks: skipped (making namespaces needs root)")
         return
-    env = dict(os.environ, PROBE=probe, KELVANE_MACHINE_REG="/nonexistent/machine.reg")
-    print(f"{'links':>6} {'refresh (median of ' + str(runs) + ')':>28}")
+    env = dict(os.environ, PROBE=probe, KELVANE=kelvane, KELVANE_MACHINE_REG="/nonexistent/machine.reg")
+    print(f"{'links':>6} {'refresh':>10} {'--print':>10} {'chain':>10} {'ratio':>6}   (medians of {runs})")
     for links in (1, 100, 500):
         out = subprocess.run(["unshare", "--net", "--mount", "sh", "-c",
-                              SCRIPT.format(links=links, runs=runs)],
+                              SCRIPT.format(links=links, runs=runs, chain=CHAIN)],
                              env=env, capture_output=True, text=True, check=True).stdout
-        times = [int(line.split()[1]) for line in out.splitlines()]
-        print(f"{links:>6} {statistics.median(times) / 1000:>25.2f} ms")
+        times = {}
+        for line in out.splitlines():
+            key, value = line.split()
+            times.setdefault(key, []).append(int(value) / 1000)
+        refresh, printing, chain = (statistics.median(times[k]) for k in ("refresh", "print", "chain"))
+        print(f"{links:>6} {refresh:>7.2f} ms {printing:>7.2f} ms {chain:>7.2f} ms {printing / chain:>6.2f}")
 
 
 if __name__ == "__main__":

@@ -18,6 +18,11 @@ private Q_SLOTS:
   void failedNameCallsGiveEmptyTexts();
   void generalInformation_data();
   void generalInformation();
+  void lineTexts_data();
+  void lineTexts();
+  void workingFilePaths_data();
+  void workingFilePaths();
+  void adapterGroups();
 };
 
 void tst_KelvaneFunctions::queries_data() {
@@ -157,6 +162,95 @@ void tst_KelvaneFunctions::generalInformation() {
                         QStringLiteral("Network connected=") + connected}));
   QCOMPARE(IsConnected, connected == QLatin1String("Yes"));
   QCOMPARE(Platform.FakeWmiService().Queries.filter(QStringLiteral("Win32_PingStatus")).size(), pings);
+}
+
+void tst_KelvaneFunctions::lineTexts_data() {
+  QTest::addColumn<QString>("gateway");
+  QTest::addColumn<QString>("shownGateway");
+  QTest::addColumn<QStringList>("ipv6");
+  QTest::addColumn<QString>("shownIpv6");
+  QTest::newRow("no gateway, no IPv6") << QStringLiteral("0.0.0.0") << QString() << QStringList() << QString();
+  QTest::newRow("gateway among others")
+      << QStringLiteral("0.0.0.0,10.0.0.1") << QStringLiteral("0.0.0.0,10.0.0.1")
+      << QStringList{QStringLiteral("a"), QStringLiteral("b")} << QStringLiteral("a; b");
+  QTest::newRow("an empty first address leaves the text empty")
+      << QString() << QString() << QStringList{QString(), QStringLiteral("fe80::1")} << QStringLiteral("fe80::1");
+}
+
+void tst_KelvaneFunctions::lineTexts() {
+  QFETCH(QString, gateway);
+  QFETCH(QString, shownGateway);
+  QFETCH(QStringList, ipv6);
+  QFETCH(QString, shownIpv6);
+  QCOMPARE(FilterDefaultGateway(gateway), shownGateway);
+  auto List = MakeList<TNetworkAdapterAddressIPv6Data>();
+  for (const QString& Address : ipv6)
+    List->AddNew()->SetIPAddress(Address);
+  QCOMPARE(JoinIPv6Addresses(List), shownIpv6);
+}
+
+void tst_KelvaneFunctions::workingFilePaths_data() {
+  QTest::addColumn<QString>("temp");
+  QTest::addColumn<QString>("path"); // empty: the path is refused
+  QTest::newRow("folder") << QStringLiteral("/tmp/k") << QStringLiteral("/tmp/k/NetworkAdapters.xml");
+  QTest::newRow("with its delimiter") << QStringLiteral("/tmp/k/") << QStringLiteral("/tmp/k/NetworkAdapters.xml");
+  QTest::newRow("empty: the root") << QString() << QStringLiteral("/NetworkAdapters.xml");
+  QTest::newRow("a NUL") << QStringLiteral("/tmp/a") + QChar(0) + QStringLiteral("b") << QString();
+}
+
+void tst_KelvaneFunctions::workingFilePaths() {
+  QFETCH(QString, temp);
+  QFETCH(QString, path);
+  try {
+    QCOMPARE(WorkingFilePath(temp), path);
+  } catch (const EArgumentException& E) {
+    QVERIFY(path.isEmpty());
+    QCOMPARE(E.Message(), QStringLiteral("Invalid characters in path"));
+  }
+}
+
+// Three adapters of the fake snapshot: three groups after the general one,
+// numbered in the order of the working file, each with its eight lines.
+void tst_KelvaneFunctions::adapterGroups() {
+  FakePlatform Platform;
+  Platform.FakeSystem().SetWorkstation();
+  QTemporaryDir Temp;
+  Platform.FakeSystem().Environment.insert(QStringLiteral("temp"), Temp.path());
+  for (int I = 1; I <= 3; ++I) {
+    TIpAdapterInfo Info;
+    Info.Description = QStringLiteral("eth%1").arg(I);
+    Info.Address = QByteArray("\x52\x54\x00\x00\x00", 5) + char(I);
+    Info.Index = DWORD(I);
+    Info.IpAddressList = {{QStringLiteral("10.0.%1.2").arg(I), QStringLiteral("255.255.255.0")}};
+    Info.GatewayList = {{I == 1 ? QStringLiteral("10.0.1.1") : QStringLiteral("0.0.0.0"), QString()}};
+    Platform.FakeAdapters().AdapterInfo.push_back(Info);
+  }
+  ScopedPlatform Scope(Platform);
+  IList<TKelvaneData> Groups;
+  CollectNetworkInterfaces(Groups);
+  QVERIFY(Groups);
+  QCOMPARE(Groups->Count(), 3);
+  QStringList Captions;
+  for (const TKelvaneData* Group : *Groups)
+    Captions << Group->Caption();
+  QCOMPARE(Captions, (QStringList{QStringLiteral("Network Interface #1"), QStringLiteral("Network Interface #2"),
+                                  QStringLiteral("Network Interface #3")}));
+  QStringList Lines;
+  for (const TKelvaneData* Line : *Groups->First()->SubItems())
+    Lines << Line->Caption() + u'=' + Line->Value();
+  QCOMPARE(Lines, (QStringList{QStringLiteral("Description=eth1"), QStringLiteral("IPv4 Address=10.0.1.2"),
+                               QStringLiteral("IPv6 Address=not available"),
+                               QStringLiteral("Default Gateway=10.0.1.1"),
+                               QStringLiteral("DNS Server=not available"),
+                               QStringLiteral("WINS Server=not available"),
+                               QStringLiteral("Subnet Mask=255.255.255.0"),
+                               QStringLiteral("MAC Address=52:54:00:00:00:01")}));
+  QCOMPARE(Groups->Items(1)->SubItems()->Items(3)->Value(), QStringLiteral("not available"));
+
+  // A working file that cannot be written: no adapter group, nothing raised.
+  Platform.FakeSystem().Environment.insert(QStringLiteral("temp"), Temp.filePath(QStringLiteral("missing/deeper")));
+  CollectNetworkInterfaces(Groups);
+  QVERIFY(!Groups);
 }
 
 KELVANE_TEST_MAIN(tst_KelvaneFunctions)
