@@ -46,7 +46,7 @@ def main():
 
     print(f"{'what':<34}{'median ms':>10}{'vs chain':>10}{'peak RSS MiB':>14}")
     print(f"{'shell chain (ip, cat, hostname)':<34}{chain_ms:>10.1f}{1.0:>10.2f}{'':>14}")
-    print(f"{'kelvane --print (general group)':<34}{print_ms:>10.1f}{print_ms / chain_ms:>10.2f}{print_rss / 1024:>14.1f}")
+    print(f"{'kelvane --print (all groups)':<34}{print_ms:>10.1f}{print_ms / chain_ms:>10.2f}{print_rss / 1024:>14.1f}")
     print(f"{'window shown (offscreen)':<34}{window_ms:>10.1f}{window_ms / chain_ms:>10.2f}{window_rss / 1024:>14.1f}")
     print("targets: --print <= 1.0x the chain; window shown <= 100 ms; --print RSS <= 30 MiB")
 
