@@ -6,13 +6,31 @@
 #include "Exceptions.h"
 
 #include <source_location>
+#include <version>
 
-QString AssertionMessage(const QString& AMessage, const std::source_location& ALocation);
+#if defined(__cpp_lib_source_location)
+using TSourceLocation = std::source_location;
+#else
+// clang 14 over this standard library has no std::source_location (the
+// fuzz build); its builtins give the same two facts.
+struct TSourceLocation {
+  static constexpr TSourceLocation current(const char* AFile = __builtin_FILE(),
+                                           unsigned ALine = __builtin_LINE()) {
+    return TSourceLocation{AFile, ALine};
+  }
+  constexpr const char* file_name() const { return FFile; }
+  constexpr unsigned line() const { return FLine; }
+  const char* FFile;
+  unsigned FLine;
+};
+#endif
 
-[[noreturn]] void RaiseAssertion(const QString& AMessage, const std::source_location& ALocation);
+QString AssertionMessage(const QString& AMessage, const TSourceLocation& ALocation);
+
+[[noreturn]] void RaiseAssertion(const QString& AMessage, const TSourceLocation& ALocation);
 
 inline void Assert(bool ACondition, const QString& AMessage,
-                   const std::source_location ALocation = std::source_location::current()) {
+                   const TSourceLocation ALocation = TSourceLocation::current()) {
   if (!ACondition) [[unlikely]]
     RaiseAssertion(AMessage, ALocation);
 }

@@ -99,7 +99,8 @@ bool parseHexList(QStringView AText, QByteArray& ABytes) {
       ++P;
     int Value = 0, Digits = 0, D = 0;
     while (P < Text.size() && (D = hexDigit(Text[P])) >= 0) {
-      Value = Value * 16 + D;
+      if (Digits < 2) // a byte has two digits; longer runs are refused below
+        Value = Value * 16 + D;
       ++Digits;
       ++P;
     }

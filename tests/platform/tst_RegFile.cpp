@@ -203,6 +203,11 @@ void tst_RegFile::read_data() {
              "t.reg:1: not a registry file: the first line must be \"Windows Registry "
              "Editor Version 5.00\" or \"REGEDIT4\"")};
   QTest::newRow("empty input") << QByteArray() << QStringList() << QStringList();
+  // Found by fuzzing: a digit run this long overflowed while it was read.
+  QTest::newRow("a hexadecimal run far longer than a byte")
+      << Header + "[HKLM\\A]\r\n\"B\"=hex:" + QByteArray(40, 'f') + "\r\n\"C\"=dword:2\r\n"
+      << QStringList{QStringLiteral("HKEY_LOCAL_MACHINE\\A"), QStringLiteral("  C DWORD 2")}
+      << QStringList{QStringLiteral("t.reg:4: malformed hexadecimal list")};
   QTest::newRow("malformed lines skipped, the rest applies")
       << Header + "\"Early\"=dword:1\r\n"        // line 3
                   "[HKLM\\A]\r\n"                // 4

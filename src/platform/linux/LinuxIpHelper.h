@@ -11,6 +11,7 @@
 #include "platform/IpHelper.h"
 
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QString>
 
 #include <memory>
