@@ -83,6 +83,7 @@ private Q_SLOTS:
   void threeLinks();
   void plantedLink();
   void unwritableTemporaryFolder();
+  void unusualNames();
 };
 
 void tst_AdapterGroups::initTestCase() {
@@ -176,6 +177,30 @@ void tst_AdapterGroups::unwritableTemporaryFolder() {
   QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
   QVERIFY(Run.Output.startsWith(QLatin1String("General Information\n")));
   QVERIFY(adapterGroups(Run.Output).isEmpty());
+}
+
+// Interface names the kernel accepts and Windows never has: a quote, a
+// control byte, non-ASCII and invalid UTF-8. Each is one group; the working
+// file stays readable (the control byte is written as U+FFFD).
+void tst_AdapterGroups::unusualNames() {
+  QTemporaryDir Temp;
+  const TRun Run = run(QStringLiteral("ip link add 'q\"x' type bridge\n"
+                                      "ip link add \"$(printf 'c\\001d')\" type bridge\n"
+                                      "ip link add \"$(printf '\\303\\251t0')\" type bridge\n"
+                                      "ip link add \"$(printf 'u\\377v')\" type bridge"),
+                       Temp.path());
+  QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
+  const QMap<QString, QStringList> Groups = adapterGroups(Run.Output);
+  QCOMPARE(Groups.size(), 4);
+  QStringList Names;
+  for (const QStringList& Group : Groups)
+    Names << line(Group, QStringLiteral("Description"));
+  QVERIFY2(Names.contains(QStringLiteral("q\"x")), qPrintable(Names.join(u'|')));
+  QVERIFY2(Names.contains(QStringLiteral("\u00e9t0")), qPrintable(Names.join(u'|')));
+  QVERIFY2(Names.contains(QStringLiteral("c\uFFFDd")), qPrintable(Names.join(u'|')));
+  QFile Working(Temp.filePath(QStringLiteral("NetworkAdapters.xml")));
+  QVERIFY(Working.open(QIODevice::ReadOnly));
+  QCOMPARE(Working.readAll().count("<TNetworkAdapterData>"), 4);
 }
 
 KELVANE_TEST_MAIN(tst_AdapterGroups)
