@@ -84,6 +84,8 @@ private Q_SLOTS:
   void plantedLink();
   void unwritableTemporaryFolder();
   void unusualNames();
+  void hosts_data();
+  void hosts();
 };
 
 void tst_AdapterGroups::initTestCase() {
@@ -201,6 +203,78 @@ void tst_AdapterGroups::unusualNames() {
   QFile Working(Temp.filePath(QStringLiteral("NetworkAdapters.xml")));
   QVERIFY(Working.open(QIODevice::ReadOnly));
   QCOMPARE(Working.readAll().count("<TNetworkAdapterData>"), 4);
+}
+
+// Hosts from a table: each row builds links (fixed hardware addresses, no
+// generated link-local addresses) and states every line of every group.
+// Lines are Description, IPv4 Address, IPv6 Address, Default Gateway, DNS
+// Server, WINS Server, Subnet Mask, MAC Address; "-" is "not available".
+void tst_AdapterGroups::hosts_data() {
+  QTest::addColumn<QString>("script");
+  QTest::addColumn<QStringList>("groups"); // one "line|line|..." per group
+  const QString Pair = QStringLiteral(
+      "echo 1 > /proc/sys/net/ipv6/conf/default/addr_gen_mode\n"
+      "ip link add veth0 address 02:00:00:00:00:01 type veth peer name veth1 address 02:00:00:00:00:02\n"
+      "ip link set veth0 up\nip link set veth1 up\n");
+  QTest::newRow("addresses, a secondary one, IPv6 and a gateway")
+      << Pair + QStringLiteral("ip addr add 10.210.0.2/24 dev veth0\nip addr add 10.210.0.3/16 dev veth0\n"
+                               "ip -6 addr add 2001:db8:10::2/64 dev veth0 nodad\n"
+                               "ip route add default via 10.210.0.1")
+      << QStringList{QStringLiteral("veth0|10.210.0.2,10.210.0.3|2001:db8:10::2|10.210.0.1|10.202.0.53|-|"
+                                    "255.255.255.0,255.255.0.0|02:00:00:00:00:01"),
+                     QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
+  QTest::newRow("default route without a gateway")
+      << Pair + QStringLiteral("ip addr add 10.211.0.2/24 dev veth0\nip route add default dev veth0")
+      << QStringList{QStringLiteral("veth0|10.211.0.2|-|-|10.202.0.53|-|255.255.255.0|02:00:00:00:00:01"),
+                     QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
+  QTest::newRow("two default routes with metrics")
+      << Pair + QStringLiteral("ip addr add 10.212.0.2/24 dev veth0\nip addr add 10.213.0.2/24 dev veth1\n"
+                               "ip route add default via 10.212.0.1 metric 100\n"
+                               "ip route add default via 10.213.0.1 metric 200")
+      << QStringList{QStringLiteral("veth0|10.212.0.2|-|10.212.0.1|10.202.0.53|-|255.255.255.0|02:00:00:00:00:01"),
+                     QStringLiteral("veth1|10.213.0.2|-|10.213.0.1|10.202.0.53|-|255.255.255.0|02:00:00:00:00:02")};
+  QTest::newRow("link-local only")
+      << Pair + QStringLiteral("ip -6 addr add fe80::1/64 dev veth0 nodad")
+      << QStringList{QStringLiteral("veth0|-|fe80::1|-|-|-|-|02:00:00:00:00:01"),
+                     QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
+  QTest::newRow("a tun link has no hardware address")
+      << QStringLiteral("ip tuntap add dev tun0 mode tun\nip addr add 10.214.0.2/24 dev tun0")
+      << QStringList{QStringLiteral("tun0|10.214.0.2|-|-|-|-|255.255.255.0|-")};
+  QTest::newRow("macvlan and vxlan on a link")
+      << Pair + QStringLiteral("ip link add mv0 link veth0 address 02:00:00:00:00:03 type macvlan mode bridge\n"
+                               "ip link add vx0 address 02:00:00:00:00:04 type vxlan id 42 dev veth0 dstport 4789\n"
+                               "ip addr add 10.215.0.2/24 dev mv0")
+      << QStringList{QStringLiteral("veth0|-|-|-|-|-|-|02:00:00:00:00:01"),
+                     QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02"),
+                     QStringLiteral("mv0|10.215.0.2|-|-|-|-|255.255.255.0|02:00:00:00:00:03"),
+                     QStringLiteral("vx0|-|-|-|-|-|-|02:00:00:00:00:04")};
+}
+
+void tst_AdapterGroups::hosts() {
+  QFETCH(QString, script);
+  QFETCH(QStringList, groups);
+  QTemporaryDir Temp;
+  const TRun Run = run(script, Temp.path());
+  if (Run.ExitCode != 0 && Run.Errors.contains(QLatin1String("Unknown device type")))
+    QSKIP(qPrintable(QStringLiteral("this kernel lacks a link kind: ") + Run.Errors.trimmed()));
+  QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
+  QStringList Shown;
+  const QStringList Captions{QStringLiteral("Description"), QStringLiteral("IPv4 Address"),
+                             QStringLiteral("IPv6 Address"), QStringLiteral("Default Gateway"),
+                             QStringLiteral("DNS Server"), QStringLiteral("WINS Server"),
+                             QStringLiteral("Subnet Mask"), QStringLiteral("MAC Address")};
+  for (const QStringList& Group : adapterGroups(Run.Output)) {
+    QStringList Values;
+    for (const QString& Caption : Captions) {
+      const QString Value = line(Group, Caption);
+      Values << (Value == u"not available" ? QStringLiteral("-") : Value);
+    }
+    Shown << Values.join(u'|');
+  }
+  // The groups follow the interface indexes, which the kernel hands out.
+  Shown.sort();
+  groups.sort();
+  QCOMPARE(Shown, groups);
 }
 
 KELVANE_TEST_MAIN(tst_AdapterGroups)
