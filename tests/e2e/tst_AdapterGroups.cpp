@@ -237,6 +237,14 @@ void tst_AdapterGroups::hosts_data() {
       << Pair + QStringLiteral("ip -6 addr add fe80::1/64 dev veth0 nodad")
       << QStringList{QStringLiteral("veth0|-|fe80::1|-|-|-|-|02:00:00:00:00:01"),
                      QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
+  QTest::newRow("the resolved stub stands for its upstream server")
+      << Pair + QStringLiteral("mount -t tmpfs tmpfs /run\nmkdir -p /run/systemd/resolve\n"
+                               "printf 'nameserver 10.216.0.53\\n' > /run/systemd/resolve/resolv.conf\n"
+                               "printf 'nameserver 127.0.0.53\\n' > \"$TEMPDIR/stub\"\n"
+                               "mount --bind \"$TEMPDIR/stub\" /etc/resolv.conf\n"
+                               "ip addr add 10.216.0.2/24 dev veth0\nip route add default via 10.216.0.1")
+      << QStringList{QStringLiteral("veth0|10.216.0.2|-|10.216.0.1|10.216.0.53|-|255.255.255.0|02:00:00:00:00:01"),
+                     QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
   QTest::newRow("a tun link has no hardware address")
       << QStringLiteral("ip tuntap add dev tun0 mode tun\nip addr add 10.214.0.2/24 dev tun0")
       << QStringList{QStringLiteral("tun0|10.214.0.2|-|-|-|-|255.255.255.0|-")};
