@@ -28,11 +28,7 @@ bench: deps
 	@scripts/install-deps --extra
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS) --target kelvane kelvane_bench kelvane_serialization_bench kelvane_sysinfo_bench kelvane_network_bench kelvane_window_bench
-	@build/release/bench/kelvane_bench --benchmark_counters_tabular=true
-	@build/release/bench/kelvane_serialization_bench
-	@build/release/bench/kelvane_sysinfo_bench --benchmark_counters_tabular=true
-	@bench/network.py build/release/bench/kelvane_network_bench build/release/kelvane
-	@bench/startup.py build/release
+	@bench/report.py build/release
 
 # Every parser of untrusted input under libFuzzer for FUZZ_SECONDS each;
 # new inputs gather in build/fuzz/corpus, the committed seeds stay as they are.

@@ -29,14 +29,12 @@ done
 """
 
 
-def main():
-    probe, kelvane = sys.argv[1], sys.argv[2]
-    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 7
+def measure(probe, kelvane, runs):
+    """Medians in ms per link count, or None without root."""
     if os.geteuid() != 0:
-        print("network benchmarks: skipped (making namespaces needs root)")
-        return
+        return None
     env = dict(os.environ, PROBE=probe, KELVANE=kelvane, KELVANE_MACHINE_REG="/nonexistent/machine.reg")
-    print(f"{'links':>6} {'refresh':>10} {'--print':>10} {'chain':>10} {'ratio':>6}   (medians of {runs})")
+    results = []
     for links in (1, 100, 500):
         out = subprocess.run(["unshare", "--net", "--mount", "sh", "-c",
                               SCRIPT.format(links=links, runs=runs, chain=CHAIN)],
@@ -45,8 +43,21 @@ def main():
         for line in out.splitlines():
             key, value = line.split()
             times.setdefault(key, []).append(int(value) / 1000)
-        refresh, printing, chain = (statistics.median(times[k]) for k in ("refresh", "print", "chain"))
-        print(f"{links:>6} {refresh:>7.2f} ms {printing:>7.2f} ms {chain:>7.2f} ms {printing / chain:>6.2f}")
+        results.append(dict(links=links, **{k: statistics.median(v) for k, v in times.items()}))
+    return results
+
+
+def main():
+    probe, kelvane = sys.argv[1], sys.argv[2]
+    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 7
+    results = measure(probe, kelvane, runs)
+    if results is None:
+        print("network benchmarks: skipped (making namespaces needs root)")
+        return
+    print(f"{'links':>6} {'refresh':>10} {'--print':>10} {'chain':>10} {'ratio':>6}   (medians of {runs})")
+    for r in results:
+        print(f"{r['links']:>6} {r['refresh']:>7.2f} ms {r['print']:>7.2f} ms {r['chain']:>7.2f} ms "
+              f"{r['print'] / r['chain']:>6.2f}")
 
 
 if __name__ == "__main__":

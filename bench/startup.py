@@ -31,23 +31,30 @@ def median(argv, runs, **kw):
     return statistics.median(r[0] for r in results), max(r[1] for r in results)
 
 
-def main():
-    build = sys.argv[1]
-    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 20
+def measure(build, runs):
+    """Medians in ms and peak RSS in KiB of the chain, --print and the window."""
     headless = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
     offscreen = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     kelvane = os.path.join(build, "kelvane")
     window = os.path.join(build, "bench", "kelvane_window_bench")
-
     run(["bash", "-c", CHAIN])  # warm caches
     chain_ms, _ = median(["bash", "-c", CHAIN], runs)
     print_ms, print_rss = median([kelvane, "--print"], runs, env=headless)
     window_ms, window_rss = median([window], runs, env=offscreen)
+    return dict(chain_ms=chain_ms, print_ms=print_ms, print_rss=print_rss,
+                window_ms=window_ms, window_rss=window_rss)
 
+
+def main():
+    build = sys.argv[1]
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 20
+    m = measure(build, runs)
     print(f"{'what':<34}{'median ms':>10}{'vs chain':>10}{'peak RSS MiB':>14}")
-    print(f"{'shell chain (ip, cat, hostname)':<34}{chain_ms:>10.1f}{1.0:>10.2f}{'':>14}")
-    print(f"{'kelvane --print (all groups)':<34}{print_ms:>10.1f}{print_ms / chain_ms:>10.2f}{print_rss / 1024:>14.1f}")
-    print(f"{'window shown (offscreen)':<34}{window_ms:>10.1f}{window_ms / chain_ms:>10.2f}{window_rss / 1024:>14.1f}")
+    print(f"{'shell chain (ip, cat, hostname)':<34}{m['chain_ms']:>10.1f}{1.0:>10.2f}{'':>14}")
+    print(f"{'kelvane --print (all groups)':<34}{m['print_ms']:>10.1f}{m['print_ms'] / m['chain_ms']:>10.2f}"
+          f"{m['print_rss'] / 1024:>14.1f}")
+    print(f"{'window shown (offscreen)':<34}{m['window_ms']:>10.1f}{m['window_ms'] / m['chain_ms']:>10.2f}"
+          f"{m['window_rss'] / 1024:>14.1f}")
     print("targets: --print <= 1.0x the chain; window shown <= 100 ms; --print RSS <= 30 MiB")
 
 

@@ -1,0 +1,81 @@
+#!/usr/bin/env python3
+"""Every benchmark of `make bench` in one run on this machine, as one table:
+what was measured, the result, and its target. The pieces can still be run
+alone (the benchmark programs, bench/startup.py, bench/network.py).
+
+Usage: bench/report.py BUILD_DIR"""
+
+import json
+import os
+import platform
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(__file__))
+import network  # noqa: E402
+import startup  # noqa: E402
+
+
+def google_benchmark(binary, *args):
+    """name -> (real time, time unit, counters) of a Google Benchmark program."""
+    out = subprocess.run([binary, "--benchmark_format=json", *args], capture_output=True,
+                         text=True, check=True).stdout
+    return {b["name"]: b for b in json.loads(out)["benchmarks"]}
+
+
+def row(what, value, target=""):
+    print(f"| {what} | {value} | {target} |")
+
+
+def main():
+    build = sys.argv[1]
+    bench = os.path.join(build, "bench")
+    cpu = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo")
+                if line.startswith("model name")), platform.processor())
+    print(f"Machine: {cpu}, {os.cpu_count()} cores, {platform.system()} {platform.release()}\n")
+    print("| what | result | target |")
+    print("|---|---|---|")
+
+    start = startup.measure(build, 20)
+    row("`kelvane --print` vs the iproute2 chain", f"{start['print_ms']:.1f} ms vs {start['chain_ms']:.1f} ms "
+        f"({start['print_ms'] / start['chain_ms']:.2f}x)", "<= 1.0x")
+    row("window created and painted (offscreen)", f"{start['window_ms']:.1f} ms", "<= 100 ms")
+    row("peak RSS `--print` / window", f"{start['print_rss'] / 1024:.1f} / {start['window_rss'] / 1024:.1f} MiB",
+        "`--print` <= 30 MiB")
+
+    nets = network.measure(os.path.join(bench, "kelvane_network_bench"), os.path.join(build, "kelvane"), 7)
+    if nets is None:
+        row("network refresh and `--print` for 1/100/500 links", "skipped: needs root", "")
+    else:
+        row("network refresh, 1 / 100 / 500 links",
+            " / ".join(f"{n['refresh']:.1f} ms" for n in nets), "<= 2 ms for 1; 500 <= 100 ms")
+        row("`--print`, 1 / 100 / 500 links",
+            " / ".join(f"{n['print']:.1f} ms ({n['print'] / n['chain']:.1f}x)" for n in nets),
+            "<= 1.0x for 1; 500 < 1 s")
+
+    sysinfo = google_benchmark(os.path.join(bench, "kelvane_sysinfo_bench"))
+    view, devices = sysinfo["BM_BuildSystemView"], sysinfo["BM_RefreshDevices"]
+    row("system view + device table", f"{view['real_time'] / 1000:.2f} + {devices['real_time'] / 1000:.2f} ms",
+        "<= 5 ms")
+
+    serial = google_benchmark(os.path.join(bench, "kelvane_serialization_bench"))
+    rt = [b for n, b in serial.items() if n.startswith("BM_SerializerRoundTrip/") and "BigO" not in n
+          and "RMS" not in n]
+    ad = [b for n, b in serial.items() if n.startswith("BM_AdapterRoundTrip/") and "BigO" not in n
+          and "RMS" not in n]
+    row("serializer round trip, 1,000 / 10,000 records",
+        f"{rt[0]['real_time']:.1f} / {rt[1]['real_time']:.0f} ms ({rt[1]['real_time'] / rt[0]['real_time']:.1f}x)",
+        "<= 50 ms; <= 12x")
+    row("adapter records through the mapper, 1,000 / 10,000",
+        f"{ad[0]['real_time']:.1f} / {ad[1]['real_time']:.0f} ms ({ad[1]['real_time'] / ad[0]['real_time']:.1f}x)",
+        "<= 100 ms; linear")
+
+    logging = google_benchmark(os.path.join(bench, "kelvane_bench"))
+    off = logging["BM_LoggingOff"]["real_time"] if "BM_LoggingOff" in logging else None
+    written = logging.get("BM_FileTarget", {}).get("real_time")
+    if off is not None and written is not None:
+        row("one logging call, off / written to a file", f"{off:.1f} ns / {written / 1000:.1f} µs", "")
+
+
+if __name__ == "__main__":
+    main()
