@@ -34,7 +34,19 @@ void fitText(QLabel* ALabel) {
   ALabel->setFont(Font);
 }
 
+// A logo is shown in a 157 x 70 area: anything far larger is a mistake or an
+// attack, and decoding it would cost start-up time and memory.
+constexpr qint64 MaxLogoBytes = 16 * 1024 * 1024;
+constexpr int MaxLogoSide = 4096;
+
 QImage decode(QImageReader& AReader, const QString& AName) {
+  const QSize Declared = AReader.size();
+  if (Declared.width() > MaxLogoSide || Declared.height() > MaxLogoSide)
+    throw EInvalidGraphic(QStringLiteral("Cannot decode the picture \"%1\": %2 x %3 pixels, more than %4 a side")
+                              .arg(AName)
+                              .arg(Declared.width())
+                              .arg(Declared.height())
+                              .arg(MaxLogoSide));
   QImage Image = AReader.read();
   if (Image.isNull())
     throw EInvalidGraphic(
@@ -206,6 +218,10 @@ void TfrmKelvane::LoadLogo(QLabel* AImage, const QString& AFileName, const QStri
   const QFileInfo Info(Path);
   if (!AFileName.contains(QChar(0)) && Info.exists() && Info.isFile()) {
     try {
+      if (Info.size() > MaxLogoBytes)
+        throw EInvalidGraphic(QStringLiteral("Cannot decode the picture \"%1\": larger than %2 bytes")
+                                  .arg(Path)
+                                  .arg(MaxLogoBytes));
       QImageReader Reader(Path);
       AImage->setPixmap(QPixmap::fromImage(decode(Reader, Path)));
       return;

@@ -65,6 +65,14 @@ QMap<QString, QStringList> adapterGroups(const QString& AOutput) {
   return Groups;
 }
 
+// The adapter records of the working file the run left; -1 without one.
+qsizetype workingFileRecords(const QTemporaryDir& ATemp) {
+  QFile Working(ATemp.filePath(QStringLiteral("NetworkAdapters.xml")));
+  if (!Working.open(QIODevice::ReadOnly))
+    return -1;
+  return Working.readAll().count("<TNetworkAdapterData>");
+}
+
 QString line(const QStringList& AGroup, const QString& ACaption) {
   for (const QString& Line : AGroup)
     if (Line.startsWith(ACaption + u':'))
@@ -84,6 +92,7 @@ private Q_SLOTS:
   void plantedLink();
   void unwritableTemporaryFolder();
   void unusualNames();
+  void fiveHundredLinks();
   void hosts_data();
   void hosts();
 };
@@ -152,9 +161,7 @@ ip link add br0 type bridge)"),
     if (line(Group, QStringLiteral("Description")) == u"veth1")
       QCOMPARE(line(Group, QStringLiteral("Default Gateway")), QStringLiteral("not available"));
   // The working file holds the same records.
-  QFile Working(Temp.filePath(QStringLiteral("NetworkAdapters.xml")));
-  QVERIFY(Working.open(QIODevice::ReadOnly));
-  QCOMPARE(Working.readAll().count("<TNetworkAdapterData>"), 3);
+  QCOMPARE(workingFileRecords(Temp), 3);
 }
 
 void tst_AdapterGroups::plantedLink() {
@@ -200,9 +207,29 @@ void tst_AdapterGroups::unusualNames() {
   QVERIFY2(Names.contains(QStringLiteral("q\"x")), qPrintable(Names.join(u'|')));
   QVERIFY2(Names.contains(QStringLiteral("\u00e9t0")), qPrintable(Names.join(u'|')));
   QVERIFY2(Names.contains(QStringLiteral("c\uFFFDd")), qPrintable(Names.join(u'|')));
-  QFile Working(Temp.filePath(QStringLiteral("NetworkAdapters.xml")));
-  QVERIFY(Working.open(QIODevice::ReadOnly));
-  QCOMPARE(Working.readAll().count("<TNetworkAdapterData>"), 4);
+  QCOMPARE(workingFileRecords(Temp), 4);
+}
+
+// 250 veth pairs, one end of each with an address: one group per link and
+// every record in the working file.
+void tst_AdapterGroups::fiveHundredLinks() {
+  QTemporaryDir Temp;
+  const TRun Run = run(QStringLiteral("i=0; while [ $i -lt 250 ]; do "
+                                      "echo \"link add v$i type veth peer name p$i\"; "
+                                      "echo \"addr add 10.230.$i.1/24 dev v$i\"; i=$((i+1)); "
+                                      "done | ip -batch -"),
+                       Temp.path());
+  QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
+  const QMap<QString, QStringList> Groups = adapterGroups(Run.Output);
+  QCOMPARE(Groups.size(), 500);
+  QVERIFY(Groups.contains(QStringLiteral("Network Interface #500")));
+  QStringList Addresses;
+  for (const QStringList& Group : Groups)
+    if (line(Group, QStringLiteral("IPv4 Address")) != u"not available")
+      Addresses << line(Group, QStringLiteral("IPv4 Address"));
+  QCOMPARE(Addresses.size(), 250);
+  QVERIFY(Addresses.contains(QStringLiteral("10.230.249.1")));
+  QCOMPARE(workingFileRecords(Temp), 500);
 }
 
 // Hosts from a table: each row builds links (fixed hardware addresses, no
@@ -245,6 +272,36 @@ void tst_AdapterGroups::hosts_data() {
                                "ip addr add 10.216.0.2/24 dev veth0\nip route add default via 10.216.0.1")
       << QStringList{QStringLiteral("veth0|10.216.0.2|-|10.216.0.1|10.216.0.53|-|255.255.255.0|02:00:00:00:00:01"),
                      QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
+  QTest::newRow("a bridge with a port")
+      << Pair + QStringLiteral("ip link add br0 address 02:00:00:00:00:05 type bridge\n"
+                               "ip link set veth0 master br0\nip link set br0 up\n"
+                               "ip addr add 10.217.0.2/24 dev br0")
+      << QStringList{QStringLiteral("br0|10.217.0.2|-|-|-|-|255.255.255.0|02:00:00:00:00:05"),
+                     QStringLiteral("veth0|-|-|-|-|-|-|02:00:00:00:00:01"),
+                     QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
+  // Here the kernel makes link-local addresses from the hardware address,
+  // except on the link where IPv6 is off.
+  QTest::newRow("IPv6 off on one link")
+      << QStringLiteral("ip link add veth0 address 02:00:00:00:00:01 type veth peer name veth1 address "
+                        "02:00:00:00:00:02\n"
+                        "echo 1 > /proc/sys/net/ipv6/conf/veth0/disable_ipv6\n"
+                        "ip link set veth0 up\nip link set veth1 up\n"
+                        "ip -6 addr add 2001:db8:18::2/64 dev veth1 nodad")
+      << QStringList{QStringLiteral("veth0|-|-|-|-|-|-|02:00:00:00:00:01"),
+                     QStringLiteral("veth1|-|2001:db8:18::2; fe80::ff:fe00:2|-|-|-|-|02:00:00:00:00:02")};
+  // The group shows the first IPv4 server, wherever IPv6 ones stand.
+  QTest::newRow("IPv6 and IPv4 name servers")
+      << Pair + QStringLiteral("printf 'nameserver 2001:db8:22::53\\nnameserver 10.222.0.53\\n"
+                               "nameserver 10.222.0.54\\n' > \"$TEMPDIR/two\"\n"
+                               "mount --bind \"$TEMPDIR/two\" /etc/resolv.conf\n"
+                               "ip addr add 10.222.0.2/24 dev veth0\nip route add default via 10.222.0.1")
+      << QStringList{QStringLiteral("veth0|10.222.0.2|-|10.222.0.1|10.222.0.53|-|255.255.255.0|"
+                                    "02:00:00:00:00:01"),
+                     QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
+  QTest::newRow("a tap link without a reader")
+      << QStringLiteral("ip tuntap add dev tap0 mode tap\nip link set tap0 address 02:00:00:00:00:08\n"
+                        "ip link set tap0 up\nip addr add 10.223.0.2/24 dev tap0")
+      << QStringList{QStringLiteral("tap0|10.223.0.2|-|-|-|-|255.255.255.0|02:00:00:00:00:08")};
   QTest::newRow("a tun link has no hardware address")
       << QStringLiteral("ip tuntap add dev tun0 mode tun\nip addr add 10.214.0.2/24 dev tun0")
       << QStringList{QStringLiteral("tun0|10.214.0.2|-|-|-|-|255.255.255.0|-")};
@@ -256,6 +313,28 @@ void tst_AdapterGroups::hosts_data() {
                      QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02"),
                      QStringLiteral("mv0|10.215.0.2|-|-|-|-|255.255.255.0|02:00:00:00:00:03"),
                      QStringLiteral("vx0|-|-|-|-|-|-|02:00:00:00:00:04")};
+  // Kinds a kernel may lack (no module here): each row skips with the
+  // kernel's answer where it does.
+  QTest::newRow("a dummy link")
+      << QStringLiteral("ip link add dum0 address 02:00:00:00:00:06 type dummy\nip link set dum0 up\n"
+                        "ip addr add 10.218.0.2/24 dev dum0")
+      << QStringList{QStringLiteral("dum0|10.218.0.2|-|-|-|-|255.255.255.0|02:00:00:00:00:06")};
+  QTest::newRow("a vlan on a link")
+      << Pair + QStringLiteral("ip link add link veth0 name veth0.5 address 02:00:00:00:00:07 type vlan id 5\n"
+                               "ip link set veth0.5 up\nip addr add 10.219.0.2/24 dev veth0.5")
+      << QStringList{QStringLiteral("veth0|-|-|-|-|-|-|02:00:00:00:00:01"),
+                     QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02"),
+                     QStringLiteral("veth0.5|10.219.0.2|-|-|-|-|255.255.255.0|02:00:00:00:00:07")};
+  // The module brings its fallback device tunl0 into every namespace; a
+  // tunnel's endpoint address is no hardware address.
+  QTest::newRow("an IP-in-IP tunnel")
+      << QStringLiteral("ip link add ipip0 type ipip remote 10.220.0.1 local 10.220.0.2\nip link set ipip0 up\n"
+                        "ip addr add 10.220.1.2/24 dev ipip0")
+      << QStringList{QStringLiteral("tunl0|-|-|-|-|-|-|-"),
+                     QStringLiteral("ipip0|10.220.1.2|-|-|-|-|255.255.255.0|-")};
+  QTest::newRow("a wireguard link")
+      << QStringLiteral("ip link add wg0 type wireguard\nip link set wg0 up\nip addr add 10.221.0.2/24 dev wg0")
+      << QStringList{QStringLiteral("wg0|10.221.0.2|-|-|-|-|255.255.255.0|-")};
 }
 
 void tst_AdapterGroups::hosts() {

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray fixture(const char* AName) {
@@ -62,6 +64,8 @@ private Q_SLOTS:
   void lookupIgnoresCaseAttributesFirst();
   void hostileInput_data();
   void hostileInput();
+  void loadRefusesUnfitFiles_data();
+  void loadRefusesUnfitFiles();
   void saveReplacesAtomically();
   void saveReportsUnwritableFolder();
 };
@@ -198,6 +202,8 @@ void tst_XmlDocument::hostileInput_data() {
                            << QStringLiteral("input.xml: ");
   QTest::newRow("two roots") << QByteArray("<?xml version=\"1.0\"?><a/><b/>")
                              << QStringLiteral("input.xml: line 1");
+  QTest::newRow("NUL inside a text")
+      << QByteArray("<?xml version=\"1.0\"?><r>a\0b</r>", 31) << QStringLiteral("input.xml: line 1");
   QTest::newRow("larger than the bound")
       << QByteArray(MaxXmlBytes + 1, ' ')
       << QStringLiteral("input.xml: larger than 67108864 bytes, not read");
@@ -208,6 +214,39 @@ void tst_XmlDocument::hostileInput() {
   QFETCH(QString, error);
   const QString Message = errorOf(input);
   QVERIFY2(Message.startsWith(error) && Message != QLatin1String("loaded"), qPrintable(Message));
+}
+
+void tst_XmlDocument::loadRefusesUnfitFiles_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::addColumn<QString>("error"); // after the file name
+  QTest::newRow("a file of 100 MB") << QStringLiteral("huge") << QStringLiteral(": larger than 67108864 bytes, not read");
+  QTest::newRow("a FIFO, which would block") << QStringLiteral("fifo") << QStringLiteral(": cannot be opened");
+  QTest::newRow("a folder") << QStringLiteral("folder") << QStringLiteral(": cannot be opened");
+  QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral(": cannot be opened");
+}
+
+void tst_XmlDocument::loadRefusesUnfitFiles() {
+  QFETCH(QString, kind);
+  QFETCH(QString, error);
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("NetworkAdapters.xml"));
+  if (kind == QLatin1String("huge")) {
+    QFile File(Path); // sparse: a valid start, then zero bytes
+    QVERIFY(File.open(QIODevice::WriteOnly));
+    File.write("<?xml version=\"1.0\"?><r>");
+    QVERIFY(File.resize(100 * 1024 * 1024));
+  } else if (kind == QLatin1String("fifo")) {
+    QCOMPARE(::mkfifo(QFile::encodeName(Path).constData(), 0600), 0);
+  } else if (kind == QLatin1String("folder")) {
+    QVERIFY(QDir().mkpath(Path));
+  }
+  TXmlDocument Document;
+  try {
+    Document.LoadFromFile(Path);
+    QFAIL("loaded");
+  } catch (const EXmlError& E) {
+    QCOMPARE(E.Message(), Path + error);
+  }
 }
 
 void tst_XmlDocument::saveReplacesAtomically() {
