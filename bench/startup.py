@@ -6,9 +6,11 @@ tools, timed in the same run; peak resident memory of `kelvane --print`.
 Usage: bench/startup.py BUILD_DIR [runs]"""
 
 import os
+import shutil
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 CHAIN = ("ip -j addr; ip -j route; ip -j -6 route; "
@@ -36,11 +38,15 @@ def measure(build, runs):
     headless = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
     offscreen = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     kelvane = os.path.join(build, "kelvane")
-    window = os.path.join(build, "bench", "kelvane_window_bench")
     run(["bash", "-c", CHAIN])  # warm caches
     chain_ms, _ = median(["bash", "-c", CHAIN], runs)
     print_ms, print_rss = median([kelvane, "--print"], runs, env=headless)
-    window_ms, window_rss = median([window], runs, env=offscreen)
+    # The window the way a user starts it: kelvane, which runs the window
+    # program in its place; here a window program that ends once painted.
+    with tempfile.TemporaryDirectory() as folder:
+        shutil.copy2(kelvane, os.path.join(folder, "kelvane"))
+        shutil.copy2(os.path.join(build, "bench", "kelvane_window_bench"), os.path.join(folder, "kelvane-window"))
+        window_ms, window_rss = median([os.path.join(folder, "kelvane")], runs, env=offscreen)
     return dict(chain_ms=chain_ms, print_ms=print_ms, print_rss=print_rss,
                 window_ms=window_ms, window_rss=window_rss)
 

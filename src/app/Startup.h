@@ -20,3 +20,11 @@ public:
 enum class TCommand { Window, Print, Version, Help, Usage };
 TCommand ParseCommandLine(const QStringList& AArguments, QString& AUnknown);
 QString UsageText();
+
+// The program's entry: parses the command line, answers --help, --version
+// and --print itself, and hands the window to AShowWindow once a display is
+// known to be there. The print-only path needs no GUI library, so the
+// executable `kelvane` loads none and starts the window program
+// `kelvane-window` (which has the same entry) only for the window.
+using TShowWindow = int (*)(int argc, char** argv);
+int KelvaneMain(int argc, char** argv, TShowWindow AShowWindow);

@@ -7,7 +7,8 @@
 #include "logging/MorvelLoggerInterface.h"
 
 #include <QIODevice>
-#include <QImage>
+
+class QImage;
 
 // X(ReturnType, Name, (parameters), mapped call)
 #define KELVANE_TRACE_OPS(X)                                                                       \

@@ -6,17 +6,15 @@
 #include "common/WinError.h"
 
 #include <QAbstractItemModel>
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QIODevice>
-#include <QImage>
-#include <QImageReader>
 #include <QLocale>
 #include <QMetaProperty>
 #include <QSysInfo>
 #include <QThread>
 
+#include <atomic>
 #include <cerrno>
 #include <concepts>
 #include <cstring>
@@ -61,17 +59,20 @@ QByteArray readFileBounded(const QString& AFileName, bool& AOk) {
   return AOk ? File.read(MaxContentBytes) : QByteArray();
 }
 
+std::atomic<QString (*)(const QImage&)> ImageDescriber{nullptr};
+std::atomic<QString (*)(const QByteArray&)> ImageDataDescriber{nullptr};
+
 QString imageText(const QImage& AImage) {
-  if (AImage.isNull())
-    return QStringLiteral("(no image)");
-  QByteArray Png;
-  QBuffer Buffer(&Png);
-  Buffer.open(QIODevice::WriteOnly);
-  AImage.save(&Buffer, "PNG");
-  return QStringLiteral("image %1x%2, PNG base64 %3")
-      .arg(AImage.width())
-      .arg(AImage.height())
-      .arg(QString::fromLatin1(Png.toBase64()));
+  if (const auto Describe = ImageDescriber.load(std::memory_order_acquire))
+    return Describe(AImage);
+  return QStringLiteral("(a picture, not shown: this program has no picture support)");
+}
+
+QString imageDataText(const QByteArray& AData) {
+  if (const auto Describe = ImageDataDescriber.load(std::memory_order_acquire))
+    return Describe(AData);
+  return QStringLiteral("(a picture of %1 bytes, not shown: this program has no picture support)")
+      .arg(AData.size());
 }
 
 QString pointerText(const void* APointer) {
@@ -190,6 +191,11 @@ QString enumName(const QMetaEnum& AType, int AValue) {
 }
 
 } // namespace
+
+void SetLogImageDescribers(const TLogImageDescribers& ADescribers) {
+  ImageDescriber.store(ADescribers.FromImage, std::memory_order_release);
+  ImageDataDescriber.store(ADescribers.FromData, std::memory_order_release);
+}
 
 QString TLogInstance::ClassName() const {
   if (!FType)
@@ -444,7 +450,7 @@ QString contentText(const QByteArray& AData, TContent AContent) {
   case TContent::Binary:
     return hexDump(AData);
   case TContent::Image:
-    return imageText(QImage::fromData(AData));
+    return imageDataText(AData);
   }
   return {};
 }

@@ -12,6 +12,16 @@
 #include <QHash>
 #include <QObject>
 
+// Pictures in records need Qt's GUI library; a process that logs them (the
+// window) registers the describers at start-up (LogImages.h), so the
+// print-only program never loads that library. Without them a picture
+// record says that it cannot be shown.
+struct TLogImageDescribers {
+  QString (*FromImage)(const QImage& AImage) = nullptr;
+  QString (*FromData)(const QByteArray& AData) = nullptr;
+};
+void SetLogImageDescribers(const TLogImageDescribers& ADescribers);
+
 // The data of a custom record together with the viewer that shows it.
 class TLogViewerContext : public QObject {
   Q_OBJECT

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -68,6 +69,9 @@ private Q_SLOTS:
   void logFileHoldsJsonLines();
   void tcpListenerReceivesRecords();
   void unreachableViewerDoesNotDelayStartup();
+  void windowProgramRunsInPlace();
+  void missingWindowProgram();
+  void printLoadsNoGuiLibrary();
 
 private:
   QTemporaryDir FDir;
@@ -195,6 +199,60 @@ void tst_Startup::unreachableViewerDoesNotDelayStartup() {
   QCOMPARE(Run.ExitCode, 0);
   // Generous: a blocking connect would take the connect timeout or longer.
   QVERIFY2(Timer.elapsed() < 5000, qPrintable(QString::number(Timer.elapsed())));
+}
+
+// With a display, kelvane becomes the window program: the same process,
+// so whoever started it still waits for it and gets its exit code.
+void tst_Startup::windowProgramRunsInPlace() {
+  QProcessEnvironment Env = FQuiet;
+  Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  QProcess Process;
+  Process.setProcessEnvironment(Env);
+  Process.start(QStringLiteral(KELVANE_EXECUTABLE), QStringList());
+  QVERIFY(Process.waitForStarted());
+  const QString Exe = QStringLiteral("/proc/%1/exe").arg(Process.processId());
+  QElapsedTimer Timer;
+  Timer.start();
+  while (!QFileInfo(Exe).symLinkTarget().endsWith(QLatin1String("/kelvane-window")) && Timer.elapsed() < 20000 &&
+         Process.state() == QProcess::Running)
+    QTest::qWait(20);
+  const QString Target = QFileInfo(Exe).symLinkTarget();
+  // The window waits for its user: still running, until told to end.
+  const bool Running = Process.state() == QProcess::Running;
+  Process.terminate();
+  if (!Process.waitForFinished(10000)) {
+    Process.kill();
+    Process.waitForFinished();
+  }
+  QVERIFY2(Target.endsWith(QLatin1String("/kelvane-window")), qPrintable(Target + Process.readAllStandardError()));
+  QVERIFY(Running);
+}
+
+void tst_Startup::missingWindowProgram() {
+  QTemporaryDir Alone;
+  const QString Copy = Alone.filePath(QStringLiteral("kelvane"));
+  QVERIFY(QFile::copy(QStringLiteral(KELVANE_EXECUTABLE), Copy));
+  QProcessEnvironment Env = FQuiet;
+  Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  QProcess Process;
+  Process.setProcessEnvironment(Env);
+  Process.start(Copy, QStringList());
+  QVERIFY(Process.waitForFinished(30000));
+  QCOMPARE(Process.exitCode(), 1);
+  QCOMPARE(QString::fromUtf8(Process.readAllStandardError()),
+           QStringLiteral("kelvane: cannot start the window: %1/kelvane-window: No such file or directory\n")
+               .arg(Alone.path()));
+}
+
+// The print-only program starts without Qt's GUI libraries, most of what a
+// start would otherwise cost.
+void tst_Startup::printLoadsNoGuiLibrary() {
+  QProcessEnvironment Env = FQuiet;
+  Env.insert(QStringLiteral("LD_TRACE_LOADED_OBJECTS"), QStringLiteral("1"));
+  const TRun Run = run({QStringLiteral("--print")}, Env);
+  QCOMPARE(Run.ExitCode, 0);
+  QVERIFY2(Run.Out.contains("libQt6Core"), Run.Out.constData());
+  QVERIFY2(!Run.Out.contains("libQt6Gui") && !Run.Out.contains("libQt6Widgets"), Run.Out.constData());
 }
 
 KELVANE_TEST_MAIN(tst_Startup)

@@ -8,6 +8,7 @@
 #include <QSysInfo>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <linux/if_arp.h>
 #include <linux/rtnetlink.h>
 #include <netlink/addr.h>
@@ -17,11 +18,14 @@
 #include <netlink/route/addr.h>
 #include <netlink/route/link.h>
 #include <netlink/route/route.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <limits>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -186,9 +190,30 @@ QString maskText(int APrefixLength) {
       .arg(Mask & 0xFF);
 }
 
+// At most ALimit bytes of a small system file; empty when it cannot be read.
+// Plain calls: these files are read by the dozen at every start, and a FIFO
+// planted under a fixture root must not block.
 QByteArray readSmall(const QString& APath, qint64 ALimit = 64 * 1024) {
-  QFile File(APath);
-  return File.open(QIODevice::ReadOnly) ? File.read(ALimit) : QByteArray();
+  const int Fd = ::open(QFile::encodeName(APath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (Fd < 0)
+    return {};
+  QByteArray Bytes(ALimit, Qt::Uninitialized);
+  qint64 Size = 0;
+  while (Size < ALimit) {
+    const ssize_t Got = ::read(Fd, Bytes.data() + Size, size_t(ALimit - Size));
+    if (Got < 0 && errno == EINTR)
+      continue;
+    if (Got <= 0)
+      break;
+    Size += Got;
+    // A short read is the end of a regular file, and of the one-page system
+    // files read here: no further call to learn it.
+    if (Got < ALimit - (Size - Got))
+      break;
+  }
+  ::close(Fd);
+  Bytes.truncate(Size);
+  return Bytes;
 }
 
 TSocketAddress socketAddress(int AFamily, const QByteArray& ABytes) {
@@ -316,14 +341,29 @@ struct TSysContext {
     auto It = Interfaces.constFind(AIfIndex);
     return It == Interfaces.constEnd() ? nullptr : &*It;
   }
+  // Read once per snapshot: every view asks for them, some twice.
   bool Ipv6Enabled(const QString& AName) const {
+    std::lock_guard Guard(FMemoLock);
+    const auto It = FIpv6Enabled.constFind(AName);
+    if (It != FIpv6Enabled.constEnd())
+      return *It;
     const QByteArray Disabled = readSmall(
         Root + QStringLiteral("/proc/sys/net/ipv6/conf/%1/disable_ipv6").arg(AName), 16);
-    return !Disabled.isEmpty() && Disabled.trimmed() == "0";
+    return FIpv6Enabled[AName] = !Disabled.isEmpty() && Disabled.trimmed() == "0";
   }
   DWORD Speed(const QString& AName) const {
-    return LinuxIpHelper::SpeedBits(readSmall(Root + QStringLiteral("/sys/class/net/%1/speed").arg(AName), 32));
+    std::lock_guard Guard(FMemoLock);
+    const auto It = FSpeed.constFind(AName);
+    if (It != FSpeed.constEnd())
+      return *It;
+    return FSpeed[AName] =
+               LinuxIpHelper::SpeedBits(readSmall(Root + QStringLiteral("/sys/class/net/%1/speed").arg(AName), 32));
   }
+
+private:
+  mutable std::mutex FMemoLock;
+  mutable QHash<QString, bool> FIpv6Enabled;
+  mutable QHash<QString, DWORD> FSpeed;
 };
 
 // The answer fits ASize, or the call reports the size it needs.
@@ -419,7 +459,7 @@ DWORD LinuxIpHelper::SpeedBits(const QByteArray& ASysfsSpeed) {
 }
 
 DWORD LinuxIpHelper::GetAdaptersInfo(std::vector<TIpAdapterInfo>& AInfo, ULONG& ASize) {
-  const std::shared_ptr<const TState> State = state(true);
+  const std::shared_ptr<const TState> State = state();
   const TSnapshot& Snapshot = State->Snapshot;
   const TSysContext& Context = State->Context;
   std::vector<TIpAdapterInfo> Result;
@@ -516,7 +556,7 @@ DWORD LinuxIpHelper::GetIfEntry(TMibIfRow& ARow) {
 DWORD LinuxIpHelper::GetAdaptersAddresses(ULONG AFamily, ULONG,
                                           std::vector<TIpAdapterAddresses>& AAddresses,
                                           ULONG& ASize) {
-  const std::shared_ptr<const TState> State = state(true);
+  const std::shared_ptr<const TState> State = state();
   const TSnapshot& Snapshot = State->Snapshot;
   const TSysContext& Context = State->Context;
   const auto wanted = [&](int AAddressFamily) {

@@ -50,9 +50,13 @@ public:
 
 private:
   struct TState;
-  // A fresh snapshot for the table calls; the interface-row call, made once
-  // per adapter right after the table, reuses one younger than a second.
-  std::shared_ptr<const TState> state(bool AFresh);
+  // Every call reuses a snapshot younger than a second. A start-up gathers
+  // in far less, so all views (and the size probe before each table call)
+  // describe the same moment: the scanner's match of two views cannot be
+  // broken by a link that came or went between two dumps, and the machine
+  // is dumped once instead of once per call. AFresh forces a new one (an
+  // interface the last snapshot lacks).
+  std::shared_ptr<const TState> state(bool AFresh = false);
 
   QString FRootDir;
   std::mutex FLock;

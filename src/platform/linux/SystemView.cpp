@@ -165,6 +165,10 @@ public:
         if (Got < 0)
           break;
         Size += Got;
+        // A regular file, and a sysfs attribute (one page at most), reads
+        // short only at its end: no further call to learn it.
+        if (Got < ACap - (Size - Got))
+          break;
       }
       if (Got >= 0) {
         Bytes.truncate(Size);

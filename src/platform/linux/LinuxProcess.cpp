@@ -1,0 +1,21 @@
+#include "platform/Process.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+QString RunSiblingProgram(const QString& AName, char** AArguments) {
+  // The executable itself, not argv[0]: a symbolic link or a relative
+  // start must still find the companion that was installed with it.
+  char Self[4096];
+  const ssize_t Length = ::readlink("/proc/self/exe", Self, sizeof Self - 1);
+  if (Length <= 0)
+    return QStringLiteral("cannot find this program's own file: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+  const QString Path =
+      QFileInfo(QFile::decodeName(QByteArray(Self, int(Length)))).absolutePath() + u'/' + AName;
+  ::execv(QFile::encodeName(Path).constData(), AArguments);
+  return QStringLiteral("%1: %2").arg(Path, QString::fromLocal8Bit(std::strerror(errno)));
+}
