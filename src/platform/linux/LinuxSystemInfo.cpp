@@ -57,6 +57,9 @@ QString LinuxSystemInfo::PrettyName(const QByteArray& AOsRelease) {
 }
 
 TOSVersionInfo LinuxSystemInfo::Version() {
+  std::lock_guard Guard(FLock);
+  if (FVersion)
+    return *FVersion;
   TOSVersionInfo Info;
   Info.PlatformId = VER_PLATFORM_WIN32_NT;
   Info.MajorVersion = 6;
@@ -73,6 +76,7 @@ TOSVersionInfo LinuxSystemInfo::Version() {
   }
   if (Info.ProductName.isEmpty())
     Info.ProductName = QSysInfo::kernelType() + u' ' + QSysInfo::kernelVersion();
+  FVersion = Info;
   return Info;
 }
 
@@ -85,9 +89,16 @@ bool LinuxSystemInfo::GetComputerName(QString& AName) {
 }
 
 bool LinuxSystemInfo::GetUserName(QString& AName) {
-  if (const passwd* Entry = ::getpwuid(::geteuid()); Entry && Entry->pw_name) {
-    AName = QString::fromLocal8Bit(Entry->pw_name);
-    return true;
+  {
+    std::lock_guard Guard(FLock);
+    if (!FUserName) {
+      const passwd* Entry = ::getpwuid(::geteuid());
+      FUserName = Entry && Entry->pw_name ? QString::fromLocal8Bit(Entry->pw_name) : QString();
+    }
+    if (!FUserName->isEmpty()) {
+      AName = *FUserName;
+      return true;
+    }
   }
   if (const auto User = rawVariable(QStringLiteral("USER"))) {
     AName = *User;

@@ -9,6 +9,8 @@
 
 #include "platform/SystemInfo.h"
 
+#include <mutex>
+
 class LinuxSystemInfo : public ISystemInfo {
 public:
   // ARoot: where /etc/os-release is looked for ("/" on a real system).
@@ -38,4 +40,9 @@ private:
   QString temporaryDirectory() const;
 
   QString FRoot;
+  // The system's name and the user's stay while the program runs, and the
+  // host queries ask for them again and again: each is read once.
+  std::mutex FLock;
+  std::optional<TOSVersionInfo> FVersion;
+  std::optional<QString> FUserName;
 };
