@@ -4,6 +4,7 @@
 #include "support/TestMain.h"
 
 #include "app/KelvaneFunctions.h"
+#include "logging/LogEngine.h"
 #include "platform/fake/FakePlatform.h"
 
 #include <QTemporaryDir>
@@ -247,10 +248,16 @@ void tst_KelvaneFunctions::adapterGroups() {
                                QStringLiteral("MAC Address=52:54:00:00:00:01")}));
   QCOMPARE(Groups->Items(1)->SubItems()->Items(3)->Value(), QStringLiteral("not available"));
 
-  // A working file that cannot be written: no adapter group, nothing raised.
+  // A working file that cannot be written: no adapter group, nothing
+  // raised, the reason in the log.
   Platform.FakeSystem().Environment.insert(QStringLiteral("temp"), Temp.filePath(QStringLiteral("missing/deeper")));
+  HoldLogRecords();
   CollectNetworkInterfaces(Groups);
+  const QStringList Logged = HeldRecordFields(QStringLiteral("title"), LogEntryKindName(TLogEntryKind::Exception));
+  ReleaseLogRecords();
   QVERIFY(!Groups);
+  QCOMPARE(Logged.size(), 1);
+  QVERIFY2(Logged.first().contains(QStringLiteral("missing/deeper/NetworkAdapters.xml")), qPrintable(Logged.first()));
 }
 
 KELVANE_TEST_MAIN(tst_KelvaneFunctions)
