@@ -18,23 +18,23 @@ std::optional<QString> WriteFileAtomically(const QString& AFileName, const QByte
     return QString::fromLocal8Bit(std::strerror(errno));
   const char* P = AData.constData();
   qsizetype Left = AData.size();
-  bool Ok = true;
+  int Failure = 0;
   while (Left > 0) {
     const ssize_t Written = ::write(Fd, P, static_cast<size_t>(Left));
     if (Written < 0 && errno == EINTR)
       continue;
     if (Written <= 0) {
-      Ok = false;
+      Failure = Written < 0 ? errno : ENOSPC;
       break;
     }
     P += Written;
     Left -= Written;
   }
-  const int Error = errno;
-  Ok = Ok && ::fsync(Fd) == 0;
-  Ok = ::close(Fd) == 0 && Ok;
-  if (!Ok || ::rename(Temporary.constData(), Target.constData()) != 0) {
-    const int Failure = Ok ? errno : Error;
+  if (::close(Fd) != 0 && Failure == 0)
+    Failure = errno;
+  if (Failure == 0 && ::rename(Temporary.constData(), Target.constData()) != 0)
+    Failure = errno;
+  if (Failure != 0) {
     ::unlink(Temporary.constData());
     return QString::fromLocal8Bit(std::strerror(Failure));
   }
