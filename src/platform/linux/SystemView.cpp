@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QHash>
 #include <QMap>
-#include <QRegularExpression>
 #include <QSet>
 #include <QUuid>
 
@@ -259,26 +258,49 @@ uint hexAttribute(const QByteArray& ADir, const char* AName, uint AMax, bool* AO
 
 // ---- Bus addresses --------------------------------------------------------
 
-const QRegularExpression& pciAddressPattern() {
-  static const QRegularExpression Pattern(
-      QStringLiteral("^([0-9a-fA-F]{4,8}):([0-9a-fA-F]{2}):([0-9a-fA-F]{2})\\.([0-7])$"));
-  return Pattern;
+// Bus names are matched by hand: a regular expression compiled at every
+// start cost more than the whole match.
+bool isDigits(const QByteArray& AText, int AMin, int AMax, bool AHex) {
+  if (AText.size() < AMin || AText.size() > AMax)
+    return false;
+  return std::all_of(AText.begin(), AText.end(),
+                     [AHex](char C) { return AHex ? std::isxdigit(uchar(C)) != 0 : std::isdigit(uchar(C)) != 0; });
 }
 
-// USB devices are named bus-port[.port...]; root hubs (usbN) and interfaces
-// (bus-port:config.interface) do not match.
-const QRegularExpression& usbPortPattern() {
-  static const QRegularExpression Pattern(
-      QStringLiteral("^([0-9]{1,3})-([0-9]{1,3}(?:\\.[0-9]{1,3}){0,6})$"));
-  return Pattern;
+// The parts of a PCI address "dddd:bb:dd.f" (a domain of 4 to 8 hex
+// digits): domain, bus, device, function; empty when AName is none.
+QStringList pciAddressParts(const QByteArray& AName) {
+  const QList<QByteArray> Parts = AName.split(':');
+  if (Parts.size() != 3)
+    return {};
+  const QList<QByteArray> Slot = Parts[2].split('.');
+  if (Slot.size() != 2 || !isDigits(Parts[0], 4, 8, true) || !isDigits(Parts[1], 2, 2, true) ||
+      !isDigits(Slot[0], 2, 2, true) || Slot[1].size() != 1 || Slot[1][0] < '0' || Slot[1][0] > '7')
+    return {};
+  return {QString::fromLatin1(Parts[0]), QString::fromLatin1(Parts[1]), QString::fromLatin1(Slot[0]),
+          QString::fromLatin1(Slot[1])};
+}
+
+// USB devices are named bus-port[.port...] (up to seven ports); root hubs
+// (usbN) and interfaces (bus-port:config.interface) are not. The parts: bus
+// and port path; empty when AName is none.
+QStringList usbPortParts(const QByteArray& AName) {
+  const QList<QByteArray> Parts = AName.split('-');
+  if (Parts.size() != 2 || !isDigits(Parts[0], 1, 3, false))
+    return {};
+  const QList<QByteArray> Ports = Parts[1].split('.');
+  if (Ports.size() > 7 || !std::all_of(Ports.begin(), Ports.end(),
+                                       [](const QByteArray& APort) { return isDigits(APort, 1, 3, false); }))
+    return {};
+  return {QString::fromLatin1(Parts[0]), QString::fromLatin1(Parts[1])};
 }
 
 bool isPciAddress(const QByteArray& AName) {
-  return pciAddressPattern().match(QString::fromLatin1(AName)).hasMatch();
+  return !pciAddressParts(AName).isEmpty();
 }
 
 bool isUsbPort(const QByteArray& AName) {
-  return usbPortPattern().match(QString::fromLatin1(AName)).hasMatch();
+  return !usbPortParts(AName).isEmpty();
 }
 
 // ---- Network interfaces ---------------------------------------------------
@@ -505,12 +527,11 @@ int pciClass(uint AClassCode) {
 }
 
 std::optional<TDevice> readPciDevice(const QByteArray& APath) {
-  const QRegularExpressionMatch Address =
-      pciAddressPattern().match(QString::fromLatin1(baseName(APath)));
+  const QStringList Address = pciAddressParts(baseName(APath));
   bool VendorOk = false, DeviceOk = false;
   const uint Vendor = hexAttribute(APath, "vendor", 0xFFFF, &VendorOk);
   const uint Device = hexAttribute(APath, "device", 0xFFFF, &DeviceOk);
-  if (!Address.hasMatch() || !VendorOk || !DeviceOk)
+  if (Address.isEmpty() || !VendorOk || !DeviceOk)
     return std::nullopt;
   const uint SubVendor = hexAttribute(APath, "subsystem_vendor", 0xFFFF);
   const uint SubDevice = hexAttribute(APath, "subsystem_device", 0xFFFF);
@@ -525,16 +546,15 @@ std::optional<TDevice> readPciDevice(const QByteArray& APath) {
       VenDev + QStringLiteral("&SUBSYS_") + hex(SubDevice, 4) + hex(SubVendor, 4);
   D.DeviceId = Subsys + QStringLiteral("&REV_") + hex(Revision, 2);
   D.Instance = QStringLiteral("%1&%2&%3&%4")
-                   .arg(Address.captured(1).toUpper(), Address.captured(2).toUpper(),
-                        Address.captured(3).toUpper(), Address.captured(4));
+                   .arg(Address[0].toUpper(), Address[1].toUpper(), Address[2].toUpper(), Address[3]);
   D.HardwareIds = {QStringLiteral("PCI\\") + D.DeviceId, QStringLiteral("PCI\\") + Subsys,
                    QStringLiteral("PCI\\") + VenDev};
   D.CompatibleIds = {QStringLiteral("PCI\\CC_") + hex(ClassCode, 6),
                      QStringLiteral("PCI\\CC_") + hex(ClassCode >> 8, 4)};
   D.Location = QStringLiteral("PCI bus %1, device %2, function %3")
-                   .arg(Address.captured(2).toUInt(nullptr, 16))
-                   .arg(Address.captured(3).toUInt(nullptr, 16))
-                   .arg(Address.captured(4));
+                   .arg(Address[1].toUInt(nullptr, 16))
+                   .arg(Address[2].toUInt(nullptr, 16))
+                   .arg(Address[3]);
   D.Class = pciClass(ClassCode);
   D.Service = keyName(QFile::decodeName(TSysRoot::LinkName(APath + "/driver")));
   if (D.Service == u"_")
@@ -545,12 +565,12 @@ std::optional<TDevice> readPciDevice(const QByteArray& APath) {
 }
 
 std::optional<TDevice> readUsbDevice(const TSysRoot& ARoot, const QByteArray& APath) {
-  const QRegularExpressionMatch Port = usbPortPattern().match(QString::fromLatin1(baseName(APath)));
+  const QStringList Port = usbPortParts(baseName(APath));
   bool VendorOk = false, ProductOk = false, RevisionOk = false;
   const uint Vendor = hexAttribute(APath, "idVendor", 0xFFFF, &VendorOk);
   const uint Product = hexAttribute(APath, "idProduct", 0xFFFF, &ProductOk);
   const uint Revision = hexAttribute(APath, "bcdDevice", 0xFFFF, &RevisionOk);
-  if (!Port.hasMatch() || !VendorOk || !ProductOk || !RevisionOk)
+  if (Port.isEmpty() || !VendorOk || !ProductOk || !RevisionOk)
     return std::nullopt;
 
   TDevice D;
@@ -563,12 +583,12 @@ std::optional<TDevice> readUsbDevice(const TSysRoot& ARoot, const QByteArray& AP
                        hex(Revision, 4),
                    QStringLiteral("USB\\") + D.DeviceId};
   // Windows numbers hubs by enumeration; the hub's device number is ours.
-  const uint PortNumber = Port.captured(2).section(u'.', -1).toUInt();
+  const uint PortNumber = Port[1].section(u'.', -1).toUInt();
   bool HubOk = false;
   const QByteArray Parent = parentOf(APath);
   uint Hub = ARoot.Inside(Parent) ? TSysRoot::Attribute(Parent, "devnum").toUInt(&HubOk) : 0;
   if (!HubOk)
-    Hub = Port.captured(1).toUInt();
+    Hub = Port[0].toUInt();
   D.Location = QStringLiteral("Port_#%1.Hub_#%2")
                    .arg(PortNumber, 4, 10, QLatin1Char('0'))
                    .arg(Hub, 4, 10, QLatin1Char('0'));
