@@ -8,7 +8,6 @@
 #include <QSysInfo>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <linux/if_arp.h>
 #include <linux/rtnetlink.h>
 #include <netlink/addr.h>
@@ -18,10 +17,8 @@
 #include <netlink/route/addr.h>
 #include <netlink/route/link.h>
 #include <netlink/route/route.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cctype>
 #include <limits>
 #include <memory>
@@ -191,29 +188,8 @@ QString maskText(int APrefixLength) {
 }
 
 // At most ALimit bytes of a small system file; empty when it cannot be read.
-// Plain calls: these files are read by the dozen at every start, and a FIFO
-// planted under a fixture root must not block.
 QByteArray readSmall(const QString& APath, qint64 ALimit = 64 * 1024) {
-  const int Fd = ::open(QFile::encodeName(APath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (Fd < 0)
-    return {};
-  QByteArray Bytes(ALimit, Qt::Uninitialized);
-  qint64 Size = 0;
-  while (Size < ALimit) {
-    const ssize_t Got = ::read(Fd, Bytes.data() + Size, size_t(ALimit - Size));
-    if (Got < 0 && errno == EINTR)
-      continue;
-    if (Got <= 0)
-      break;
-    Size += Got;
-    // A short read is the end of a regular file, and of the one-page system
-    // files read here: no further call to learn it.
-    if (Got < ALimit - (Size - Got))
-      break;
-  }
-  ::close(Fd);
-  Bytes.truncate(Size);
-  return Bytes;
+  return ReadSmallFile(QFile::encodeName(APath), ALimit, true).value_or(QByteArray());
 }
 
 TSocketAddress socketAddress(int AFamily, const QByteArray& ABytes) {

@@ -116,6 +116,41 @@ QString hex(uint AValue, int AWidth) {
   return QStringLiteral("%1").arg(AValue, AWidth, 16, QLatin1Char('0')).toUpper();
 }
 
+} // namespace
+
+std::optional<QByteArray> ReadSmallFile(const QByteArray& APath, qint64 ACap, bool AFollowLinks) {
+  const int Fd = ::open(APath.constData(),
+                        O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (AFollowLinks ? 0 : O_NOFOLLOW));
+  if (Fd < 0)
+    return std::nullopt;
+  struct stat Info {};
+  std::optional<QByteArray> Result;
+  if (::fstat(Fd, &Info) == 0 && S_ISREG(Info.st_mode)) {
+    QByteArray Bytes(ACap, Qt::Uninitialized);
+    qint64 Size = 0;
+    ssize_t Got = 0;
+    while (Size < ACap && (Got = ::read(Fd, Bytes.data() + Size, ACap - Size)) != 0) {
+      if (Got < 0 && errno == EINTR)
+        continue;
+      if (Got < 0)
+        break;
+      Size += Got;
+      // A regular file, and a sysfs or procfs attribute (one page at most),
+      // reads short only at its end: no further call to learn it.
+      if (Got < ACap - (Size - Got))
+        break;
+    }
+    if (Got >= 0) {
+      Bytes.truncate(Size);
+      Result = Bytes;
+    }
+  }
+  ::close(Fd);
+  return Result;
+}
+
+namespace {
+
 // ---- Reading below the root -----------------------------------------------
 
 // Every read resolves its path to a real one inside the root first, and the
@@ -148,34 +183,7 @@ public:
 
   // The bytes of a regular file at a real path, at most ACap of them.
   static std::optional<QByteArray> Read(const QByteArray& AReal, qint64 ACap = MaxSysFileBytes) {
-    const int Fd =
-        ::open(AReal.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (Fd < 0)
-      return std::nullopt;
-    struct stat Info {};
-    std::optional<QByteArray> Result;
-    if (::fstat(Fd, &Info) == 0 && S_ISREG(Info.st_mode)) {
-      QByteArray Bytes(ACap, Qt::Uninitialized);
-      qint64 Size = 0;
-      ssize_t Got = 0;
-      while (Size < ACap && (Got = ::read(Fd, Bytes.data() + Size, ACap - Size)) != 0) {
-        if (Got < 0 && errno == EINTR)
-          continue;
-        if (Got < 0)
-          break;
-        Size += Got;
-        // A regular file, and a sysfs attribute (one page at most), reads
-        // short only at its end: no further call to learn it.
-        if (Got < ACap - (Size - Got))
-          break;
-      }
-      if (Got >= 0) {
-        Bytes.truncate(Size);
-        Result = Bytes;
-      }
-    }
-    ::close(Fd);
-    return Result;
+    return ReadSmallFile(AReal, ACap, false);
   }
 
   std::optional<QByteArray> ReadResolved(const QByteArray& APath, qint64 ACap) const {

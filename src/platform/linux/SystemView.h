@@ -32,6 +32,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 inline constexpr qsizetype MaxSysEntries = 4096;
 
 enum class TSysBus { None, Pci, Usb, Other };
@@ -68,3 +70,9 @@ void BuildSystemView(TRegHive& AHive, const QString& ARootDir = QStringLiteral("
 // machine id and the permanent hardware address (or, without one, the
 // interface name). The machine id cannot be read back from it.
 QString InterfaceSettingId(const QByteArray& AMachineId, const QString& APermanentAddressOrName);
+
+// At most ACap bytes of a small regular file (sysfs and procfs attributes
+// included), read with plain calls and never blocking; nullopt when it is
+// missing, unreadable or no regular file (a FIFO, a folder). Without
+// AFollowLinks a link at the last step is refused.
+std::optional<QByteArray> ReadSmallFile(const QByteArray& APath, qint64 ACap, bool AFollowLinks);
