@@ -319,24 +319,25 @@ struct TSysContext {
   }
   // Read once per snapshot: every view asks for them, some twice.
   bool Ipv6Enabled(const QString& AName) const {
-    std::lock_guard Guard(FMemoLock);
-    const auto It = FIpv6Enabled.constFind(AName);
-    if (It != FIpv6Enabled.constEnd())
-      return *It;
-    const QByteArray Disabled = readSmall(
-        Root + QStringLiteral("/proc/sys/net/ipv6/conf/%1/disable_ipv6").arg(AName), 16);
-    return FIpv6Enabled[AName] = !Disabled.isEmpty() && Disabled.trimmed() == "0";
+    return once(FIpv6Enabled, AName, [&] {
+      const QByteArray Disabled = readSmall(
+          Root + QStringLiteral("/proc/sys/net/ipv6/conf/%1/disable_ipv6").arg(AName), 16);
+      return !Disabled.isEmpty() && Disabled.trimmed() == "0";
+    });
   }
   DWORD Speed(const QString& AName) const {
-    std::lock_guard Guard(FMemoLock);
-    const auto It = FSpeed.constFind(AName);
-    if (It != FSpeed.constEnd())
-      return *It;
-    return FSpeed[AName] =
-               LinuxIpHelper::SpeedBits(readSmall(Root + QStringLiteral("/sys/class/net/%1/speed").arg(AName), 32));
+    return once(FSpeed, AName, [&] {
+      return LinuxIpHelper::SpeedBits(readSmall(Root + QStringLiteral("/sys/class/net/%1/speed").arg(AName), 32));
+    });
   }
 
 private:
+  template <class T, class TRead> T once(QHash<QString, T>& AMemo, const QString& AName, TRead ARead) const {
+    std::lock_guard Guard(FMemoLock);
+    const auto It = AMemo.constFind(AName);
+    return It != AMemo.constEnd() ? *It : (AMemo[AName] = ARead());
+  }
+
   mutable std::mutex FMemoLock;
   mutable QHash<QString, bool> FIpv6Enabled;
   mutable QHash<QString, DWORD> FSpeed;
