@@ -3,8 +3,10 @@
 #include "app/Maker.h"
 #include "logging/MethodLog.h"
 #include "logging/MorvelDebug.h"
+#include "platform/Files.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -214,15 +216,20 @@ void TfrmKelvane::Init() {
 void TfrmKelvane::LoadLogo(QLabel* AImage, const QString& AFileName, const QString& AResourceName) {
   const QString Path = QDir(QCoreApplication::applicationDirPath()).filePath(AFileName);
   // Only a regular file: reading a FIFO or device of that name could block
-  // start-up for ever.
-  const QFileInfo Info(Path);
-  if (!AFileName.contains(QChar(0)) && Info.exists() && Info.isFile()) {
+  // start-up for ever. A file replaced between a check and the read could
+  // not be told, so the bytes are taken once and decoded from memory.
+  if (AFileName.contains(QChar(0)))
+    return LoadImageFromResources(AImage, AResourceName);
+  TFileContent Content = ReadBoundedFile(Path, MaxLogoBytes);
+  if (Content.Ok() || Content.Status == TFileContent::fcTooLarge ||
+      Content.Status == TFileContent::fcFailed) {
     try {
-      if (Info.size() > MaxLogoBytes)
-        throw EInvalidGraphic(QStringLiteral("Cannot decode the picture \"%1\": larger than %2 bytes")
-                                  .arg(Path)
-                                  .arg(MaxLogoBytes));
-      QImageReader Reader(Path);
+      if (!Content.Ok())
+        throw EInvalidGraphic(
+            QStringLiteral("Cannot decode the picture \"%1\": %2").arg(Path, Content.Reason));
+      QBuffer Bytes(&Content.Data);
+      Bytes.open(QIODevice::ReadOnly);
+      QImageReader Reader(&Bytes);
       AImage->setPixmap(QPixmap::fromImage(decode(Reader, Path)));
       return;
     } catch (...) {

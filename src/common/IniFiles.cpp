@@ -1,13 +1,6 @@
 #include "common/IniFiles.h"
 
-#include <QFile>
 #include <QStringDecoder>
-
-TMemIniFile::TMemIniFile(const QString& AFileName) {
-  QFile File(AFileName);
-  if (File.open(QIODevice::ReadOnly) && File.size() <= MaxIniBytes)
-    LoadFromBytes(File.read(MaxIniBytes));
-}
 
 void TMemIniFile::LoadFromBytes(const QByteArray& AData) {
   FSections.clear();

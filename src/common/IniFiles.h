@@ -18,10 +18,6 @@ inline constexpr qint64 MaxIniBytes = 1024 * 1024;
 
 class TMemIniFile {
 public:
-  TMemIniFile() = default;
-  // A missing or unreadable file gives an empty INI.
-  explicit TMemIniFile(const QString& AFileName);
-
   void LoadFromBytes(const QByteArray& AData);
   QString ReadString(const QString& ASection, const QString& AIdent, const QString& ADefault) const;
   bool SectionExists(const QString& ASection) const;

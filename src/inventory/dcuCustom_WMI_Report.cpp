@@ -4,6 +4,7 @@
 #include "common/Exceptions.h"
 #include "logging/MethodLog.h"
 #include "logging/MorvelDebug.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
@@ -62,8 +63,12 @@ void TCustomWMI_Report::SetEvalDirectory(const QString& AValue) {
 void TCustomWMI_Report::LoadTranslator() {
   const QString Key = fwmi_Class + QLatin1String(".ini");
   fWmiTranslatorsHash.clear();
-  if (QFileInfo(FEvalDirectory + Key).isFile())
-    fWmiTranslatorsHash[Key] = std::make_unique<TMemIniFile>(FEvalDirectory + Key);
+  const TFileContent Content = ReadBoundedFile(FEvalDirectory + Key, MaxIniBytes);
+  if (Content.Ok()) {
+    auto Translator = std::make_unique<TMemIniFile>();
+    Translator->LoadFromBytes(Content.Data);
+    fWmiTranslatorsHash[Key] = std::move(Translator);
+  }
 }
 
 std::unique_ptr<IWmiServices> TCustomWMI_Report::connect() {

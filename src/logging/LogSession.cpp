@@ -4,10 +4,10 @@
 #include "common/Exceptions.h"
 #include "common/Format.h"
 #include "common/WinError.h"
+#include "platform/Files.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
-#include <QFile>
 #include <QIODevice>
 #include <QLocale>
 #include <QMetaProperty>
@@ -53,10 +53,11 @@ QByteArray readBounded(QIODevice* AStream) {
   return AStream->read(MaxContentBytes);
 }
 
+// A FIFO or device named in a log call must not stall the program.
 QByteArray readFileBounded(const QString& AFileName, bool& AOk) {
-  QFile File(AFileName);
-  AOk = File.open(QIODevice::ReadOnly);
-  return AOk ? File.read(MaxContentBytes) : QByteArray();
+  TFileContent Content = ReadBoundedFile(AFileName, MaxContentBytes, frTruncate);
+  AOk = Content.Ok();
+  return std::move(Content.Data);
 }
 
 std::atomic<QString (*)(const QImage&)> ImageDescriber{nullptr};
@@ -604,10 +605,11 @@ void TLogSession::LogMemory(TLogLevel ALevel, const QString& ATitle, const void*
 void TLogSession::LogMemoryStatistic(TLogLevel ALevel, const QString& ATitle) {
   if (!Wants(ALevel))
     return;
-  QFile Status(QStringLiteral("/proc/self/status"));
   QString Text;
-  if (Status.open(QIODevice::ReadOnly))
-    for (const QByteArray& Line : Status.readAll().split('\n'))
+  const TFileContent Status =
+      ReadBoundedFile(QStringLiteral("/proc/self/status"), MaxContentBytes, frTruncate);
+  if (Status.Ok())
+    for (const QByteArray& Line : Status.Data.split('\n'))
       if (Line.startsWith("Vm"))
         Text += QString::fromLatin1(Line) + u'\n';
   Send(ALevel, TLogEntryKind::System, ATitle, Text);

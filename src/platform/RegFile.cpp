@@ -1,14 +1,9 @@
 #include "platform/RegFile.h"
 
-#include <QFile>
+#include "platform/Files.h"
+
 #include <QStringTokenizer>
 #include <QtEndian>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -551,31 +546,21 @@ QStringList TRegHive::Apply(const QString& AText, const QString& ASourceName,
 }
 
 QStringList TRegHive::ApplyFile(const QString& APath) {
-  const QByteArray Path = QFile::encodeName(APath);
-  // Not blocking on open: a FIFO planted under the name must not stall start-up.
-  const int Fd = ::open(Path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (Fd < 0) {
-    if (errno == ENOENT)
-      return {};
-    return {QStringLiteral("%1:0: cannot be read: %2")
-                .arg(APath, QString::fromLocal8Bit(std::strerror(errno)))};
-  }
-  struct stat Info {};
-  if (::fstat(Fd, &Info) != 0 || !S_ISREG(Info.st_mode)) {
-    ::close(Fd);
+  // A FIFO planted under the name must not stall start-up.
+  const TFileContent Content = ReadBoundedFile(APath, MaxRegFileBytes);
+  switch (Content.Status) {
+  case TFileContent::fcRead:
+    return Apply(Content.Data, APath);
+  case TFileContent::fcMissing:
+    return {};
+  case TFileContent::fcNotRegular:
     return {QStringLiteral("%1:0: not a regular file, not read").arg(APath)};
-  }
-  if (Info.st_size > MaxRegFileBytes) {
-    ::close(Fd);
+  case TFileContent::fcTooLarge:
     return {tooLarge(APath)};
+  case TFileContent::fcFailed:
+  default:
+    return {QStringLiteral("%1:0: cannot be read: %2").arg(APath, Content.Reason)};
   }
-  QFile File;
-  if (!File.open(Fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-    ::close(Fd);
-    return {QStringLiteral("%1:0: cannot be read: %2").arg(APath, File.errorString())};
-  }
-  // A file that grows while it is read is still read only up to the cap.
-  return Apply(File.read(MaxRegFileBytes + 1), APath);
 }
 
 // ---- THiveRegistry --------------------------------------------------------

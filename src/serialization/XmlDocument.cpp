@@ -1,17 +1,13 @@
 #include "serialization/XmlDocument.h"
 
 #include "common/AtomicFile.h"
+#include "platform/Files.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <utility>
 
 // ---- nodes -----------------------------------------------------------------
 
@@ -600,14 +596,14 @@ void TXmlDocument::LoadFromBytes(const QByteArray& AData, const QString& ASource
 }
 
 void TXmlDocument::LoadFromFile(const QString& AFileName) {
-  QFile File(AFileName);
   // Only a regular file: a FIFO or device of that name could block for ever.
-  if (!QFileInfo(AFileName).isFile() || !File.open(QIODevice::ReadOnly))
-    throw EXmlError(QStringLiteral("%1: cannot be opened").arg(AFileName));
-  if (File.size() > MaxXmlBytes)
+  TFileContent Content = ReadBoundedFile(AFileName, MaxXmlBytes);
+  if (Content.Status == TFileContent::fcTooLarge)
     throw EXmlError(
         QStringLiteral("%1: larger than %2 bytes, not read").arg(AFileName).arg(MaxXmlBytes));
-  LoadFromBytes(File.read(MaxXmlBytes + 1), AFileName);
+  if (!Content.Ok())
+    throw EXmlError(QStringLiteral("%1: cannot be opened: %2").arg(AFileName, Content.Reason));
+  LoadFromBytes(Content.Data, AFileName);
 }
 
 void TXmlDocument::SaveToFile(const QString& AFileName) const {

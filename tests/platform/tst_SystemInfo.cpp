@@ -55,6 +55,8 @@ private Q_SLOTS:
   void prettyName_data();
   void prettyName();
   void linuxVersionRecord();
+  void osReleaseThatIsNoFile_data();
+  void osReleaseThatIsNoFile();
   void linuxNames();
   void linuxLogonVariables();
   void linuxTemporaryDirectory_data();
@@ -127,6 +129,37 @@ void tst_SystemInfo::linuxVersionRecord() {
   TSystemInfo Native;
   QVERIFY(System.GetNativeSystemInfo(Native));
   QVERIFY(Native.NumberOfProcessors >= 1);
+}
+
+void tst_SystemInfo::osReleaseThatIsNoFile_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::newRow("a FIFO no one writes to") << QStringLiteral("fifo");
+  QTest::newRow("a folder") << QStringLiteral("folder");
+  QTest::newRow("a link to a FIFO") << QStringLiteral("link");
+}
+
+// /etc/os-release replaced by something that is not a file: the call comes
+// back at once and the vendor's copy names the system.
+void tst_SystemInfo::osReleaseThatIsNoFile() {
+  QFETCH(QString, kind);
+  QTemporaryDir Root;
+  QVERIFY(QDir(Root.path()).mkpath(QStringLiteral("etc")));
+  QVERIFY(QDir(Root.path()).mkpath(QStringLiteral("usr/lib")));
+  const QString Etc = Root.filePath(QStringLiteral("etc/os-release"));
+  const QString Fifo = Root.filePath(QStringLiteral("fifo"));
+  QCOMPARE(::mkfifo(QFile::encodeName(Fifo).constData(), 0644), 0);
+  if (kind == QLatin1String("fifo"))
+    QCOMPARE(::mkfifo(QFile::encodeName(Etc).constData(), 0644), 0);
+  else if (kind == QLatin1String("folder"))
+    QVERIFY(QDir().mkdir(Etc));
+  else
+    QVERIFY(QFile::link(Fifo, Etc));
+  QFile Vendor(Root.filePath(QStringLiteral("usr/lib/os-release")));
+  QVERIFY(Vendor.open(QIODevice::WriteOnly));
+  Vendor.write("PRETTY_NAME=\"Vendor Linux\"\n");
+  Vendor.close();
+  LinuxSystemInfo System(Root.path());
+  QCOMPARE(System.Version().ProductName, QStringLiteral("Vendor Linux"));
 }
 
 void tst_SystemInfo::linuxNames() {

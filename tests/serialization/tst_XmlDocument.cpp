@@ -220,9 +220,9 @@ void tst_XmlDocument::loadRefusesUnfitFiles_data() {
   QTest::addColumn<QString>("kind");
   QTest::addColumn<QString>("error"); // after the file name
   QTest::newRow("a file of 100 MB") << QStringLiteral("huge") << QStringLiteral(": larger than 67108864 bytes, not read");
-  QTest::newRow("a FIFO, which would block") << QStringLiteral("fifo") << QStringLiteral(": cannot be opened");
-  QTest::newRow("a folder") << QStringLiteral("folder") << QStringLiteral(": cannot be opened");
-  QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral(": cannot be opened");
+  QTest::newRow("a FIFO, which would block") << QStringLiteral("fifo") << QStringLiteral(": cannot be opened: not a regular file");
+  QTest::newRow("a folder") << QStringLiteral("folder") << QStringLiteral(": cannot be opened: not a regular file");
+  QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral(": cannot be opened: No such file or directory");
 }
 
 void tst_XmlDocument::loadRefusesUnfitFiles() {

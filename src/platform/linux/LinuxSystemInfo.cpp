@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxSystemInfo.h"
 
+#include "platform/Files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSysInfo>
@@ -12,6 +14,8 @@
 extern char** environ;
 
 namespace {
+// os-release is a few hundred bytes; more is not read.
+constexpr qint64 MaxOsReleaseBytes = 64 * 1024;
 // Product type "Professional": a workstation.
 constexpr DWORD PRODUCT_PROFESSIONAL = 0x30;
 
@@ -68,9 +72,10 @@ TOSVersionInfo LinuxSystemInfo::Version() {
   Info.ExtendedValid = true;
   Info.ProductType = VER_NT_WORKSTATION;
   for (const char* Name : {"etc/os-release", "usr/lib/os-release"}) {
-    QFile File(QDir(FRoot).filePath(QLatin1String(Name)));
-    if (File.open(QIODevice::ReadOnly)) {
-      Info.ProductName = PrettyName(File.read(64 * 1024));
+    const TFileContent Content =
+        ReadBoundedFile(QDir(FRoot).filePath(QLatin1String(Name)), MaxOsReleaseBytes, frTruncate);
+    if (Content.Ok()) {
+      Info.ProductName = PrettyName(Content.Data);
       break;
     }
   }

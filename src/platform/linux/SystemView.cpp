@@ -1,5 +1,6 @@
 #include "platform/linux/SystemView.h"
 
+#include "platform/Files.h"
 #include "platform/linux/LinuxSystemInfo.h"
 
 #include <QCryptographicHash>
@@ -119,34 +120,8 @@ QString hex(uint AValue, int AWidth) {
 } // namespace
 
 std::optional<QByteArray> ReadSmallFile(const QByteArray& APath, qint64 ACap, bool AFollowLinks) {
-  const int Fd = ::open(APath.constData(),
-                        O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (AFollowLinks ? 0 : O_NOFOLLOW));
-  if (Fd < 0)
-    return std::nullopt;
-  struct stat Info {};
-  std::optional<QByteArray> Result;
-  if (::fstat(Fd, &Info) == 0 && S_ISREG(Info.st_mode)) {
-    QByteArray Bytes(ACap, Qt::Uninitialized);
-    qint64 Size = 0;
-    ssize_t Got = 0;
-    while (Size < ACap && (Got = ::read(Fd, Bytes.data() + Size, ACap - Size)) != 0) {
-      if (Got < 0 && errno == EINTR)
-        continue;
-      if (Got < 0)
-        break;
-      Size += Got;
-      // A regular file, and a sysfs or procfs attribute (one page at most),
-      // reads short only at its end: no further call to learn it.
-      if (Got < ACap - (Size - Got))
-        break;
-    }
-    if (Got >= 0) {
-      Bytes.truncate(Size);
-      Result = Bytes;
-    }
-  }
-  ::close(Fd);
-  return Result;
+  TFileContent Content = ReadBoundedFile(APath, ACap, frTruncate | (AFollowLinks ? 0 : frNoFollow));
+  return Content.Ok() ? std::optional(std::move(Content.Data)) : std::nullopt;
 }
 
 namespace {
