@@ -61,7 +61,9 @@ private Q_SLOTS:
   void linuxLogonVariables();
   void linuxTemporaryDirectory_data();
   void linuxTemporaryDirectory();
-  void privateDirectoryRefusesPlantedLink();
+  void privateDirectoryTaken_data();
+  void privateDirectoryTaken();
+  void privateDirectoryWithoutBase();
 };
 
 void tst_SystemInfo::expandEnvironmentStrings_data() {
@@ -197,46 +199,106 @@ void tst_SystemInfo::linuxLogonVariables() {
 }
 
 void tst_SystemInfo::linuxTemporaryDirectory_data() {
-  QTest::addColumn<QString>("temp");     // "<own>", "<shared>", "<blank>", "<unset>"
-  QTest::addColumn<QString>("expected"); // "<own>", "<below shared>", "<below TMPDIR>"
+  QTest::addColumn<QString>("temp");     // "<own>", "<shared>", "<group>", "<blank>", "<unset>"
+  QTest::addColumn<QString>("runtime");  // XDG_RUNTIME_DIR: "<private>", "<open>", "<relative>", "<unset>"
+  QTest::addColumn<QString>("expected"); // "<own>", "<below temp>", "<below TMPDIR>", "<runtime>"
   QTest::newRow("own folder is used as it is")
-      << QStringLiteral("<own>") << QStringLiteral("<own>");
+      << QStringLiteral("<own>") << QStringLiteral("<private>") << QStringLiteral("<own>");
   QTest::newRow("shared folder gets a private one below it")
-      << QStringLiteral("<shared>") << QStringLiteral("<below shared>");
+      << QStringLiteral("<shared>") << QStringLiteral("<unset>") << QStringLiteral("<below temp>");
+  QTest::newRow("group-writable folder counts as shared")
+      << QStringLiteral("<group>") << QStringLiteral("<unset>") << QStringLiteral("<below temp>");
   QTest::newRow("blank variable falls back")
-      << QStringLiteral("<blank>") << QStringLiteral("<below TMPDIR>");
+      << QStringLiteral("<blank>") << QStringLiteral("<unset>") << QStringLiteral("<below TMPDIR>");
   QTest::newRow("unset variable falls back")
-      << QStringLiteral("<unset>") << QStringLiteral("<below TMPDIR>");
+      << QStringLiteral("<unset>") << QStringLiteral("<unset>") << QStringLiteral("<below TMPDIR>");
+  QTest::newRow("the runtime folder comes first")
+      << QStringLiteral("<unset>") << QStringLiteral("<private>") << QStringLiteral("<runtime>");
+  QTest::newRow("the runtime folder also for a shared temp")
+      << QStringLiteral("<shared>") << QStringLiteral("<private>") << QStringLiteral("<runtime>");
+  QTest::newRow("a runtime folder others may enter is not used")
+      << QStringLiteral("<unset>") << QStringLiteral("<open>") << QStringLiteral("<below TMPDIR>");
+  QTest::newRow("a relative runtime folder is not used")
+      << QStringLiteral("<unset>") << QStringLiteral("<relative>") << QStringLiteral("<below TMPDIR>");
 }
 
 void tst_SystemInfo::linuxTemporaryDirectory() {
   QFETCH(QString, temp);
+  QFETCH(QString, runtime);
   QFETCH(QString, expected);
-  QTemporaryDir Own, Shared, TmpDir;
-  QVERIFY(::chmod(QFile::encodeName(Shared.path()).constData(), 01777) == 0);
-  const QByteArray Value = temp == QLatin1String("<own>")      ? QFile::encodeName(Own.path())
-                           : temp == QLatin1String("<shared>") ? QFile::encodeName(Shared.path())
-                                                               : QByteArray("  ");
+  QTemporaryDir Own, Shared, TmpDir, Runtime;
+  QVERIFY(::chmod(QFile::encodeName(Shared.path()).constData(),
+                  temp == QLatin1String("<group>") ? 02770 : 01777) == 0);
+  QVERIFY(::chmod(QFile::encodeName(Runtime.path()).constData(),
+                  runtime == QLatin1String("<open>") ? 0755 : 0700) == 0);
+  const QByteArray Value = temp == QLatin1String("<own>") ? QFile::encodeName(Own.path())
+                           : temp == QLatin1String("<shared>") || temp == QLatin1String("<group>")
+                               ? QFile::encodeName(Shared.path())
+                               : QByteArray("  ");
   TScopedVariable Lower("temp", Value, temp != QLatin1String("<unset>"));
   TScopedVariable Upper("TEMP", {}, false);
   TScopedVariable Base("TMPDIR", QFile::encodeName(TmpDir.path()));
+  TScopedVariable RuntimeDir("XDG_RUNTIME_DIR",
+                             runtime == QLatin1String("<relative>") ? QByteArray("run/user")
+                                                                    : QFile::encodeName(Runtime.path()),
+                             runtime != QLatin1String("<unset>"));
   const QString Private = QStringLiteral("kelvane-%1").arg(::geteuid());
-  const QString Want = expected == QLatin1String("<own>") ? Own.path()
-                       : expected == QLatin1String("<below shared>")
-                           ? QDir(Shared.path()).filePath(Private)
+  const QString Want = expected == QLatin1String("<own>")          ? Own.path()
+                       : expected == QLatin1String("<below temp>") ? QDir(Shared.path()).filePath(Private)
+                       : expected == QLatin1String("<runtime>")
+                           ? QDir(Runtime.path()).filePath(QStringLiteral("kelvane"))
                            : QDir(TmpDir.path()).filePath(Private);
   LinuxSystemInfo System;
   QCOMPARE(System.GetEnvironmentVariable(QStringLiteral("temp")), std::optional<QString>(Want));
   QCOMPARE(modeOf(Want) & 0777, mode_t(0700));
 }
 
-void tst_SystemInfo::privateDirectoryRefusesPlantedLink() {
+void tst_SystemInfo::privateDirectoryTaken_data() {
+  QTest::addColumn<QString>("taken"); // what stands at kelvane-<euid> first
+  QTest::newRow("a link to elsewhere") << QStringLiteral("link");
+  QTest::newRow("another user's folder") << QStringLiteral("other user");
+  QTest::newRow("our folder, open to others") << QStringLiteral("open");
+  QTest::newRow("a file") << QStringLiteral("file");
+}
+
+// Anyone may create a name in a shared folder first: the program then makes
+// a private folder of its own beside it, and takes that one again next time.
+void tst_SystemInfo::privateDirectoryTaken() {
+  QFETCH(QString, taken);
   QTemporaryDir Base, Elsewhere;
-  const QString Private = QDir(Base.path()).filePath(QStringLiteral("kelvane-%1").arg(::geteuid()));
-  QVERIFY(QFile::link(Elsewhere.path(), Private));
-  QCOMPARE(LinuxSystemInfo::PrivateTempDirectory(Base.path()), QString());
-  QVERIFY(QFile::remove(Private));
-  QCOMPARE(LinuxSystemInfo::PrivateTempDirectory(Base.path()), Private);
+  QVERIFY(::chmod(QFile::encodeName(Base.path()).constData(), 01777) == 0);
+  const QString Name = QStringLiteral("kelvane-%1").arg(::geteuid());
+  const QString Expected = QDir(Base.path()).filePath(Name);
+  const QByteArray Native = QFile::encodeName(Expected);
+  if (taken == QLatin1String("link")) {
+    QVERIFY(QFile::link(Elsewhere.path(), Expected));
+  } else if (taken == QLatin1String("file")) {
+    QFile File(Expected);
+    QVERIFY(File.open(QIODevice::WriteOnly));
+  } else {
+    QVERIFY(::mkdir(Native.constData(), 0700) == 0);
+    if (taken == QLatin1String("other user"))
+      QVERIFY(::chown(Native.constData(), 65534, 65534) == 0 || ::geteuid() != 0);
+    else
+      QVERIFY(::chmod(Native.constData(), 0755) == 0);
+  }
+  if (taken == QLatin1String("other user") && ::geteuid() != 0)
+    QSKIP("needs root to hand a folder to another user");
+
+  const QString Fresh = LinuxSystemInfo::PrivateTempDirectory(Base.path());
+  QVERIFY2(Fresh.startsWith(Expected + u'.') && Fresh.size() == Expected.size() + 7, qPrintable(Fresh));
+  QCOMPARE(modeOf(Fresh) & 0777, mode_t(0700));
+  QVERIFY(S_ISDIR(modeOf(Fresh)));
+  QCOMPARE(LinuxSystemInfo::PrivateTempDirectory(Base.path() + u'/'), Fresh);
+  QVERIFY(QDir(Elsewhere.path()).isEmpty());
+  QCOMPARE(QDir(Base.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(), 2);
+}
+
+// Nothing can be made where the base is missing: no folder at all, never
+// the root.
+void tst_SystemInfo::privateDirectoryWithoutBase() {
+  QTemporaryDir Base;
+  QCOMPARE(LinuxSystemInfo::PrivateTempDirectory(Base.filePath(QStringLiteral("missing"))), QString());
 }
 
 KELVANE_TEST_MAIN(tst_SystemInfo)

@@ -7,6 +7,8 @@
 #include <QSysInfo>
 
 #include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,11 +45,44 @@ bool isPrivateDirectory(const QByteArray& APath) {
          Status.st_uid == ::geteuid() && (Status.st_mode & 077) == 0;
 }
 
-// A folder everybody may write to, like /tmp: files there can be planted.
+// A folder others may write to, like /tmp (or one a group shares): files
+// and folders there can be planted before us.
 bool isSharedFolder(const QString& APath) {
   struct stat Status {};
   return ::stat(QFile::encodeName(APath).constData(), &Status) == 0 &&
-         (Status.st_mode & S_IWOTH) != 0;
+         (Status.st_mode & (S_IWOTH | S_IWGRP)) != 0;
+}
+
+// Created 0700 when missing; the path when it is (now) a folder only we
+// can use, else empty.
+QByteArray ownFolder(const QByteArray& APath) {
+  if (::mkdir(APath.constData(), 0700) != 0 && errno != EEXIST)
+    return {};
+  return isPrivateDirectory(APath) ? APath : QByteArray();
+}
+
+// Another user made our folder's name first: one that an earlier start made
+// in its place (APrefix plus six characters) serves again, so a taken name
+// does not leave a new folder behind at every start; else a fresh one.
+QByteArray folderBeside(const QByteArray& ABase, const QByteArray& APrefix) {
+  if (DIR* Dir = ::opendir(ABase.isEmpty() ? "/" : ABase.constData())) {
+    QByteArray Found;
+    // A shared folder may hold very many entries; the search is bounded.
+    for (int Seen = 0; Found.isEmpty() && Seen < 100000; ++Seen) {
+      const dirent* Entry = ::readdir(Dir);
+      if (!Entry)
+        break;
+      const QByteArray Name(Entry->d_name);
+      if (Name.size() == APrefix.size() + 6 && Name.startsWith(APrefix) &&
+          isPrivateDirectory(ABase + '/' + Name))
+        Found = ABase + '/' + Name;
+    }
+    ::closedir(Dir);
+    if (!Found.isEmpty())
+      return Found;
+  }
+  QByteArray Template = ABase + '/' + APrefix + "XXXXXX";
+  return ::mkdtemp(Template.data()) ? Template : QByteArray();
 }
 } // namespace
 
@@ -128,8 +163,14 @@ std::optional<QString> LinuxSystemInfo::rawVariable(const QString& AName) const 
 }
 
 std::optional<QString> LinuxSystemInfo::GetEnvironmentVariable(const QString& AName) {
-  if (AName.compare(QLatin1String("temp"), Qt::CaseInsensitive) == 0)
-    return temporaryDirectory();
+  if (AName.compare(QLatin1String("temp"), Qt::CaseInsensitive) == 0) {
+    // Asked for at each step of a scan: every step must find the same
+    // folder, also where a fresh one had to be made.
+    std::lock_guard Guard(FLock);
+    if (!FTemporaryDirectory)
+      FTemporaryDirectory = temporaryDirectory();
+    return *FTemporaryDirectory;
+  }
   if (auto Value = rawVariable(AName))
     return Value;
   QString Computer;
@@ -144,9 +185,18 @@ std::optional<QString> LinuxSystemInfo::GetEnvironmentVariable(const QString& AN
 
 QString LinuxSystemInfo::temporaryDirectory() const {
   const std::optional<QString> Temp = rawVariable(QStringLiteral("temp"));
-  if (Temp && !Temp->trimmed().isEmpty() && !isSharedFolder(*Temp))
+  const bool TempSet = Temp && !Temp->trimmed().isEmpty();
+  if (TempSet && !isSharedFolder(*Temp))
     return *Temp;
-  QString Base = Temp && !Temp->trimmed().isEmpty() ? *Temp : QString();
+  // The runtime folder is the user's own and a tmpfs: no one else can plant
+  // anything there, and replacing files in it is cheap.
+  const QString Runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (Runtime.startsWith(u'/') && isPrivateDirectory(QFile::encodeName(Runtime))) {
+    const QString Own = QDir(Runtime).filePath(QStringLiteral("kelvane"));
+    if (!ownFolder(QFile::encodeName(Own)).isEmpty())
+      return Own;
+  }
+  QString Base = TempSet ? *Temp : QString();
   if (Base.isEmpty()) {
     const QString TmpDir = qEnvironmentVariable("TMPDIR");
     Base = TmpDir.startsWith(u'/') ? TmpDir : QStringLiteral("/tmp");
@@ -155,11 +205,14 @@ QString LinuxSystemInfo::temporaryDirectory() const {
 }
 
 QString LinuxSystemInfo::PrivateTempDirectory(const QString& ABase) {
-  const QString Path = QDir(ABase).filePath(QStringLiteral("kelvane-%1").arg(::geteuid()));
-  const QByteArray Native = QFile::encodeName(Path);
-  if (::mkdir(Native.constData(), 0700) != 0 && errno != EEXIST)
-    return {};
-  return isPrivateDirectory(Native) ? Path : QString();
+  QByteArray Base = QFile::encodeName(QDir::cleanPath(ABase));
+  if (Base.endsWith('/'))
+    Base.chop(1);
+  const QByteArray Name = "kelvane-" + QByteArray::number(::geteuid());
+  QByteArray Path = ownFolder(Base + '/' + Name);
+  if (Path.isEmpty())
+    Path = folderBeside(Base, Name + '.');
+  return QFile::decodeName(Path);
 }
 
 void LinuxSystemInfo::GetSystemInfo(TSystemInfo& AInfo) {

@@ -4,8 +4,9 @@
 // system's PRETTY_NAME as ProductName, the host name up to its first "." as
 // the computer name, and supplies what Windows sets for a local logon when
 // the environment lacks it: USERDOMAIN (the computer name), LOGONSERVER
-// ("\\" and the computer name) and temp (a private per-user directory, also
-// when the variable names a folder others may write to).
+// ("\\" and the computer name) and temp (the user's runtime folder or a
+// private per-user directory, also when the variable names a folder others
+// may write to).
 
 #include "platform/SystemInfo.h"
 
@@ -31,8 +32,10 @@ public:
 
   // The PRETTY_NAME of an os-release text (shell-style quoting); empty when absent.
   static QString PrettyName(const QByteArray& AOsRelease);
-  // A directory below ABase that only the effective user can use: created
-  // with mode 0700 when missing; empty when it cannot be had safely.
+  // A directory below ABase that only the effective user can use:
+  // kelvane-<euid>, created with mode 0700 when missing; when another user
+  // holds that name, a kelvane-<euid>.XXXXXX of ours beside it (an earlier
+  // one or a fresh one); empty only when ABase takes no new folder.
   static QString PrivateTempDirectory(const QString& ABase);
 
 private:
@@ -45,4 +48,5 @@ private:
   std::mutex FLock;
   std::optional<TOSVersionInfo> FVersion;
   std::optional<QString> FUserName;
+  std::optional<QString> FTemporaryDirectory;
 };
