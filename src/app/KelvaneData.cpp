@@ -6,13 +6,20 @@
 
 TKelvaneData::TKelvaneData() : FSubItems(MakeList<TKelvaneData>()) {}
 
+// Values come from the environment, the host name, os-release and interface
+// names, any of which may hold control characters: none of them may add,
+// split or colour a line of the tree, the clipboard text or --print.
+void TKelvaneData::SetCaption(const QString& AValue) {
+  FCaption = ReplaceControlCharacters(AValue);
+}
+
 void TKelvaneData::SetValue(const QString& AValue) {
-  FValue = Trim(AValue).isEmpty() ? NotAvailable : AValue;
+  FValue = Trim(AValue).isEmpty() ? NotAvailable : ReplaceControlCharacters(AValue);
 }
 
 void TKelvaneData::AddSubItem(QString ACaption, QString AValue) {
   auto Item = std::make_unique<TKelvaneData>();
-  Item->FCaption = std::move(ACaption);
+  Item->SetCaption(ACaption);
   Item->SetValue(AValue);
   FSubItems->Add(std::move(Item));
 }

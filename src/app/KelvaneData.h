@@ -1,7 +1,8 @@
 #pragma once
 // One node of the information tree: a group (caption, lines) or a line
-// (caption, value). A blank value reads "not available". The text export
-// turns a list of groups into what "Copy to clipboard" and --print give.
+// (caption, value). A blank value reads "not available"; no caption or
+// value holds a control character. The text export turns a list of groups
+// into what "Copy to clipboard" and --print give.
 
 #include "common/Lists.h"
 #include "common/Persistent.h"
@@ -13,10 +14,12 @@ public:
   TKelvaneData();
 
   const QString& Caption() const { return FCaption; }
-  void SetCaption(const QString& AValue) { FCaption = AValue; }
+  // Control characters (C0, DEL, C1) become U+FFFD.
+  void SetCaption(const QString& AValue);
   const QString& Value() const { return FValue; }
   // Trims characters up to code 32; an empty result becomes "not available",
-  // otherwise the text is kept as given, blanks included.
+  // otherwise the text is kept as given, blanks included, with each control
+  // character (C0, DEL, C1) made U+FFFD.
   void SetValue(const QString& AValue);
   const IList<TKelvaneData>& SubItems() const { return FSubItems; }
   void SetSubItems(IList<TKelvaneData> AValue) { FSubItems = std::move(AValue); }

@@ -1,5 +1,7 @@
 #include "StringRules.h"
 
+#include <algorithm>
+
 namespace {
 bool isBlank(QChar C) {
   return C.unicode() <= 32;
@@ -136,4 +138,39 @@ bool TryStrToInt(const QString& S, int& AValue) {
 int StrToIntDef(const QString& S, int ADefault) {
   int Value = ADefault;
   return TryStrToInt(S, Value) ? Value : ADefault;
+}
+
+bool IsControlCharacter(QChar C) {
+  const char16_t Code = C.unicode();
+  return Code < 0x20 || (Code >= 0x7F && Code <= 0x9F);
+}
+
+QString ReplaceControlCharacters(const QString& AText) {
+  QString Result = AText;
+  for (QChar& C : Result)
+    if (IsControlCharacter(C))
+      C = QChar::ReplacementCharacter;
+  return Result;
+}
+
+QString EscapeControlCharacters(const QString& AText) {
+  if (std::none_of(AText.begin(), AText.end(), IsControlCharacter))
+    return AText;
+  QString Result;
+  Result.reserve(AText.size() + 8);
+  for (const QChar C : AText) {
+    if (!IsControlCharacter(C))
+      Result += C;
+    else if (C == u'\t')
+      Result += QLatin1String("\\t");
+    else if (C == u'\n')
+      Result += QLatin1String("\\n");
+    else if (C == u'\r')
+      Result += QLatin1String("\\r");
+    else if (C.unicode() < 0x80)
+      Result += QStringLiteral("\\x%1").arg(C.unicode(), 2, 16, QLatin1Char('0'));
+    else
+      Result += QStringLiteral("\\u%1").arg(C.unicode(), 4, 16, QLatin1Char('0'));
+  }
+  return Result;
 }

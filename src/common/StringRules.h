@@ -31,3 +31,13 @@ QString RemoveEnclosingQuotes(const QString& AText);
 // Digits and an optional sign only; no blanks, no hexadecimal.
 bool TryStrToInt(const QString& S, int& AValue);
 int StrToIntDef(const QString& S, int ADefault);
+
+// True for a C0 control (code 0 to 31), DEL (127) or a C1 control (128 to
+// 159): characters that start, split or colour a line on a terminal.
+bool IsControlCharacter(QChar C);
+// Each control character replaced by U+FFFD: a value shown or exported can
+// then neither add nor split a line, nor send a terminal sequence.
+QString ReplaceControlCharacters(const QString& AText);
+// Each control character written as \t, \n, \r or \xHH (\u0085 for C1), for
+// messages that must still tell exactly which name they mean.
+QString EscapeControlCharacters(const QString& AText);

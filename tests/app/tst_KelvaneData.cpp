@@ -39,30 +39,55 @@ void tst_KelvaneData::valueRule_data() {
   QTest::addColumn<QString>("caption");
   QTest::addColumn<QString>("value");
   QTest::addColumn<QString>("shown");
-  QTest::newRow("empty") << QStringLiteral("User") << QString() << NotAvailable;
-  QTest::newRow("spaces only") << QStringLiteral("User") << QStringLiteral("   ") << NotAvailable;
+  QTest::addColumn<QString>("shownCaption"); // empty: the caption as given
+  QTest::newRow("empty") << QStringLiteral("User") << QString() << NotAvailable << QString();
+  QTest::newRow("spaces only") << QStringLiteral("User") << QStringLiteral("   ") << NotAvailable << QString();
   QTest::newRow("tab, CR and LF only")
-      << QStringLiteral("User") << QStringLiteral("\t\r\n") << NotAvailable;
+      << QStringLiteral("User") << QStringLiteral("\t\r\n") << NotAvailable << QString();
   QTest::newRow("NUL and control characters only")
-      << QStringLiteral("User") << QString(QChar(0)) + QChar(31) << NotAvailable;
+      << QStringLiteral("User") << QString(QChar(0)) + QChar(31) << NotAvailable << QString();
   QTest::newRow("blanks around are kept")
-      << QStringLiteral("User") << QStringLiteral(" anna ") << QStringLiteral(" anna ");
-  QTest::newRow("empty caption stays") << QString() << QStringLiteral("x") << QStringLiteral("x");
+      << QStringLiteral("User") << QStringLiteral(" anna ") << QStringLiteral(" anna ") << QString();
+  QTest::newRow("empty caption stays") << QString() << QStringLiteral("x") << QStringLiteral("x") << QString();
   QTest::newRow("caption is not trimmed")
-      << QStringLiteral("  IP ") << QStringLiteral("1") << QStringLiteral("1");
+      << QStringLiteral("  IP ") << QStringLiteral("1") << QStringLiteral("1") << QString();
   QTest::newRow("no-break space is a value")
-      << QStringLiteral("V") << QStringLiteral("\u00a0") << QStringLiteral("\u00a0");
+      << QStringLiteral("V") << QStringLiteral("\u00a0") << QStringLiteral("\u00a0") << QString();
+  // A value cannot forge a line of its own or reach the terminal as a
+  // sequence: every control character inside it is replaced.
+  QTest::newRow("a forged line in USERDOMAIN")
+      << QStringLiteral("Domain") << QStringLiteral("d\n\tIP Address:\t6.6.6.6")
+      << QStringLiteral("d\uFFFD\uFFFDIP Address:\uFFFD6.6.6.6") << QString();
+  QTest::newRow("CR and NUL inside")
+      << QStringLiteral("User") << QStringLiteral("a\rb") + QChar(0) + u'c'
+      << QStringLiteral("a\uFFFDb\uFFFDc") << QString();
+  QTest::newRow("an escape sequence")
+      << QStringLiteral("Operating System") << QStringLiteral("\x1b[31mred\x1b[0m")
+      << QStringLiteral("\uFFFD[31mred\uFFFD[0m") << QString();
+  QTest::newRow("DEL and C1 controls (NEL, CSI)")
+      << QStringLiteral("Description") << QStringLiteral("a\x7f b\u0085c\u009b1m")
+      << QStringLiteral("a\uFFFD b\uFFFDc\uFFFD1m") << QString();
+  QTest::newRow("controls at the ends are replaced, not trimmed")
+      << QStringLiteral("Description") << QStringLiteral("\x01tn\n") << QStringLiteral("\uFFFDtn\uFFFD") << QString();
+  QTest::newRow("the first character beyond C1 stays")
+      << QStringLiteral("V") << QStringLiteral("\u00a0x\u00e9") << QStringLiteral("\u00a0x\u00e9") << QString();
+  QTest::newRow("a caption with a TAB and a line break")
+      << QStringLiteral("IP\tAddress\n") << QStringLiteral("1")
+      << QStringLiteral("1") << QStringLiteral("IP\uFFFDAddress\uFFFD");
 }
 
 void tst_KelvaneData::valueRule() {
   QFETCH(QString, caption);
   QFETCH(QString, value);
   QFETCH(QString, shown);
+  QFETCH(QString, shownCaption);
   TKelvaneData Group;
   Group.AddSubItem(caption, value);
   QCOMPARE(Group.SubItems()->Count(), 1);
-  QCOMPARE(Group.SubItems()->First()->Caption(), caption);
+  QCOMPARE(Group.SubItems()->First()->Caption(), shownCaption.isEmpty() ? caption : shownCaption);
   QCOMPARE(Group.SubItems()->First()->Value(), shown);
+  Group.SetCaption(caption);
+  QCOMPARE(Group.Caption(), shownCaption.isEmpty() ? caption : shownCaption);
 }
 
 void tst_KelvaneData::newNodeIsEmpty() {
@@ -111,8 +136,8 @@ void tst_KelvaneData::exportText_data() {
   QTest::addColumn<QString>("text");
   QTest::newRow("no groups") << 0 << QString();
   QTest::newRow("group without lines") << 1 << QStringLiteral("Empty\r\n\r\n\r\n");
-  QTest::newRow("values with line breaks are not escaped")
-      << 2 << QStringLiteral("G\r\n\tNote:\ttwo\r\nlines\r\n\r\n\r\n");
+  QTest::newRow("a line break inside a value cannot split its line")
+      << 2 << QStringLiteral("G\r\n\tNote:\ttwo\uFFFD\uFFFDlines\r\n\r\n\r\n");
   QTest::newRow("only two levels are written")
       << 3 << QStringLiteral("G\r\n\tLine:\tv\r\n\r\n\r\n");
 }

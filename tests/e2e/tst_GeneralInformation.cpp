@@ -48,6 +48,7 @@ private Q_SLOTS:
   void hostOfItsOwn_data();
   void hostOfItsOwn();
   void silentAddressTimesOut();
+  void controlCharactersInValues();
 };
 
 void tst_GeneralInformation::initTestCase() {
@@ -127,6 +128,52 @@ void tst_GeneralInformation::silentAddressTimesOut() {
   QCOMPARE(Result[0], QStringLiteral("11010"));
   const int Elapsed = Result[1].toInt();
   QVERIFY2(Elapsed >= 900 && Elapsed < 3000, qPrintable(Result[1]));
+}
+
+// Every source of a value may hold control characters: the environment, the
+// host name, os-release and interface names. None may add, split or colour
+// a line of --print.
+void tst_GeneralInformation::controlCharactersInValues() {
+  QProcess Process;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(QStringLiteral("KELVANE"), QStringLiteral(KELVANE_EXECUTABLE));
+  Env.insert(QStringLiteral("KELVANE_MACHINE_REG"), QStringLiteral("/nonexistent/machine.reg"));
+  Env.insert(QStringLiteral("USERDOMAIN"), QStringLiteral("d\n\tIP Address:\t6.6.6.6"));
+  Env.insert(QStringLiteral("LOGONSERVER"), QStringLiteral("\\\\l\x1b[31m\r"));
+  Process.setProcessEnvironment(Env);
+  Process.start(QStringLiteral("unshare"),
+                {QStringLiteral("--uts"), QStringLiteral("--net"), QStringLiteral("--mount"), QStringLiteral("sh"),
+                 QStringLiteral("-c"), QStringLiteral(R"sh(set -e
+printf 'h\033]0;t\007x' > /proc/sys/kernel/hostname
+mount --make-rprivate /
+mount -t sysfs sysfs /sys
+Dir=$(mktemp -d)
+trap 'umount /etc/os-release 2>/dev/null; rm -r "$Dir"' EXIT
+export temp="$Dir"
+printf 'PRETTY_NAME="OS\tX\302\205Y\033[2J"\n' > "$Dir/os-release"
+mount --bind "$Dir/os-release" /etc/os-release
+ip link set lo up
+ip link add "$(printf 'c\001d\177e')" type bridge
+"$KELVANE" --print
+)sh")});
+  QVERIFY(Process.waitForFinished(30000));
+  const QByteArray Out = Process.readAllStandardOutput();
+  QVERIFY2(Process.exitCode() == 0, Process.readAllStandardError().constData());
+  for (const char Control : {'\x1b', '\r', '\x07', '\x01'})
+    QVERIFY2(!Out.contains(Control), Out.constData());
+  QVERIFY(!Out.contains("\xc2\x85"));
+  const QStringList Lines = QString::fromUtf8(Out).split(u'\n');
+  // Caption, eight lines, two empty lines; then the bridge's group.
+  QCOMPARE(Lines.mid(0, 12),
+           (QStringList{QStringLiteral("General Information"),
+                        QStringLiteral("\tComputer Name:\th\uFFFD]0;t\uFFFDx"), QStringLiteral("\tUser:\troot"),
+                        QStringLiteral("\tDomain:\td\uFFFD\uFFFDIP Address:\uFFFD6.6.6.6"),
+                        QStringLiteral("\tLogon Server:\tl\uFFFD[31m\uFFFD"),
+                        QStringLiteral("\tOperating System:\tOS\uFFFDX\uFFFDY\uFFFD[2J"),
+                        QStringLiteral("\tService Pack:\tnot available"), QStringLiteral("\tIP Address:\tnot available"),
+                        QStringLiteral("\tNetwork connected:\tNo"), QString(), QString(),
+                        QStringLiteral("Network Interface #1")}));
+  QCOMPARE(Lines.at(12), QStringLiteral("\tDescription:\tc\uFFFDd\uFFFDe"));
 }
 
 KELVANE_TEST_MAIN(tst_GeneralInformation)
