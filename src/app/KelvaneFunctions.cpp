@@ -5,8 +5,10 @@
 #include "inventory/dcuwmiNetcards.h"
 #include "logging/MorvelDebug.h"
 #include "sysinfo/SysInfoNetwork.h"
+#include "common/Diagnostics.h"
 #include "common/StringRules.h"
 #include "hostinfo/SysInfoVersion.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 #include "platform/SystemInfo.h"
 
@@ -25,13 +27,22 @@ QString upToNul(const QString& AText) {
 void GatherInformation(TObjectList<TKelvaneData>& AGroups, bool& AConnected) {
   AGroups.Add(BuildGeneralInformation(AConnected));
   IList<TKelvaneData> Adapters;
-  CollectNetworkInterfaces(Adapters);
+  QString Problem;
+  CollectNetworkInterfaces(Adapters, &Problem);
+  // The window and --print still show the general group; the person who
+  // started the program learns why the adapters are missing.
+  if (!Problem.isEmpty())
+    PrintDiagnostic(QStringLiteral("no adapter groups: ") + Problem);
   if (Adapters)
     for (const TKelvaneData* Group : *Adapters)
       AGroups.AddNew()->Assign(Group);
 }
 
 QString WorkingFilePath(const QString& ATempDirectory) {
+  // Taken as it is, an empty folder text would put the file at the root of
+  // the file system.
+  if (Trim(ATempDirectory).isEmpty())
+    throw EArgumentException(QStringLiteral("No temporary folder for the working file"));
   const QString Directory = ATempDirectory.endsWith(u'/') ? ATempDirectory : ATempDirectory + u'/';
   if (Directory.contains(QChar(0)))
     throw EArgumentException(QStringLiteral("Invalid characters in path"));
@@ -65,13 +76,28 @@ void CompleteAdaptersFromWmi() {
   }
 }
 
-void CollectNetworkInterfaces(IList<TKelvaneData>& AGroups) {
+void CollectNetworkInterfaces(IList<TKelvaneData>& AGroups, QString* AProblem,
+                              int ALockTimeoutMs) {
   AGroups.reset();
   TObjectList<TNetworkAdapterData> Adapters;
-  const QString Path = WorkingFilePath(ReadTempDirectory());
+  const QString Temp = ReadTempDirectory();
+  if (Trim(Temp).isEmpty()) {
+    const QString Problem = QStringLiteral("no temporary folder could be had for the working file");
+    GetLogger()->LogError(Problem);
+    if (AProblem)
+      *AProblem = Problem;
+    return;
+  }
+  const QString Path = WorkingFilePath(Temp);
   TSysInfoNetwork Network;
   try {
     Network.RefreshData(0x3FFFFF);
+    // Every start writes, completes and reads back the same file; another
+    // start replacing it between those steps would mix two scans. Starts
+    // that share the folder take turns.
+    const TFileLock Lock(Path + QLatin1String(".lock"), ALockTimeoutMs);
+    if (!Lock.Locked())
+      throw EFOpenError(QStringLiteral("%1: cannot be locked: %2").arg(Path, Lock.Reason()));
     {
       TNetworkAdapterScanner Scanner(&Network);
       Scanner.Scan();
@@ -102,6 +128,8 @@ void CollectNetworkInterfaces(IList<TKelvaneData>& AGroups) {
   } catch (...) {
     AGroups.reset();
     GetLogger()->LogException(QString(), std::current_exception());
+    if (AProblem)
+      *AProblem = DescribeException(std::current_exception()).Message;
   }
 }
 

@@ -8,14 +8,22 @@
 #include <functional>
 
 // Fills AGroups and sets AConnected: the group "General Information" first;
-// the adapter groups follow it once they are gathered.
+// the adapter groups follow it once they are gathered. Why they are missing,
+// when something failed, is said on standard error.
 void GatherInformation(TObjectList<TKelvaneData>& AGroups, bool& AConnected);
+
+// How long a start waits for others that share its temporary folder to
+// finish with the working file.
+inline constexpr int WorkingFileLockTimeoutMs = 20000;
 
 // The adapter pipeline: refresh the network component, scan the adapters
 // into the working file, complete it from WMI, read it back and make one
 // group "Network Interface #n" per record. AGroups is null when no record
-// came back or anything inside failed (logged).
-void CollectNetworkInterfaces(IList<TKelvaneData>& AGroups);
+// came back or anything inside failed (logged; AProblem, when given, then
+// says what failed). Starts sharing the temporary folder take turns for the
+// file, each waiting at most ALockTimeoutMs.
+void CollectNetworkInterfaces(IList<TKelvaneData>& AGroups, QString* AProblem = nullptr,
+                              int ALockTimeoutMs = WorkingFileLockTimeoutMs);
 // Completes the working file from WMI; a failure is logged, never raised.
 void CompleteAdaptersFromWmi();
 // The addresses joined by "; ", empty without any.
@@ -23,7 +31,8 @@ QString JoinIPv6Addresses(const IList<TNetworkAdapterAddressIPv6Data>& AList);
 // "0.0.0.0" exactly becomes empty; anything else stays.
 QString FilterDefaultGateway(const QString& AText);
 // NetworkAdapters.xml in ATempDirectory; EArgumentException "Invalid
-// characters in path" for a character no path may hold (NUL).
+// characters in path" for a character no path may hold (NUL), and for an
+// empty or blank folder text (never the root of the file system).
 QString WorkingFilePath(const QString& ATempDirectory);
 
 // The group "General Information" with its eight lines; sets AConnected.

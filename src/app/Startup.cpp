@@ -1,14 +1,19 @@
 #include "app/Startup.h"
 
 #include "app/KelvaneFunctions.h"
+#include "common/Diagnostics.h"
 #include "inventory/IPAddressHelpers.h"
 #include "logging/LogEngine.h"
 #include "logging/MorvelDebug.h"
+#include "platform/Process.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <new>
 
 TModuleLifetime::TModuleLifetime() {
   try {
@@ -16,7 +21,7 @@ TModuleLifetime::TModuleLifetime() {
   } catch (const Exception& E) {
     // Only a connection text the engine rejects gets here; the program runs
     // on without a log rather than not at all.
-    std::fprintf(stderr, "kelvane: logging not started: %s\n", E.what());
+    PrintDiagnostic(QStringLiteral("logging not started: ") + E.Message());
   }
   GetLogger()->LogMessage(QStringLiteral("Kelvane %1 started").arg(QLatin1String(KelvaneVersion)));
   InitializeIPAddressHelpers();
@@ -68,54 +73,94 @@ bool displayAvailable() {
   return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
 }
 
-int printInformation(int argc, char** argv) {
+int printInformation(int argc, char** argv, bool AOutputClosed) {
   QCoreApplication App(argc, argv);
   QCoreApplication::setApplicationName(QLatin1String(KelvaneTitle));
   TModuleLifetime Modules;
-  try {
-    TObjectList<TKelvaneData> Groups;
-    bool Connected = false;
-    GatherInformation(Groups, Connected);
-    QString Text = KelvaneExportText(Groups);
-    Text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    const QByteArray Utf8 = Text.toUtf8();
-    std::fwrite(Utf8.constData(), 1, static_cast<size_t>(Utf8.size()), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
-  } catch (const Exception& E) {
-    GetLogger()->LogException(QString());
-    std::fprintf(stderr, "kelvane: %s\n", E.what());
-    return 1;
+  return PrintInformation(&GatherInformation, stdout, AOutputClosed);
+}
+
+// What standard output could not take is an error the caller must learn of,
+// as with every tool of the system: a line naming it, and exit code 1.
+int writeOutput(std::FILE* AOutput, const QByteArray& AText, bool AClosed) {
+  int Error = AClosed ? EBADF : 0;
+  if (!AClosed) {
+    errno = 0;
+    const size_t Written = std::fwrite(AText.constData(), 1, static_cast<size_t>(AText.size()), AOutput);
+    if (std::fflush(AOutput) != 0 || Written != static_cast<size_t>(AText.size()) ||
+        std::ferror(AOutput))
+      Error = errno != 0 ? errno : EIO;
   }
+  if (Error == 0)
+    return 0;
+  PrintDiagnostic(QStringLiteral("write error: %1").arg(QString::fromLocal8Bit(std::strerror(Error))));
+  return 1;
 }
 
 } // namespace
 
+int PrintInformation(void (*AGather)(TObjectList<TKelvaneData>&, bool&), std::FILE* AOutput,
+                     bool AOutputClosed) {
+  QByteArray Utf8;
+  try {
+    TObjectList<TKelvaneData> Groups;
+    bool Connected = false;
+    AGather(Groups, Connected);
+    QString Text = KelvaneExportText(Groups);
+    Text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Utf8 = Text.toUtf8();
+  } catch (...) {
+    const std::exception_ptr Failure = std::current_exception();
+    QString Message;
+    try {
+      std::rethrow_exception(Failure);
+    } catch (const std::bad_alloc&) {
+      Message = QStringLiteral("out of memory");
+    } catch (...) {
+      Message = DescribeException(Failure).Message;
+    }
+    PrintDiagnostic(Message.isEmpty() ? QStringLiteral("gathering failed") : Message);
+    try {
+      GetLogger()->LogException(QString(), Failure);
+    } catch (...) {
+      // The log is a help, not a duty: the line above has said it.
+    }
+    return 1;
+  }
+  return writeOutput(AOutput, Utf8, AOutputClosed);
+}
+
+namespace {
+int printText(const QString& AText, bool AOutputClosed) {
+  return writeOutput(stdout, AText.toUtf8(), AOutputClosed);
+}
+} // namespace
+
 int KelvaneMain(int argc, char** argv, TShowWindow AShowWindow) {
+  const int Closed = ProtectStandardStreams();
+  const bool OutputClosed = (Closed & StandardOutputStream) != 0;
   QStringList Arguments;
   for (int I = 0; I < argc; ++I)
     Arguments << QString::fromLocal8Bit(argv[I]);
   QString Unknown;
   switch (ParseCommandLine(Arguments, Unknown)) {
   case TCommand::Usage:
-    std::fprintf(stderr, "kelvane: unknown option '%s'\n%s", qPrintable(Unknown),
-                 qPrintable(UsageText()));
+    PrintDiagnostic(QStringLiteral("unknown option '%1'").arg(Unknown));
+    std::fputs(qPrintable(UsageText()), stderr);
     return 2;
   case TCommand::Help:
-    std::fputs(qPrintable(UsageText()), stdout);
-    return 0;
+    return printText(UsageText(), OutputClosed);
   case TCommand::Version: {
     TModuleLifetime Modules;
-    std::printf("Kelvane %s\n", KelvaneVersion);
-    return 0;
+    return printText(QStringLiteral("Kelvane %1\n").arg(QLatin1String(KelvaneVersion)), OutputClosed);
   }
   case TCommand::Print:
-    return printInformation(argc, argv);
+    return printInformation(argc, argv, OutputClosed);
   case TCommand::Window:
   default:
     if (!displayAvailable()) {
-      std::fputs("kelvane: no display to show the window on; use --print to write the "
-                 "information to standard output\n",
-                 stderr);
+      PrintDiagnostic(QStringLiteral("no display to show the window on; use --print to write the "
+                                     "information to standard output"));
       return 1;
     }
     return AShowWindow(argc, argv);

@@ -3,7 +3,11 @@
 // (logging first, shut down last). Called from main, never from static
 // initialisers, whose order across files is unspecified.
 
+#include "app/KelvaneData.h"
+
 #include <QString>
+
+#include <cstdio>
 
 inline constexpr const char* KelvaneVersion = "4.0.0.1";
 inline constexpr const char* KelvaneTitle = "Kelvane 4.0";
@@ -27,4 +31,12 @@ QString UsageText();
 // executable `kelvane` loads none and starts the window program
 // `kelvane-window` (which has the same entry) only for the window.
 using TShowWindow = int (*)(int argc, char** argv);
+
+// --print once the modules run: AGather fills the groups, their text goes
+// to AOutput with LF line ends. Exit code 0; 1 with one line on standard
+// error when gathering fails (whatever it throws, memory exhaustion
+// included) or AOutput cannot take the text (AOutputClosed: it was closed
+// when the program started).
+int PrintInformation(void (*AGather)(TObjectList<TKelvaneData>&, bool&), std::FILE* AOutput,
+                     bool AOutputClosed = false);
 int KelvaneMain(int argc, char** argv, TShowWindow AShowWindow);

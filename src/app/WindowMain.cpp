@@ -4,9 +4,9 @@
 #include "app/KelvaneApplication.h"
 #include "app/Main.h"
 #include "app/Startup.h"
+#include "common/Diagnostics.h"
 #include "logging/LogImages.h"
 
-#include <cstdio>
 
 namespace {
 int showWindow(int argc, char** argv) {
@@ -16,7 +16,7 @@ int showWindow(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(QLatin1String(KelvaneVersion));
   TfrmKelvane Form;
   if (const auto Error = TryInit(Form)) {
-    std::fprintf(stderr, "kelvane: %s\n", qPrintable(*Error));
+    PrintDiagnostic(*Error);
     return 1;
   }
   Form.show();

@@ -3,14 +3,13 @@
 // companion program `kelvane-window`, run in place of this process.
 
 #include "app/Startup.h"
+#include "common/Diagnostics.h"
 #include "platform/Process.h"
-
-#include <cstdio>
 
 namespace {
 int runWindowProgram(int, char** argv) {
   const QString Failure = RunSiblingProgram(QStringLiteral("kelvane-window"), argv);
-  std::fprintf(stderr, "kelvane: cannot start the window: %s\n", qPrintable(Failure));
+  PrintDiagnostic(QStringLiteral("cannot start the window: ") + Failure);
   return 1;
 }
 } // namespace

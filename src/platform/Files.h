@@ -35,3 +35,25 @@ enum TFileReadFlag {
 TFileContent ReadBoundedFile(const QString& APath, qint64 ACap, int AFlags = frDefault);
 // The same for a path in the system's own encoding.
 TFileContent ReadBoundedFile(const QByteArray& ANativePath, qint64 ACap, int AFlags = frDefault);
+
+// An advisory lock on the file APath (created, mode 0600, when missing),
+// held until the object goes. Starts of the program that share a folder
+// take turns through it; the file itself stays empty and stays behind, as
+// removing it would let two starts lock two different files.
+class TFileLock {
+public:
+  // Waits at most ATimeoutMs for a holder to let go. A link, FIFO or
+  // folder planted at APath is refused, never waited on.
+  TFileLock(const QString& APath, int ATimeoutMs);
+  ~TFileLock();
+  TFileLock(const TFileLock&) = delete;
+  TFileLock& operator=(const TFileLock&) = delete;
+
+  bool Locked() const { return FHandle >= 0; }
+  // Why the lock was not taken; empty once it is held.
+  const QString& Reason() const { return FReason; }
+
+private:
+  long long FHandle = -1;
+  QString FReason;
+};

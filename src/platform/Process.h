@@ -7,3 +7,13 @@
 // process: the same process, arguments (argv, ending with a null pointer)
 // and environment. Returns only when that fails, with the reason.
 QString RunSiblingProgram(const QString& AName, char** AArguments);
+
+// The standard streams, as bits of ProtectStandardStreams' result.
+inline constexpr int StandardInputStream = 1;
+inline constexpr int StandardOutputStream = 2;
+inline constexpr int StandardErrorStream = 4;
+
+// Standard streams that were closed when the program started are opened on
+// the null device, so that no file the program opens takes their place
+// (--print would write into it). Returns the streams that were closed.
+int ProtectStandardStreams();

@@ -5,8 +5,11 @@
 
 #include "app/KelvaneFunctions.h"
 #include "logging/LogEngine.h"
+#include "platform/Files.h"
 #include "platform/fake/FakePlatform.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,6 +27,8 @@ private Q_SLOTS:
   void workingFilePaths_data();
   void workingFilePaths();
   void adapterGroups();
+  void workingFileInUse();
+  void noTemporaryFolder();
 };
 
 void tst_KelvaneFunctions::queries_data() {
@@ -193,20 +198,28 @@ void tst_KelvaneFunctions::lineTexts() {
 void tst_KelvaneFunctions::workingFilePaths_data() {
   QTest::addColumn<QString>("temp");
   QTest::addColumn<QString>("path"); // empty: the path is refused
-  QTest::newRow("folder") << QStringLiteral("/tmp/k") << QStringLiteral("/tmp/k/NetworkAdapters.xml");
-  QTest::newRow("with its delimiter") << QStringLiteral("/tmp/k/") << QStringLiteral("/tmp/k/NetworkAdapters.xml");
-  QTest::newRow("empty: the root") << QString() << QStringLiteral("/NetworkAdapters.xml");
-  QTest::newRow("a NUL") << QStringLiteral("/tmp/a") + QChar(0) + QStringLiteral("b") << QString();
+  QTest::addColumn<QString>("error");
+  QTest::newRow("folder") << QStringLiteral("/tmp/k") << QStringLiteral("/tmp/k/NetworkAdapters.xml") << QString();
+  QTest::newRow("with its delimiter") << QStringLiteral("/tmp/k/") << QStringLiteral("/tmp/k/NetworkAdapters.xml")
+                                      << QString();
+  // Never the root of the file system.
+  QTest::newRow("empty") << QString() << QString() << QStringLiteral("No temporary folder for the working file");
+  QTest::newRow("blank") << QStringLiteral(" \t") << QString()
+                         << QStringLiteral("No temporary folder for the working file");
+  QTest::newRow("a NUL") << QStringLiteral("/tmp/a") + QChar(0) + QStringLiteral("b") << QString()
+                         << QStringLiteral("Invalid characters in path");
 }
 
 void tst_KelvaneFunctions::workingFilePaths() {
   QFETCH(QString, temp);
   QFETCH(QString, path);
+  QFETCH(QString, error);
   try {
     QCOMPARE(WorkingFilePath(temp), path);
+    QVERIFY(!path.isEmpty());
   } catch (const EArgumentException& E) {
     QVERIFY(path.isEmpty());
-    QCOMPARE(E.Message(), QStringLiteral("Invalid characters in path"));
+    QCOMPARE(E.Message(), error);
   }
 }
 
@@ -258,6 +271,62 @@ void tst_KelvaneFunctions::adapterGroups() {
   QVERIFY(!Groups);
   QCOMPARE(Logged.size(), 1);
   QVERIFY2(Logged.first().contains(QStringLiteral("missing/deeper/NetworkAdapters.xml")), qPrintable(Logged.first()));
+  QString Problem;
+  CollectNetworkInterfaces(Groups, &Problem);
+  QVERIFY(!Groups);
+  QCOMPARE(Problem, Temp.filePath(QStringLiteral("missing/deeper/NetworkAdapters.xml: cannot be locked: "
+                                                 "No such file or directory")));
+}
+
+// Another start holding the working file: this one waits for it, and past
+// its bound shows no adapter group rather than a mix of two scans, and
+// leaves the file alone.
+void tst_KelvaneFunctions::workingFileInUse() {
+  FakePlatform Platform;
+  Platform.FakeSystem().SetWorkstation();
+  QTemporaryDir Temp;
+  Platform.FakeSystem().Environment.insert(QStringLiteral("temp"), Temp.path());
+  TIpAdapterInfo Info;
+  Info.Description = QStringLiteral("eth0");
+  Info.Address = QByteArray("\x52\x54\x00\x00\x00\x01", 6);
+  Info.Index = 2;
+  Platform.FakeAdapters().AdapterInfo.push_back(Info);
+  ScopedPlatform Scope(Platform);
+  const QString Path = Temp.filePath(QStringLiteral("NetworkAdapters.xml"));
+  IList<TKelvaneData> Groups;
+  QString Problem;
+  {
+    const TFileLock Other(Path + QStringLiteral(".lock"), 0);
+    QVERIFY(Other.Locked());
+    CollectNetworkInterfaces(Groups, &Problem, 50);
+    QVERIFY(!Groups);
+    QCOMPARE(Problem, Path + QStringLiteral(": cannot be locked: held by another process for more than 50 ms"));
+    QVERIFY(!QFileInfo::exists(Path));
+  }
+  Problem.clear();
+  CollectNetworkInterfaces(Groups, &Problem, 50);
+  QVERIFY2(Problem.isEmpty(), qPrintable(Problem));
+  QVERIFY(Groups);
+  QCOMPARE(Groups->Count(), 1);
+  // Only the working file and its lock: nothing temporary stays behind.
+  QCOMPARE(QDir(Temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+           (QStringList{QStringLiteral("NetworkAdapters.xml"), QStringLiteral("NetworkAdapters.xml.lock")}));
+}
+
+// Without a temporary folder the pipeline says so; the file never goes to
+// the root of the file system.
+void tst_KelvaneFunctions::noTemporaryFolder() {
+  FakePlatform Platform;
+  Platform.FakeSystem().SetWorkstation();
+  Platform.FakeSystem().Environment.insert(QStringLiteral("temp"), QString());
+  ScopedPlatform Scope(Platform);
+  const bool Before = QFileInfo::exists(QStringLiteral("/NetworkAdapters.xml"));
+  IList<TKelvaneData> Groups;
+  QString Problem;
+  CollectNetworkInterfaces(Groups, &Problem);
+  QVERIFY(!Groups);
+  QCOMPARE(Problem, QStringLiteral("no temporary folder could be had for the working file"));
+  QCOMPARE(QFileInfo::exists(QStringLiteral("/NetworkAdapters.xml")), Before);
 }
 
 KELVANE_TEST_MAIN(tst_KelvaneFunctions)

@@ -3,6 +3,9 @@
 
 #include "support/TestMain.h"
 
+#include "app/Startup.h"
+#include "common/Exceptions.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +15,12 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
+
+#include <cstdio>
+#include <new>
+#include <unistd.h>
 
 namespace {
 
@@ -72,6 +80,11 @@ private Q_SLOTS:
   void windowProgramRunsInPlace();
   void missingWindowProgram();
   void printLoadsNoGuiLibrary();
+  void outputThatCannotBeWritten_data();
+  void outputThatCannotBeWritten();
+  void printFailures_data();
+  void printFailures();
+  void diagnosticsEscapeControls();
 
 private:
   QTemporaryDir FDir;
@@ -96,6 +109,9 @@ void tst_Startup::options_data() {
   QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus")} << 2 << QByteArray()
                                   << QByteArray("kelvane: unknown option '--bogus'\nUsage: kelvane")
                                   << false;
+  QTest::newRow("unknown option with an escape sequence, escaped")
+      << QStringList{QStringLiteral("--bo\x1b[2Jgus")} << 2 << QByteArray()
+      << QByteArray("kelvane: unknown option '--bo\\x1b[2Jgus'\nUsage: kelvane") << false;
   QTest::newRow("help wins over version")
       << QStringList{QStringLiteral("--version"), QStringLiteral("--help")} << 0
       << QByteArray("Usage: kelvane") << QByteArray() << false;
@@ -253,6 +269,136 @@ void tst_Startup::printLoadsNoGuiLibrary() {
   QCOMPARE(Run.ExitCode, 0);
   QVERIFY2(Run.Out.contains("libQt6Core"), Run.Out.constData());
   QVERIFY2(!Run.Out.contains("libQt6Gui") && !Run.Out.contains("libQt6Widgets"), Run.Out.constData());
+}
+
+void tst_Startup::outputThatCannotBeWritten_data() {
+  QTest::addColumn<QString>("option");
+  QTest::addColumn<QString>("redirect"); // for standard output, in sh
+  QTest::addColumn<QByteArray>("err");
+  const QByteArray Full("kelvane: write error: No space left on device\n");
+  const QByteArray Closed("kelvane: write error: Bad file descriptor\n");
+  QTest::newRow("--print to a full disk") << QStringLiteral("--print") << QStringLiteral(">/dev/full") << Full;
+  QTest::newRow("--help to a full disk") << QStringLiteral("--help") << QStringLiteral(">/dev/full") << Full;
+  QTest::newRow("--version to a full disk") << QStringLiteral("--version") << QStringLiteral(">/dev/full") << Full;
+  QTest::newRow("--print, output closed") << QStringLiteral("--print") << QStringLiteral(">&-") << Closed;
+  QTest::newRow("--help, output closed") << QStringLiteral("--help") << QStringLiteral(">&-") << Closed;
+  QTest::newRow("--version, output closed") << QStringLiteral("--version") << QStringLiteral(">&-") << Closed;
+}
+
+// Output that is lost is an error the caller hears of: one line naming it
+// and exit code 1, whatever the option.
+void tst_Startup::outputThatCannotBeWritten() {
+  QFETCH(QString, option);
+  QFETCH(QString, redirect);
+  QFETCH(QByteArray, err);
+  QProcess Process;
+  Process.setProcessEnvironment(FQuiet);
+  Process.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$1\" ") + redirect,
+                                        QStringLiteral(KELVANE_EXECUTABLE), option});
+  QVERIFY(Process.waitForFinished(30000));
+  QCOMPARE(Process.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(Process.readAllStandardError(), err);
+  QCOMPARE(Process.exitCode(), 1);
+}
+
+namespace {
+void throwOutOfMemory(TObjectList<TKelvaneData>&, bool&) {
+  throw std::bad_alloc();
+}
+void throwConvertError(TObjectList<TKelvaneData>&, bool&) {
+  throw EConvertError(QStringLiteral("'x' is not a valid integer value"));
+}
+void throwSomethingElse(TObjectList<TKelvaneData>&, bool&) {
+  throw 42;
+}
+void gatherOneLine(TObjectList<TKelvaneData>& AGroups, bool&) {
+  auto Group = std::make_unique<TKelvaneData>();
+  Group->SetCaption(QStringLiteral("General Information"));
+  Group->AddSubItem(QStringLiteral("User"), QStringLiteral("anna"));
+  AGroups.Add(std::move(Group));
+}
+
+// Standard error of this process while the object lives, kept in a file.
+class TCapturedErrors {
+public:
+  TCapturedErrors() {
+    std::fflush(stderr);
+    FSaved = ::dup(2);
+    FFile.open();
+    ::dup2(FFile.handle(), 2);
+  }
+  QByteArray Take() {
+    std::fflush(stderr);
+    ::dup2(FSaved, 2);
+    ::close(FSaved);
+    FFile.seek(0);
+    return FFile.readAll();
+  }
+
+private:
+  QTemporaryFile FFile;
+  int FSaved = -1;
+};
+} // namespace
+
+void tst_Startup::printFailures_data() {
+  QTest::addColumn<void*>("gather");
+  QTest::addColumn<QString>("output"); // a file name for standard output
+  QTest::addColumn<int>("exitCode");
+  QTest::addColumn<QByteArray>("err");
+  QTest::newRow("gathered and written") << reinterpret_cast<void*>(&gatherOneLine) << QStringLiteral("<file>") << 0
+                                        << QByteArray();
+  QTest::newRow("out of memory while gathering")
+      << reinterpret_cast<void*>(&throwOutOfMemory) << QStringLiteral("<file>") << 1
+      << QByteArray("kelvane: out of memory\n");
+  QTest::newRow("an error of the system's own")
+      << reinterpret_cast<void*>(&throwConvertError) << QStringLiteral("<file>") << 1
+      << QByteArray("kelvane: 'x' is not a valid integer value\n");
+  QTest::newRow("something that is no exception class")
+      << reinterpret_cast<void*>(&throwSomethingElse) << QStringLiteral("<file>") << 1
+      << QByteArray("kelvane: ");
+  QTest::newRow("a full disk") << reinterpret_cast<void*>(&gatherOneLine) << QStringLiteral("/dev/full") << 1
+                               << QByteArray("kelvane: write error: No space left on device\n");
+}
+
+// Whatever escapes the gathering (memory exhaustion included) ends --print
+// with one line and exit code 1, never an abort.
+void tst_Startup::printFailures() {
+  QFETCH(void*, gather);
+  QFETCH(QString, output);
+  QFETCH(int, exitCode);
+  QFETCH(QByteArray, err);
+  QTemporaryFile Out;
+  QVERIFY(Out.open());
+  std::FILE* Stream = std::fopen(output == QLatin1String("<file>") ? qPrintable(Out.fileName())
+                                                                  : qPrintable(output),
+                                 "w");
+  QVERIFY(Stream);
+  TCapturedErrors Errors;
+  const int Code = PrintInformation(reinterpret_cast<void (*)(TObjectList<TKelvaneData>&, bool&)>(gather),
+                                    Stream);
+  std::fclose(Stream);
+  const QByteArray Said = Errors.Take();
+  QCOMPARE(Code, exitCode);
+  QVERIFY2(Said.startsWith(err) && Said.count('\n') == (err.isEmpty() ? 0 : 1), Said.constData());
+  if (exitCode == 0)
+    QCOMPARE(Out.readAll(), QByteArray("General Information\n\tUser:\tanna\n\n\n"));
+}
+
+// A name in a message (here the machine file's path) reaches the terminal
+// with its control characters escaped, so it can neither forge a line nor
+// send a sequence.
+void tst_Startup::diagnosticsEscapeControls() {
+  const QString Reg = FDir.filePath(QStringLiteral("m\x1b[2Jx\n.reg"));
+  QVERIFY(writeFile(Reg, QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvel\\Tesk]\r\n"
+                                        "not a value line\r\n")));
+  const TRun Run = run({QStringLiteral("--version")}, environmentWith(Reg, FDir.path()));
+  QCOMPARE(Run.ExitCode, 0);
+  QVERIFY2(Run.Err.startsWith("kelvane: " + FDir.filePath(QStringLiteral("m\\x1b[2Jx\\n.reg:4")).toUtf8()),
+           Run.Err.constData());
+  QCOMPARE(Run.Err.count('\n'), 1);
+  QVERIFY(!Run.Err.contains('\x1b'));
 }
 
 KELVANE_TEST_MAIN(tst_Startup)

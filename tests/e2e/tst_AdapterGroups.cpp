@@ -111,7 +111,9 @@ private Q_SLOTS:
   void oneBridge();
   void threeLinks();
   void plantedLink();
-  void unwritableTemporaryFolder();
+  void unusableTemporaryFolder_data();
+  void unusableTemporaryFolder();
+  void concurrentStarts();
   void unusualNames();
   void fiveHundredLinks();
   void hosts_data();
@@ -201,12 +203,95 @@ void tst_AdapterGroups::plantedLink() {
   QCOMPARE(Untouched.readAll(), QByteArray("precious"));
 }
 
-void tst_AdapterGroups::unwritableTemporaryFolder() {
+void tst_AdapterGroups::unusableTemporaryFolder_data() {
+  QTest::addColumn<QString>("setUp"); // makes $temp unusable
+  QTest::addColumn<QString>("reason");
+  QTest::newRow("a folder the system keeps read-only")
+      << QStringLiteral("export temp=/proc/sys") << QStringLiteral("/proc/sys/NetworkAdapters.xml: cannot be locked: ");
+  QTest::newRow("a read-only mount")
+      << QStringLiteral("mkdir \"$TEMPDIR/ro\"; mount -t tmpfs -o ro,mode=0700 tmpfs \"$TEMPDIR/ro\"; "
+                        "export temp=\"$TEMPDIR/ro\"")
+      << QStringLiteral("/ro/NetworkAdapters.xml: cannot be locked: Read-only file system");
+  // Shared, so a private folder would go below it, but none can be made.
+  QTest::newRow("a shared read-only mount")
+      << QStringLiteral("mkdir \"$TEMPDIR/ro\"; mount -t tmpfs -o ro,mode=1777 tmpfs \"$TEMPDIR/ro\"; "
+                        "export temp=\"$TEMPDIR/ro\"")
+      << QStringLiteral("no temporary folder could be had for the working file");
+  QTest::newRow("a full disk")
+      << QStringLiteral("mkdir \"$TEMPDIR/full\"; mount -t tmpfs -o size=8k,mode=0700 tmpfs \"$TEMPDIR/full\"; "
+                        "head -c 1m /dev/zero > \"$TEMPDIR/full/filler\" 2>/dev/null || true; "
+                        "export temp=\"$TEMPDIR/full\"")
+      << QStringLiteral("/full/NetworkAdapters.xml: cannot be written: No space left on device");
+  QTest::newRow("a folder named like the working file")
+      << QStringLiteral("mkdir \"$TEMPDIR/NetworkAdapters.xml\"; export temp=\"$TEMPDIR\"")
+      << QStringLiteral("/NetworkAdapters.xml: cannot be written: Is a directory");
+}
+
+// A temporary folder that cannot take the working file: the general group
+// as before, exit code 0, and one line on standard error naming the path
+// and the reason.
+void tst_AdapterGroups::unusableTemporaryFolder() {
+  QFETCH(QString, setUp);
+  QFETCH(QString, reason);
   QTemporaryDir Temp;
-  const TRun Run = run(QStringLiteral("ip link add br0 type bridge\nexport temp=/proc/sys"), Temp.path());
+  const TRun Run = run(QStringLiteral("ip link add br0 type bridge\n") + setUp, Temp.path());
   QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
   QVERIFY(Run.Output.startsWith(QLatin1String("General Information\n")));
   QVERIFY(adapterGroups(Run.Output).isEmpty());
+  QVERIFY2(Run.Errors.startsWith(QLatin1String("kelvane: no adapter groups: ")) && Run.Errors.contains(reason) &&
+               Run.Errors.count(u'\n') == 1,
+           qPrintable(Run.Errors));
+}
+
+// Ten starts at once in one temporary folder: each prints exactly what a
+// start alone prints. Without turns, one start replaced the working file
+// between another's scan, WMI completion and read-back, and IPv6 lists
+// came out doubled or missing.
+void tst_AdapterGroups::concurrentStarts() {
+  QTemporaryDir Temp;
+  const TRun Run = run(QStringLiteral(R"(
+for i in 1 2 3 4; do
+  ip link add br$i type bridge
+  ip addr add 10.30.$i.1/24 dev br$i
+  ip -6 addr add fd00:$i::1/64 dev br$i nodad
+  ip -6 addr add fd00:$i::2/64 dev br$i nodad
+  ip link set br$i up
+done
+"$KELVANE" --print > "$TEMPDIR/alone.txt"
+for round in 1 2 3 4 5 6 7 8 9 10; do
+  for i in 0 1 2 3 4 5 6 7 8 9; do
+    "$KELVANE" --print > "$TEMPDIR/out.$round.$i" 2>> "$TEMPDIR/errors.txt" &
+  done
+  wait
+done)"),
+                       Temp.path());
+  QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
+  QFile AloneFile(Temp.filePath(QStringLiteral("alone.txt")));
+  QVERIFY(AloneFile.open(QIODevice::ReadOnly));
+  const QByteArray Alone = AloneFile.readAll();
+  QCOMPARE(adapterGroups(QString::fromUtf8(Alone)).size(), 4);
+  QVERIFY2(Alone.contains("fd00:1::2; fd00:1::1; fe80::"), Alone.constData());
+  int Differing = 0;
+  QString First;
+  for (int Round = 1; Round <= 10; ++Round)
+    for (int I = 0; I < 10; ++I) {
+      QFile Out(Temp.filePath(QStringLiteral("out.%1.%2").arg(Round).arg(I)));
+      QVERIFY(Out.open(QIODevice::ReadOnly));
+      const QByteArray Text = Out.readAll();
+      if (Text != Alone && Differing++ == 0)
+        First = QString::fromUtf8(Text);
+    }
+  QFile Errors(Temp.filePath(QStringLiteral("errors.txt")));
+  QVERIFY(Errors.open(QIODevice::ReadOnly));
+  QCOMPARE(Errors.readAll(), QByteArray());
+  QVERIFY2(Differing == 0, qPrintable(QStringLiteral("%1 of 100 differ, e.g.:\n%2\nalone:\n%3")
+                                          .arg(Differing)
+                                          .arg(First, QString::fromUtf8(Alone))));
+  // The working file, its lock and what the script wrote; no temporary file.
+  const QStringList Left = QDir(Temp.path()).entryList(QDir::Files | QDir::Hidden);
+  QVERIFY2(Left.filter(QStringLiteral("NetworkAdapters")) ==
+               (QStringList{QStringLiteral("NetworkAdapters.xml"), QStringLiteral("NetworkAdapters.xml.lock")}),
+           qPrintable(Left.join(u' ')));
 }
 
 // Interface names the kernel accepts and Windows never has: a quote, a

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +23,9 @@ private Q_SLOTS:
   void reads();
   void fifoWithWriter();
   void systemAttributes();
+  void lockTakesTurns();
+  void lockRefusesPlantedNames_data();
+  void lockRefusesPlantedNames();
 };
 
 namespace {
@@ -109,6 +113,59 @@ void tst_Files::systemAttributes() {
       ReadBoundedFile(QStringLiteral("/sys/class/net/lo/type"), 64, frTruncate);
   QVERIFY2(Loopback.Ok(), qPrintable(Loopback.Reason));
   QCOMPARE(Loopback.Data, QByteArray("772\n"));
+}
+
+// Two holders in one process stand for two starts: the lock belongs to the
+// opened file, not to the process.
+void tst_Files::lockTakesTurns() {
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath("NetworkAdapters.xml.lock");
+  {
+    const TFileLock First(Path, 0);
+    QVERIFY2(First.Locked(), qPrintable(First.Reason()));
+    QVERIFY(First.Reason().isEmpty());
+    const TFileLock Second(Path, 30);
+    QVERIFY(!Second.Locked());
+    QCOMPARE(Second.Reason(), QStringLiteral("held by another process for more than 30 ms"));
+  }
+  const TFileLock Third(Path, 0);
+  QVERIFY2(Third.Locked(), qPrintable(Third.Reason()));
+  QCOMPARE(QFileInfo(Path).size(), 0);
+  struct stat Info {};
+  QCOMPARE(::stat(QFile::encodeName(Path).constData(), &Info), 0);
+  QCOMPARE(Info.st_mode & 07777, mode_t(0600));
+}
+
+void tst_Files::lockRefusesPlantedNames_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::addColumn<QString>("reason");
+  QTest::newRow("a link to a file elsewhere") << "link" << "a link, not followed";
+  QTest::newRow("a dangling link") << "dangling" << "a link, not followed";
+  QTest::newRow("a FIFO") << "fifo" << "not a regular file";
+  QTest::newRow("a folder") << "folder" << "not a regular file";
+  QTest::newRow("a missing folder") << "missing" << "No such file or directory";
+}
+
+void tst_Files::lockRefusesPlantedNames() {
+  QFETCH(QString, kind);
+  QFETCH(QString, reason);
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(kind == "missing" ? "missing/x.lock" : "x.lock");
+  const QString Victim = Dir.filePath("victim");
+  if (kind == "link") {
+    writeFile(Victim, "keep");
+    QVERIFY(QFile::link(Victim, Path));
+  } else if (kind == "dangling") {
+    QVERIFY(QFile::link(Victim, Path));
+  } else if (kind == "fifo") {
+    QCOMPARE(::mkfifo(QFile::encodeName(Path).constData(), 0600), 0);
+  } else if (kind == "folder") {
+    QVERIFY(QDir(Dir.path()).mkdir("x.lock"));
+  }
+  const TFileLock Lock(Path, 1000);
+  QVERIFY(!Lock.Locked());
+  QCOMPARE(Lock.Reason(), reason);
+  QCOMPARE(QFileInfo::exists(Victim), kind == "link");
 }
 
 KELVANE_TEST_MAIN(tst_Files)

@@ -1,11 +1,13 @@
 #include "platform/Files.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,4 +94,47 @@ TFileContent ReadBoundedFile(const QByteArray& ANativePath, qint64 ACap, int AFl
   Result.Data.truncate(Size);
   Result.Status = TFileContent::fcRead;
   return Result;
+}
+
+TFileLock::TFileLock(const QString& APath, int ATimeoutMs) {
+  const QByteArray Path = QFile::encodeName(APath);
+  const int Fd =
+      ::open(Path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  if (Fd < 0) {
+    FReason = errno == ELOOP    ? QStringLiteral("a link, not followed")
+              : errno == EISDIR ? QStringLiteral("not a regular file")
+                                : QString::fromLocal8Bit(std::strerror(errno));
+    return;
+  }
+  struct stat Info {};
+  if (::fstat(Fd, &Info) != 0 || !S_ISREG(Info.st_mode)) {
+    ::close(Fd);
+    FReason = QStringLiteral("not a regular file");
+    return;
+  }
+  QElapsedTimer Waited;
+  Waited.start();
+  // Short waits first: a holder usually lets go within milliseconds.
+  int Error = 0;
+  for (int Pause = 1;; Pause = std::min(Pause * 2, 50)) {
+    if (::flock(Fd, LOCK_EX | LOCK_NB) == 0) {
+      FHandle = Fd;
+      return;
+    }
+    Error = errno;
+    if ((Error != EWOULDBLOCK && Error != EINTR) || Waited.elapsed() >= ATimeoutMs)
+      break;
+    const qint64 Left = ATimeoutMs - Waited.elapsed();
+    ::usleep(static_cast<useconds_t>(std::clamp<qint64>(Left, 1, Pause) * 1000));
+  }
+  FReason = Error == EWOULDBLOCK || Error == EINTR
+                ? QStringLiteral("held by another process for more than %1 ms").arg(ATimeoutMs)
+                : QString::fromLocal8Bit(std::strerror(Error));
+  ::close(Fd);
+}
+
+TFileLock::~TFileLock() {
+  // Closing the file lets go of the lock.
+  if (FHandle >= 0)
+    ::close(static_cast<int>(FHandle));
 }

@@ -1,10 +1,10 @@
 #include "platform/linux/LinuxPlatform.h"
 
+#include "common/Diagnostics.h"
 #include "platform/linux/LinuxNetworkAdapters.h"
 #include "platform/linux/LinuxPing.h"
 #include "platform/linux/SystemView.h"
 
-#include <cstdio>
 
 namespace {
 std::shared_ptr<TRegHive> machineHive(const QString& AMachineFile, const QString& ASystemRoot) {
@@ -14,7 +14,7 @@ std::shared_ptr<TRegHive> machineHive(const QString& AMachineFile, const QString
   BuildSystemView(*Hive, ASystemRoot.isEmpty() ? LinuxRegistry::SystemRoot() : ASystemRoot);
   const QString File = AMachineFile.isEmpty() ? LinuxRegistry::MachineFile() : AMachineFile;
   for (const QString& Warning : Hive->ApplyFile(File))
-    std::fprintf(stderr, "kelvane: %s\n", qPrintable(Warning));
+    PrintDiagnostic(Warning);
   return Hive;
 }
 } // namespace

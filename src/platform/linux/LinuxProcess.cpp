@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 QString RunSiblingProgram(const QString& AName, char** AArguments) {
@@ -18,4 +19,20 @@ QString RunSiblingProgram(const QString& AName, char** AArguments) {
       QFileInfo(QFile::decodeName(QByteArray(Self, int(Length)))).absolutePath() + u'/' + AName;
   ::execv(QFile::encodeName(Path).constData(), AArguments);
   return QStringLiteral("%1: %2").arg(Path, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+int ProtectStandardStreams() {
+  int Closed = 0;
+  for (int Fd = 0; Fd <= 2; ++Fd) {
+    if (::fcntl(Fd, F_GETFD) >= 0 || errno != EBADF)
+      continue;
+    Closed |= 1 << Fd;
+    // The lowest free number is Fd itself: the ones below are open by now.
+    const int Null = ::open("/dev/null", (Fd == 0 ? O_RDONLY : O_WRONLY) | O_NOCTTY);
+    if (Null >= 0 && Null != Fd) {
+      ::dup2(Null, Fd);
+      ::close(Null);
+    }
+  }
+  return Closed;
 }
