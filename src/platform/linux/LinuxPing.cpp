@@ -6,9 +6,8 @@
 #include <chrono>
 #include <cstring>
 #include <linux/errqueue.h>
+#include <linux/icmp.h>
 #include <netinet/in.h>
-#include <netinet/ip.h>
-#include <netinet/ip_icmp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -46,6 +45,33 @@ int statusOfIcmpError(int AType, int ACode) {
   }
 }
 
+std::uint16_t read16(std::span<const unsigned char> AData, std::size_t AOffset) {
+  return static_cast<std::uint16_t>((AData[AOffset] << 8) | AData[AOffset + 1]);
+}
+
+// An ICMP echo message of AType (request or reply) with the request's
+// identifier and sequence.
+bool isEcho(std::span<const unsigned char> AIcmp, int AType,
+            const TLinuxPingStatusProvider::TEchoRequest& ARequest) {
+  return AIcmp.size() >= sizeof(icmphdr) && AIcmp[0] == AType &&
+         read16(AIcmp, 4) == ARequest.Identifier && read16(AIcmp, 6) == ARequest.Sequence;
+}
+
+// The IPv4 header's length as its first byte states it, when that is a
+// length an IPv4 header can have and APacket holds it.
+std::optional<std::size_t> ipHeaderLength(std::span<const unsigned char> APacket) {
+  if (APacket.empty() || (APacket[0] >> 4) != 4)
+    return std::nullopt;
+  const std::size_t Length = static_cast<std::size_t>(APacket[0] & 0x0F) * 4;
+  if (Length < 20 || APacket.size() < Length)
+    return std::nullopt;
+  return Length;
+}
+
+int statusOfSendError(int AErrno) {
+  return AErrno == EMSGSIZE ? PacketTooBig : GeneralFailure;
+}
+
 class TSocket {
 public:
   explicit TSocket(int AFd) : FFd(AFd) {}
@@ -60,6 +86,47 @@ private:
 };
 
 } // namespace
+
+std::optional<TLinuxPingStatusProvider::TEcho>
+TLinuxPingStatusProvider::ReadReply(std::span<const unsigned char> APacket, bool AWithIpHeader,
+                                    std::uint32_t ASource, const TEchoRequest& ARequest) {
+  TEcho Result;
+  std::span<const unsigned char> Icmp = APacket;
+  if (AWithIpHeader) {
+    const std::optional<std::size_t> HeaderLength = ipHeaderLength(APacket);
+    if (!HeaderLength)
+      return std::nullopt;
+    Result.TimeToLive = APacket[8];
+    Icmp = APacket.subspan(*HeaderLength);
+  }
+  if (Icmp.size() < sizeof(icmphdr))
+    return std::nullopt;
+  const int Type = Icmp[0];
+  if (Type == ICMP_ECHOREPLY) {
+    // Anyone can send a reply with our numbers; only the host asked counts.
+    if (ASource != ARequest.Target || !isEcho(Icmp, ICMP_ECHOREPLY, ARequest))
+      return std::nullopt;
+    Result.Status = 0;
+    return Result;
+  }
+  if (Type != ICMP_DEST_UNREACH && Type != ICMP_TIME_EXCEEDED && Type != ICMP_PARAMETERPROB &&
+      Type != ICMP_SOURCE_QUENCH)
+    return std::nullopt;
+  // An error comes from whichever router gave up, so it is ours only when
+  // it quotes our request: the IPv4 header to the target, then the first 8
+  // bytes of the echo.
+  const std::span<const unsigned char> Quoted = Icmp.subspan(sizeof(icmphdr));
+  const std::optional<std::size_t> QuotedHeader = ipHeaderLength(Quoted);
+  if (!QuotedHeader || Quoted[9] != IPPROTO_ICMP)
+    return std::nullopt;
+  const std::uint32_t QuotedTarget = (std::uint32_t(read16(Quoted, 16)) << 16) | read16(Quoted, 18);
+  if (QuotedTarget != ARequest.Target ||
+      !isEcho(Quoted.subspan(*QuotedHeader), ICMP_ECHO, ARequest))
+    return std::nullopt;
+  Result.Status = statusOfIcmpError(Type, Icmp[1]);
+  Result.TimeToLive = 0;
+  return Result;
+}
 
 TLinuxPingStatusProvider::TEcho TLinuxPingStatusProvider::Echo(std::uint32_t AAddress,
                                                                int ATimeoutMs, int ABufferSize,
@@ -88,9 +155,22 @@ TLinuxPingStatusProvider::TEcho TLinuxPingStatusProvider::Echo(std::uint32_t AAd
   sockaddr_in Target{};
   Target.sin_family = AF_INET;
   Target.sin_addr.s_addr = htonl(AAddress);
+  if (Raw) {
+    // A raw socket otherwise queues every ICMP message reaching the host;
+    // connected, it keeps only those from the target, and the filter only
+    // echo replies among them. Errors about our echo still come, through
+    // the error queue (IP_RECVERR). An ICMP socket looks replies up by
+    // identifier alone, so connecting it would keep nothing out: the source
+    // check in ReadReply holds for both.
+    const icmp_filter Filter{~(1u << ICMP_ECHOREPLY)};
+    ::setsockopt(Fd, SOL_RAW, ICMP_FILTER, &Filter, sizeof Filter);
+    if (::connect(Fd, reinterpret_cast<sockaddr*>(&Target), sizeof Target) < 0) {
+      Result.Status = statusOfSendError(errno);
+      return Result;
+    }
+  }
 
-  const std::uint16_t Sequence = 1;
-  std::uint16_t Identifier = static_cast<std::uint16_t>(::getpid() & 0xFFFF);
+  TEchoRequest Request{AAddress, static_cast<std::uint16_t>(::getpid() & 0xFFFF), 1};
   std::vector<unsigned char> Packet(sizeof(icmphdr) +
                                     static_cast<std::size_t>(std::max(ABufferSize, 0)));
   for (std::size_t I = sizeof(icmphdr); I < Packet.size(); ++I)
@@ -98,14 +178,14 @@ TLinuxPingStatusProvider::TEcho TLinuxPingStatusProvider::Echo(std::uint32_t AAd
   auto* Header = reinterpret_cast<icmphdr*>(Packet.data());
   Header->type = ICMP_ECHO;
   Header->code = 0;
-  Header->un.echo.id = htons(Identifier);
-  Header->un.echo.sequence = htons(Sequence);
+  Header->un.echo.id = htons(Request.Identifier);
+  Header->un.echo.sequence = htons(Request.Sequence);
   Header->checksum = htons(checksum(Packet.data(), Packet.size()));
 
   const auto Start = std::chrono::steady_clock::now();
   if (::sendto(Fd, Packet.data(), Packet.size(), 0, reinterpret_cast<sockaddr*>(&Target),
                sizeof Target) < 0) {
-    Result.Status = errno == EMSGSIZE ? PacketTooBig : GeneralFailure;
+    Result.Status = statusOfSendError(errno);
     return Result;
   }
   if (!Raw) {
@@ -113,7 +193,7 @@ TLinuxPingStatusProvider::TEcho TLinuxPingStatusProvider::Echo(std::uint32_t AAd
     sockaddr_in Local{};
     socklen_t Length = sizeof Local;
     if (::getsockname(Fd, reinterpret_cast<sockaddr*>(&Local), &Length) == 0)
-      Identifier = ntohs(Local.sin_port);
+      Request.Identifier = ntohs(Local.sin_port);
   }
 
   const auto Deadline = Start + std::chrono::milliseconds(std::max(0, ATimeoutMs));
@@ -134,24 +214,32 @@ TLinuxPingStatusProvider::TEcho TLinuxPingStatusProvider::Echo(std::uint32_t AAd
     }
     unsigned char Buffer[70000];
     char Control[512];
+    sockaddr_in From{};
     iovec Vector{Buffer, sizeof Buffer};
     msghdr Message{};
+    Message.msg_name = &From;
+    Message.msg_namelen = sizeof From;
     Message.msg_iov = &Vector;
     Message.msg_iovlen = 1;
     Message.msg_control = Control;
     Message.msg_controllen = sizeof Control;
     if (P.revents & POLLERR) {
-      // Errors about our own request, reported by the kernel.
-      if (::recvmsg(Fd, &Message, MSG_ERRQUEUE | MSG_DONTWAIT) >= 0) {
+      // Errors about our own request, reported by the kernel; it files them
+      // by socket, and for a raw socket that may mean another program's
+      // echo to the same target, so the quoted echo must be ours.
+      const ssize_t Quoted = ::recvmsg(Fd, &Message, MSG_ERRQUEUE | MSG_DONTWAIT);
+      if (Quoted >= 0) {
+        const std::span<const unsigned char> Original(Buffer, static_cast<std::size_t>(Quoted));
         for (cmsghdr* C = CMSG_FIRSTHDR(&Message); C; C = CMSG_NXTHDR(&Message, C))
           if (C->cmsg_level == IPPROTO_IP && C->cmsg_type == IP_RECVERR) {
             sock_extended_err Error{};
             std::memcpy(&Error, CMSG_DATA(C), sizeof Error);
             if (Error.ee_origin == SO_EE_ORIGIN_ICMP) {
-              Result.Status = statusOfIcmpError(Error.ee_type, Error.ee_code);
-              return Result;
-            }
-            if (Error.ee_errno == EMSGSIZE) {
+              if (isEcho(Original, ICMP_ECHO, Request)) {
+                Result.Status = statusOfIcmpError(Error.ee_type, Error.ee_code);
+                return Result;
+              }
+            } else if (Error.ee_errno == EMSGSIZE) {
               Result.Status = PacketTooBig;
               return Result;
             }
@@ -160,54 +248,22 @@ TLinuxPingStatusProvider::TEcho TLinuxPingStatusProvider::Echo(std::uint32_t AAd
       continue;
     }
     const ssize_t Received = ::recvmsg(Fd, &Message, MSG_DONTWAIT);
-    if (Received <= 0)
+    if (Received <= 0 || Message.msg_namelen < sizeof From || From.sin_family != AF_INET)
       continue;
-    const unsigned char* Icmp = Buffer;
-    std::size_t IcmpLength = static_cast<std::size_t>(Received);
-    int ReplyTtl = -1;
-    if (Raw) {
-      const std::size_t HeaderLength = static_cast<std::size_t>(Buffer[0] & 0x0F) * 4;
-      if (IcmpLength < HeaderLength + sizeof(icmphdr))
-        continue;
-      ReplyTtl = Buffer[8];
-      Icmp += HeaderLength;
-      IcmpLength -= HeaderLength;
-    }
-    for (cmsghdr* C = CMSG_FIRSTHDR(&Message); C; C = CMSG_NXTHDR(&Message, C))
-      if (C->cmsg_level == IPPROTO_IP && C->cmsg_type == IP_TTL)
-        std::memcpy(&ReplyTtl, CMSG_DATA(C), sizeof ReplyTtl);
-    if (IcmpLength < sizeof(icmphdr))
+    std::optional<TEcho> Reply =
+        ReadReply(std::span<const unsigned char>(Buffer, static_cast<std::size_t>(Received)), Raw,
+                  ntohl(From.sin_addr.s_addr), Request);
+    if (!Reply)
       continue;
-    icmphdr Reply{};
-    std::memcpy(&Reply, Icmp, sizeof Reply);
-    if (Reply.type == ICMP_ECHOREPLY) {
-      if (ntohs(Reply.un.echo.id) != Identifier || ntohs(Reply.un.echo.sequence) != Sequence)
-        continue;
-      Result.Status = 0;
-      Result.ResponseTime = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+    if (Reply->Status == 0) {
+      for (cmsghdr* C = CMSG_FIRSTHDR(&Message); C; C = CMSG_NXTHDR(&Message, C))
+        if (C->cmsg_level == IPPROTO_IP && C->cmsg_type == IP_TTL)
+          std::memcpy(&Reply->TimeToLive, CMSG_DATA(C), sizeof Reply->TimeToLive);
+      Reply->ResponseTime = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                                  std::chrono::steady_clock::now() - Start)
                                                  .count());
-      Result.TimeToLive = ReplyTtl;
-      return Result;
     }
-    if (Raw && (Reply.type == ICMP_DEST_UNREACH || Reply.type == ICMP_TIME_EXCEEDED ||
-                Reply.type == ICMP_PARAMETERPROB || Reply.type == ICMP_SOURCE_QUENCH)) {
-      // The error quotes the IP header and the first 8 bytes of our request.
-      const unsigned char* Quoted = Icmp + sizeof(icmphdr);
-      const std::size_t QuotedLength = IcmpLength - sizeof(icmphdr);
-      if (QuotedLength < 20)
-        continue;
-      const std::size_t InnerHeader = static_cast<std::size_t>(Quoted[0] & 0x0F) * 4;
-      if (QuotedLength < InnerHeader + 8)
-        continue;
-      icmphdr Original{};
-      std::memcpy(&Original, Quoted + InnerHeader, sizeof Original);
-      if (Original.type == ICMP_ECHO && ntohs(Original.un.echo.id) == Identifier &&
-          ntohs(Original.un.echo.sequence) == Sequence) {
-        Result.Status = statusOfIcmpError(Reply.type, Reply.code);
-        return Result;
-      }
-    }
+    return *Reply;
   }
 }
 
