@@ -8,6 +8,17 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace {
+// Names as the system reports them against names read back from the
+// working file: the scanner trims them, and the file holds U+FFFD where a
+// name had a character XML cannot carry. One comparison serves both the
+// match and the duplicate test, or a link would show twice.
+bool sameAdapterName(const QString& A, const QString& B) {
+  return ReplaceControlCharacters(Trim(A)).compare(ReplaceControlCharacters(Trim(B)),
+                                                   Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
 TWmiNetcard::TWmiNetcard() : FNetworkAdapterList(MakeList<TNetworkAdapterData>()) {
   SetWMI_Class(QStringLiteral("Win32_NetworkAdapterConfiguration"));
 }
@@ -40,7 +51,7 @@ TNetworkAdapterData* TWmiNetcard::FindAdapterByMAC(const QString& AMacAddress,
   for (TNetworkAdapterData* Record : *FNetworkAdapterList) {
     if (Record->MACAddress().compare(AMacAddress, Qt::CaseInsensitive) != 0)
       continue;
-    if (Trim(Record->Name()).compare(Trim(ADescription), Qt::CaseInsensitive) == 0)
+    if (sameAdapterName(Record->Name(), ADescription))
       return Record;
     if (!First)
       First = Record;
@@ -120,7 +131,7 @@ void TWmiNetcard::ProcessObject(const TWmiObject& AObject) {
   // A name-only record, unless one of that name is already there: it would
   // show the same adapter twice.
   for (const TNetworkAdapterData* Existing : *FNetworkAdapterList)
-    if (Existing->Name().compare(Description.toString(), Qt::CaseInsensitive) == 0)
+    if (sameAdapterName(Existing->Name(), Description.toString()))
       return;
   auto* Added = FNetworkAdapterList->AddNew();
   Added->SetName(Description.toString());

@@ -295,25 +295,29 @@ done)"),
 }
 
 // Interface names the kernel accepts and Windows never has: a quote, a
-// control byte, non-ASCII and invalid UTF-8. Each is one group; the working
-// file stays readable (the control byte is written as U+FFFD).
+// control byte (inside, and first), non-ASCII and invalid UTF-8. Each is one
+// group; the working file stays readable (the control byte is written as
+// U+FFFD).
 void tst_AdapterGroups::unusualNames() {
   QTemporaryDir Temp;
   const TRun Run = run(QStringLiteral("ip link add 'q\"x' type bridge\n"
                                       "ip link add \"$(printf 'c\\001d')\" type bridge\n"
                                       "ip link add \"$(printf '\\303\\251t0')\" type bridge\n"
-                                      "ip link add \"$(printf 'u\\377v')\" type bridge"),
+                                      "ip link add \"$(printf 'u\\377v')\" type bridge\n"
+                                      // One group, though the scan trims the name and the system does not.
+                                      "ip tuntap add \"$(printf '\\001tn')\" mode tun"),
                        Temp.path());
   QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
   const QMap<QString, QStringList> Groups = adapterGroups(Run.Output);
-  QCOMPARE(Groups.size(), 4);
+  QCOMPARE(Groups.size(), 5);
   QStringList Names;
   for (const QStringList& Group : Groups)
     Names << line(Group, QStringLiteral("Description"));
   QVERIFY2(Names.contains(QStringLiteral("q\"x")), qPrintable(Names.join(u'|')));
   QVERIFY2(Names.contains(QStringLiteral("\u00e9t0")), qPrintable(Names.join(u'|')));
   QVERIFY2(Names.contains(QStringLiteral("c\uFFFDd")), qPrintable(Names.join(u'|')));
-  QCOMPARE(workingFileRecords(Temp), 4);
+  QVERIFY2(Names.contains(QStringLiteral("tn")), qPrintable(Names.join(u'|')));
+  QCOMPARE(workingFileRecords(Temp), 5);
 }
 
 // 250 veth pairs, one end of each with an address: one group per link and

@@ -51,6 +51,8 @@ private Q_SLOTS:
   void completesTheRecords();
   void nameOnlyRecords();
   void sharedHardwareAddress();
+  void namesDifferingByControlsOrBlanks_data();
+  void namesDifferingByControlsOrBlanks();
   void workingFilePaths();
 };
 
@@ -260,6 +262,39 @@ void tst_WmiReports::sharedHardwareAddress() {
   const IList<TNetworkAdapterData> Records = Machine.run();
   QCOMPARE(Records->Items(0)->IPv6AdressList()->Count(), 0);
   QCOMPARE(Records->Items(1)->IPv6AdressList()->Count(), 1);
+}
+
+void tst_WmiReports::namesDifferingByControlsOrBlanks_data() {
+  QTest::addColumn<QString>("recorded"); // the record's name, as the working file gives it back
+  QTest::addColumn<QString>("reported"); // the instance's Description
+  QTest::newRow("a control byte the scanner trimmed away") << QStringLiteral("tn") << QStringLiteral("\x01tn");
+  QTest::newRow("a control byte the file holds as U+FFFD")
+      << QStringLiteral("c\uFFFDd") << QStringLiteral("c\x01" "d");
+  QTest::newRow("blanks around") << QStringLiteral("wg0") << QStringLiteral(" wg0 ");
+  QTest::newRow("letter case") << QStringLiteral("WG0") << QStringLiteral("wg0");
+}
+
+// A link without a hardware address that the system reports with a name
+// the scan had trimmed or the file had replaced: the instance finds its
+// record and never adds a second one.
+void tst_WmiReports::namesDifferingByControlsOrBlanks() {
+  QFETCH(QString, recorded);
+  QFETCH(QString, reported);
+  TNetcardMachine Machine;
+  Machine.Fake.FakeReg().Load(QStringLiteral(
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services\\{PRESENT}]\n"));
+  {
+    TObjectList<TNetworkAdapterData> Records;
+    Records.AddNew()->SetName(recorded);
+    TXmlSerializer Serializer;
+    SerializeAdapterList(Serializer, Records);
+    Serializer.SaveToFile(Machine.Dir.filePath(QStringLiteral("NetworkAdapters.xml")));
+  }
+  Machine.add({{"Description", wbemCimtypeString, reported},
+               {"SettingID", wbemCimtypeString, QStringLiteral("{PRESENT}")}});
+  const IList<TNetworkAdapterData> Records = Machine.run();
+  QCOMPARE(Records->Count(), 1);
+  QCOMPARE(Records->First()->Name(), recorded);
 }
 
 void tst_WmiReports::workingFilePaths() {
