@@ -104,11 +104,7 @@ void CollectNetworkInterfaces(IList<TKelvaneData>& AGroups, QString* AProblem,
       Scanner.SaveToFile(Path);
     }
     CompleteAdaptersFromWmi();
-    {
-      TXmlSerializer Serializer;
-      Serializer.LoadFromFile(Path);
-      DeserializeAdapterList(Serializer, Adapters);
-    }
+    LoadAdapterList(Path, Adapters);
     if (Adapters.IsEmpty())
       return;
     AGroups = MakeList<TKelvaneData>();

@@ -49,3 +49,9 @@ void DeserializeAdapterList(TSerializer& ASerializer, TObjectList<TNetworkAdapte
   DeserializeObjectList(ASerializer, AList, NetworkAdapterDataListName,
                         QString::fromLatin1(TNetworkAdapterData::staticMetaObject.className()));
 }
+
+void LoadAdapterList(const QString& AFileName, TObjectList<TNetworkAdapterData>& AList) {
+  TXmlSerializer Serializer;
+  DeserializeObjectListFromFile(Serializer, AFileName, AList, NetworkAdapterDataListName,
+                                QString::fromLatin1(TNetworkAdapterData::staticMetaObject.className()));
+}

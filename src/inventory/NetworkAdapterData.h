@@ -219,3 +219,7 @@ private:
 inline const QString NetworkAdapterDataListName = QStringLiteral("TNetworkAdapterDataList");
 void SerializeAdapterList(TSerializer& ASerializer, const TObjectList<TNetworkAdapterData>& AList);
 void DeserializeAdapterList(TSerializer& ASerializer, TObjectList<TNetworkAdapterData>& AList);
+// The records of the adapter file AFileName, read a record at a time: the
+// same records as LoadFromFile and DeserializeAdapterList give, in a
+// fraction of the memory for a large file.
+void LoadAdapterList(const QString& AFileName, TObjectList<TNetworkAdapterData>& AList);

@@ -30,9 +30,7 @@ void TWmiNetcard::Init(const QString& AOutputDirectory) {
     Directory += u'/';
   Directory.remove(QStringLiteral("WMI\\"));
   FTargetFile = QDir::cleanPath(Directory + QLatin1String("NetworkAdapters.xml"));
-  TXmlSerializer Serializer;
-  Serializer.LoadFromFile(FTargetFile);
-  DeserializeAdapterList(Serializer, *FNetworkAdapterList);
+  LoadAdapterList(FTargetFile, *FNetworkAdapterList);
 }
 
 void TWmiNetcard::SaveToFile(const QString& AFilename) {

@@ -498,6 +498,19 @@ void TXmlSerializer::LoadFromFile(const QString& AFileName) {
   loadDocument([&](TXmlDocument& ADocument) { ADocument.LoadFromFile(AFileName); });
 }
 
+void TXmlSerializer::LoadFromFileInParts(const QString& AFileName,
+                                         const std::function<void()>& APart) {
+  Assert(!Trim(AFileName).isEmpty(), QStringLiteral("Parameter [AFilename] can not be empty"));
+  loadDocument([&](TXmlDocument& ADocument) {
+    ADocument.LoadFromFileInParts(AFileName, [&] {
+      FCurrentNode = nullptr;
+      FNodeStack.clear();
+      FPreparedForIterator = false;
+      APart();
+    });
+  });
+}
+
 TXmlDocument& TXmlSerializer::ownDocument() {
   if (!FXmlDocument) {
     FOwnedDocument = std::make_unique<TXmlDocument>();

@@ -220,6 +220,10 @@ public:
   // Always the readable layout; the format in use is restored afterwards.
   void SaveToFile(const QString& AFileName);
   void LoadFromFile(const QString& AFileName);
+  // Loads AFileName one element below the root at a time (see
+  // TXmlDocument::LoadFromFileInParts); APart reads each part from the root
+  // on, as after LoadFromFile.
+  void LoadFromFileInParts(const QString& AFileName, const std::function<void()>& APart);
   // Writes at the stream's position and leaves the document readable.
   void SaveToStream(QIODevice* AStream);
   // Reads the stream from its start.
@@ -292,4 +296,22 @@ void DeserializeObjectList(TSerializer& ASerializer, TObjectList<T>& AList,
     AList.Add(std::move(Item));
   }
   ASerializer.EndObjectRead(AListName);
+}
+
+// Reads the list of the file AFileName as DeserializeObjectList reads it
+// from a loaded document, but one item's elements at a time, so memory holds
+// the items and the file, not the file's whole tree. AList is replaced only
+// when the whole file has been read.
+template <class T>
+void DeserializeObjectListFromFile(TXmlSerializer& ASerializer, const QString& AFileName,
+                                   TObjectList<T>& AList, const QString& AListName,
+                                   const QString& AItemName) {
+  TObjectList<T> Read;
+  ASerializer.LoadFromFileInParts(AFileName, [&] {
+    TObjectList<T> Part;
+    DeserializeObjectList(ASerializer, Part, AListName, AItemName);
+    while (!Part.IsEmpty())
+      Read.Add(Part.Extract(0));
+  });
+  AList = std::move(Read);
 }

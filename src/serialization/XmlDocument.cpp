@@ -3,6 +3,8 @@
 #include "common/AtomicFile.h"
 #include "platform/Files.h"
 
+#include <QBuffer>
+#include <QScopeGuard>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
@@ -79,7 +81,11 @@ TXmlNode::~TXmlNode() {
 }
 
 TXmlNode* TXmlNode::AddElement(const QString& AName) {
-  FChildren.push_back(Create(FResource, nkElement, AName, QString(), this));
+  return AddElement(AName, FResource);
+}
+
+TXmlNode* TXmlNode::AddElement(const QString& AName, std::pmr::memory_resource* AResource) {
+  FChildren.push_back(Create(AResource, nkElement, AName, QString(), this));
   return FChildren.back().get();
 }
 
@@ -494,6 +500,11 @@ bool isValidUtf8(const QByteArray& AData) {
 } // namespace
 
 void TXmlDocument::LoadFromBytes(const QByteArray& AData, const QString& ASource) {
+  load(AData, ASource, nullptr);
+}
+
+void TXmlDocument::load(const QByteArray& AData, const QString& ASource,
+                        const std::function<void()>* APart) {
   if (AData.size() > MaxXmlBytes)
     throw EXmlError(
         QStringLiteral("%1: larger than %2 bytes, not read").arg(ASource).arg(MaxXmlBytes));
@@ -501,11 +512,30 @@ void TXmlDocument::LoadFromBytes(const QByteArray& AData, const QString& ASource
   if (!isValidUtf8(Data))
     throw EXmlError(QStringLiteral("%1: not valid UTF-8").arg(ASource));
   Clear();
-  QXmlStreamReader Reader(Data);
+  // Read through a device, the reader decodes the text a block at a time
+  // instead of holding all of it as UTF-16 beside the bytes.
+  QBuffer Device;
+  Device.setData(Data);
+  Device.open(QIODevice::ReadOnly);
+  QXmlStreamReader Reader(&Device);
   Reader.setNamespaceProcessing(false);
   Reader.setEntityExpansionLimit(4096);
   TXmlNodePtr Root;
+  TXmlNode* RootNode = nullptr;
   TXmlNode* Current = nullptr;
+  // Read in parts, each element below the root comes from memory of its own,
+  // given back as a whole once the part is handled.
+  std::optional<std::pmr::monotonic_buffer_resource> PartMemory;
+  if (APart)
+    PartMemory.emplace();
+  bool PartHandedOut = false;
+  // A load that fails leaves nothing: a part's nodes must go before the
+  // memory they live in.
+  bool Loaded = false;
+  const auto DropFailed = qScopeGuard([&] {
+    if (APart && !Loaded)
+      Clear();
+  });
   TTextPool Pool;
   bool MarkupAfterRoot = false;
   int Depth = 0;
@@ -553,7 +583,11 @@ void TXmlDocument::LoadFromBytes(const QByteArray& AData, const QString& ASource
         }
         Root = TXmlNode::Create(FArena.get(), TXmlNode::nkElement,
                                 Pool.Name(Reader.qualifiedName()));
-        Element = Root.get();
+        Element = RootNode = Root.get();
+        if (APart)
+          FRoot = std::move(Root);
+      } else if (APart && Current == RootNode) {
+        Element = Current->AddElement(Pool.Name(Reader.qualifiedName()), &*PartMemory);
       } else {
         Element = Current->AddElement(Pool.Name(Reader.qualifiedName()));
       }
@@ -562,15 +596,24 @@ void TXmlDocument::LoadFromBytes(const QByteArray& AData, const QString& ASource
       Current = Element;
       break;
     }
-    case QXmlStreamReader::EndElement:
+    case QXmlStreamReader::EndElement: {
       --Depth;
+      TXmlNode* const Closed = Current;
       Current = Current ? Current->Parent() : nullptr;
+      if (APart && Current && Current == RootNode) {
+        (*APart)();
+        PartHandedOut = true;
+        RootNode->RemoveChild(Closed);
+        PartMemory->release();
+      }
       break;
+    }
     case QXmlStreamReader::Comment:
       MarkupAfterRoot = MarkupAfterRoot || (Root && !Current);
       break;
     case QXmlStreamReader::Characters:
-      if (Current)
+      // Between the parts only whitespace can stand, and no part needs it.
+      if (Current && !(APart && Current == RootNode))
         Current->AddText(Reader.isWhitespace() ? Pool.Whitespace(Reader.text())
                                                : withCrLf(Reader.text()));
       break;
@@ -580,8 +623,15 @@ void TXmlDocument::LoadFromBytes(const QByteArray& AData, const QString& ASource
   }
   if (Reader.hasError())
     parseError(ASource, Reader, Reader.errorString());
-  if (!Root)
+  if (!RootNode)
     throw EXmlError(QStringLiteral("%1: no root element").arg(ASource));
+  if (APart) {
+    if (!PartHandedOut)
+      (*APart)();
+    FFormat = xfPreserve;
+    Loaded = true;
+    return;
+  }
   // The reader reports no whitespace outside the root: what follows the
   // root's end tag, when it is whitespace only, is the text after the last
   // markup.
@@ -595,7 +645,8 @@ void TXmlDocument::LoadFromBytes(const QByteArray& AData, const QString& ASource
   FFormat = xfPreserve;
 }
 
-void TXmlDocument::LoadFromFile(const QString& AFileName) {
+namespace {
+QByteArray readXmlFile(const QString& AFileName) {
   // Only a regular file: a FIFO or device of that name could block for ever.
   TFileContent Content = ReadBoundedFile(AFileName, MaxXmlBytes);
   if (Content.Status == TFileContent::fcTooLarge)
@@ -603,7 +654,17 @@ void TXmlDocument::LoadFromFile(const QString& AFileName) {
         QStringLiteral("%1: larger than %2 bytes, not read").arg(AFileName).arg(MaxXmlBytes));
   if (!Content.Ok())
     throw EXmlError(QStringLiteral("%1: cannot be opened: %2").arg(AFileName, Content.Reason));
-  LoadFromBytes(Content.Data, AFileName);
+  return std::move(Content.Data);
+}
+} // namespace
+
+void TXmlDocument::LoadFromFile(const QString& AFileName) {
+  load(readXmlFile(AFileName), AFileName, nullptr);
+}
+
+void TXmlDocument::LoadFromFileInParts(const QString& AFileName,
+                                       const std::function<void()>& APart) {
+  load(readXmlFile(AFileName), AFileName, &APart);
 }
 
 void TXmlDocument::SaveToFile(const QString& AFileName) const {

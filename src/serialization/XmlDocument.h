@@ -21,6 +21,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <memory_resource>
 #include <optional>
@@ -66,6 +67,8 @@ public:
   const std::pmr::vector<TXmlNodePtr>& Children() const { return FChildren; }
 
   TXmlNode* AddElement(const QString& AName);
+  // The element and its descendants take their memory from AResource.
+  TXmlNode* AddElement(const QString& AName, std::pmr::memory_resource* AResource);
   TXmlNode* AddText(const QString& AText);
   TXmlNode* AddAttribute(const QString& AName, const QString& AValue);
   // The first child (attributes included) whose name equals AName without
@@ -114,9 +117,19 @@ public:
   // Raises EXmlError naming ASource, and line and column for parse errors.
   void LoadFromBytes(const QByteArray& AData, const QString& ASource = QStringLiteral("(string)"));
   void LoadFromFile(const QString& AFileName);
+  // Loads AFileName with the checks and errors of LoadFromFile, but one
+  // element below the root at a time: while APart runs, the document holds
+  // the root (its name and attributes) and one of its child elements, or
+  // the root alone when it has none; that element's tree is gone before the
+  // next one is read. Memory holds the file and one element's tree instead
+  // of the tree of the whole file. A parse error anywhere raises, also
+  // after parts were handed out.
+  void LoadFromFileInParts(const QString& AFileName, const std::function<void()>& APart);
   void SaveToFile(const QString& AFileName) const;
 
 private:
+  void load(const QByteArray& AData, const QString& ASource, const std::function<void()>* APart);
+
   TXmlFormatType FFormat = xfCompact;
   std::vector<std::pair<QString, QString>> FDeclaration;
   std::optional<std::vector<std::pair<QString, QString>>> FStyleSheet;

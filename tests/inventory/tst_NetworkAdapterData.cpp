@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 QByteArray fixture(const char* AName) {
   QFile File(QFINDTESTDATA(QStringLiteral("../fixtures/inventory/") + QLatin1String(AName)));
@@ -106,6 +108,8 @@ private Q_SLOTS:
   void hostileFiles_data();
   void hostileFiles();
   void recordOwnsItsSubRecords();
+  void readInParts_data();
+  void readInParts();
 };
 
 void tst_NetworkAdapterData::init() {
@@ -322,6 +326,75 @@ void tst_NetworkAdapterData::recordOwnsItsSubRecords() {
   Record.reset();
   QVERIFY(Address.isNull());
   QVERIFY(Server.isNull());
+}
+
+void tst_NetworkAdapterData::readInParts_data() {
+  QTest::addColumn<QString>("xml");
+  QTest::addColumn<int>("records"); // -1: the file is refused
+  const QString Golden = QString::fromUtf8(fixture("NetworkAdapters.xml"));
+  QTest::newRow("the golden file") << Golden << 2;
+  QTest::newRow("the completed working file") << QString::fromUtf8(fixture("completed.xml")) << 4;
+  QTest::newRow("a value that does not read")
+      << goldenWith(QStringLiteral("<UseDHCP>true</UseDHCP>"), QStringLiteral("<UseDHCP>yes</UseDHCP>")) << 2;
+  QTest::newRow("an empty list") << QStringLiteral("<?xml version=\"1.0\"?><TNetworkAdapterDataList/>") << 0;
+  QTest::newRow("other elements, comments and text between the records")
+      << QStringLiteral("<?xml version=\"1.0\"?><TNetworkAdapterDataList a=\"1\">text<!-- c -->"
+                        "<TOther><Name>x</Name></TOther><TNetworkAdapterData><Name>one</Name></TNetworkAdapterData>"
+                        " <tnetworkadapterdata><Name>two</Name></tnetworkadapterdata></TNetworkAdapterDataList>")
+      << 2;
+  QTest::newRow("a root of another name")
+      << QStringLiteral("<?xml version=\"1.0\"?><Other><TNetworkAdapterData/></Other>") << -1;
+  QTest::newRow("cut off after the first record")
+      << Golden.left(Golden.indexOf(QStringLiteral("</TNetworkAdapterData>")) + 22) << -1;
+  QTest::newRow("a second root after the records")
+      << Golden + QStringLiteral("<TNetworkAdapterDataList/>") << -1;
+  QTest::newRow("nested deeper than allowed inside a record")
+      << QStringLiteral("<?xml version=\"1.0\"?><TNetworkAdapterDataList><TNetworkAdapterData>") +
+             QStringLiteral("<a>").repeated(300) + QStringLiteral("</a>").repeated(300) +
+             QStringLiteral("</TNetworkAdapterData></TNetworkAdapterDataList>")
+      << -1;
+}
+
+// Read a record at a time, a file gives exactly what the whole document
+// gives: the same records, or the same error with the list left as it was.
+void tst_NetworkAdapterData::readInParts() {
+  QFETCH(QString, xml);
+  QFETCH(int, records);
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("NetworkAdapters.xml"));
+  {
+    QFile File(Path);
+    QVERIFY(File.open(QIODevice::WriteOnly));
+    File.write(xml.toUtf8());
+  }
+  const auto outcome = [&](const std::function<void(TObjectList<TNetworkAdapterData>&)>& ARead) {
+    TObjectList<TNetworkAdapterData> List;
+    List.AddNew()->SetName(QStringLiteral("there before"));
+    QString Error;
+    try {
+      ARead(List);
+    } catch (const Exception& E) {
+      Error = E.ClassName() + u':' + E.Message();
+    }
+    TScopedCountingGuids Guids;
+    TXmlSerializer Writer;
+    SerializeAdapterList(Writer, List);
+    return std::pair{Error, Writer.GetXml()};
+  };
+  const auto Whole = outcome([&](TObjectList<TNetworkAdapterData>& AList) {
+    TXmlSerializer Serializer;
+    Serializer.LoadFromFile(Path);
+    DeserializeAdapterList(Serializer, AList);
+  });
+  const auto InParts = outcome([&](TObjectList<TNetworkAdapterData>& AList) { LoadAdapterList(Path, AList); });
+  QCOMPARE(InParts.first, Whole.first);
+  QCOMPARE(InParts.second, Whole.second);
+  QCOMPARE(InParts.first.isEmpty(), records >= 0);
+  TObjectList<TNetworkAdapterData> Read;
+  if (records >= 0) {
+    LoadAdapterList(Path, Read);
+    QCOMPARE(Read.Count(), records);
+  }
 }
 
 KELVANE_TEST_MAIN(tst_NetworkAdapterData)

@@ -68,6 +68,8 @@ private Q_SLOTS:
   void loadRefusesUnfitFiles();
   void saveReplacesAtomically();
   void saveReportsUnwritableFolder();
+  void loadInParts_data();
+  void loadInParts();
 };
 
 void tst_XmlDocument::layouts_data() {
@@ -282,6 +284,55 @@ void tst_XmlDocument::saveReportsUnwritableFolder() {
                            Document.SaveToFile(QStringLiteral("/nonexistent-folder/x.xml")));
   QVERIFY_THROWS_EXCEPTION(EXmlError,
                            Document.LoadFromFile(QStringLiteral("/nonexistent-folder/x.xml")));
+}
+
+void tst_XmlDocument::loadInParts_data() {
+  QTest::addColumn<QByteArray>("xml");
+  QTest::addColumn<QStringList>("parts"); // per part: the root's compact XML
+  QTest::addColumn<QString>("error");     // empty: loaded
+  QTest::newRow("each child on its own, the root's attributes kept")
+      << QByteArray("<?xml version=\"1.0\"?>\r\n<list a=\"1\">\r\n\t<r><v>1</v></r>\r\n\t<r><v>2</v><w/></r>\r\n</list>\r\n")
+      << QStringList{QStringLiteral("<list a=\"1\"><r><v>1</v></r></list>"),
+                     QStringLiteral("<list a=\"1\"><r><v>2</v><w/></r></list>")}
+      << QString();
+  QTest::newRow("text and comments between the children are left out")
+      << QByteArray("<list>x<!-- c --><r/>y<s>z</s></list>")
+      << QStringList{QStringLiteral("<list><r/></list>"), QStringLiteral("<list><s>z</s></list>")} << QString();
+  QTest::newRow("a root without children: the root alone")
+      << QByteArray("<list a=\"1\">only text</list>") << QStringList{QStringLiteral("<list a=\"1\"/>")}
+      << QString();
+  QTest::newRow("an error after a part still raises")
+      << QByteArray("<list><r/><r>") << QStringList{QStringLiteral("<list><r/></list>")}
+      << QStringLiteral("NetworkAdapters.xml: line 1");
+  QTest::newRow("an external entity raises before any part")
+      << QByteArray("<!DOCTYPE l [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><list><r>&e;</r></list>")
+      << QStringList() << QStringLiteral("NetworkAdapters.xml: line 1");
+}
+
+// A file read in parts: each child of the root with the root around it,
+// one at a time, and the same checks as a whole load.
+void tst_XmlDocument::loadInParts() {
+  QFETCH(QByteArray, xml);
+  QFETCH(QStringList, parts);
+  QFETCH(QString, error);
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("NetworkAdapters.xml"));
+  QFile File(Path);
+  QVERIFY(File.open(QIODevice::WriteOnly));
+  File.write(xml);
+  File.close();
+  TXmlDocument Document;
+  QStringList Seen;
+  QString Raised;
+  try {
+    Document.LoadFromFileInParts(Path, [&] { Seen << Document.RootXml(); });
+  } catch (const EXmlError& E) {
+    Raised = E.Message();
+  }
+  QCOMPARE(Seen, parts);
+  QVERIFY2(error.isEmpty() ? Raised.isEmpty() : Raised.startsWith(Dir.filePath(error)), qPrintable(Raised));
+  // A failed load keeps nothing.
+  QCOMPARE(Document.Root() == nullptr, !error.isEmpty());
 }
 
 KELVANE_TEST_MAIN(tst_XmlDocument)
