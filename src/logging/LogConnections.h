@@ -110,6 +110,7 @@ QByteArray FormatTextLine(const TLogRecord& ARecord);
 // socket's folder passes IsOwnFolder, so nobody else's listener gets the log.
 QString PipeSocketPath(const QString& APipeName);
 
-// A folder the program may write its log into: an existing directory, not a
-// link, owned by the effective user and not writable by group or others.
+// A folder the program may write its log into: an existing folder of the
+// effective user that nobody else may write to, reached by the rules of
+// platform/SafeFolder.h (no link or folder another user controls on the way).
 bool IsOwnFolder(const QString& AFolder);

@@ -13,11 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -38,43 +36,40 @@ constexpr size_t SendBatchBytes = 64 * 1024;
 
 // ---- file -------------------------------------------------------------------
 
-TFileSink::TFileSink(QString AFileName, qint64 AMaxBytes, int AMaxParts, bool AAppend,
+TFileSink::TFileSink(const QString& AFileName, qint64 AMaxBytes, int AMaxParts, bool AAppend,
                      bool AReconnect)
-    : FFileName(std::move(AFileName)), FMaxBytes(AMaxBytes), FMaxParts(std::max(1, AMaxParts)),
-      FTruncate(!AAppend), FReconnect(AReconnect) {}
-
-TFileSink::~TFileSink() {
-  closeFile();
+    : FMaxBytes(AMaxBytes), FMaxParts(std::max(1, AMaxParts)), FTruncate(!AAppend),
+      FReconnect(AReconnect) {
+  const qsizetype Slash = AFileName.lastIndexOf(u'/');
+  FFolderPath = Slash < 0 ? QString() : AFileName.left(Slash + 1);
+  FName = AFileName.mid(Slash + 1);
 }
 
 void TFileSink::sink_it_(const spdlog::details::log_msg& AMsg) {
-  const auto Size = static_cast<qint64>(AMsg.payload.size()) + 1;
-  if (FFd < 0 && !openFile())
+  if (!FFile.IsOpen() && !openFile())
     return;
+  QByteArray Line(AMsg.payload.data(), static_cast<qsizetype>(AMsg.payload.size()));
+  Line += '\n';
   // A file opened for appending may already be full.
-  if (FMaxBytes > 0 && FSize > 0 && FSize + Size > FMaxBytes) {
-    closeFile();
+  if (FMaxBytes > 0 && FSize > 0 && FSize + Line.size() > FMaxBytes) {
+    FFile.Close();
     rotate();
     if (!openFile())
       return;
   }
-  std::string Line(AMsg.payload.data(), AMsg.payload.size());
-  Line += '\n';
-  if (writeAll(Line.data(), Line.size()))
-    FSize += Size;
+  if (FFile.Write(Line))
+    FSize += Line.size();
   else
-    closeFile();
+    FFile.Close();
 }
 
-QByteArray TFileSink::partPath(int AIndex) const {
+QString TFileSink::partName(int AIndex) const {
   if (AIndex == 0)
-    return QFile::encodeName(FFileName);
-  const QFileInfo Info(FFileName);
-  const QString Suffix = Info.suffix();
-  const QString Base =
-      Info.path() + u'/' + (Suffix.isEmpty() ? Info.fileName() : Info.completeBaseName());
-  return QFile::encodeName(Base + u'.' + QString::number(AIndex) +
-                           (Suffix.isEmpty() ? QString() : u'.' + Suffix));
+    return FName;
+  const qsizetype Dot = FName.lastIndexOf(u'.');
+  if (Dot < 0)
+    return FName + u'.' + QString::number(AIndex);
+  return FName.left(Dot) + u'.' + QString::number(AIndex) + FName.mid(Dot);
 }
 
 bool TFileSink::openFile() {
@@ -84,58 +79,30 @@ bool TFileSink::openFile() {
   if (FLastAttempt && Now - *FLastAttempt < FileRetryDelay)
     return false;
   FLastAttempt = Now;
-  if (!IsOwnFolder(QFileInfo(FFileName).path())) {
+  // The folder is looked for anew after a failure: it may have been made or
+  // mended since.
+  if (!FFolder.IsOpen())
+    FFolder = TSafeFolder::Open(FFolderPath, false);
+  FFile = FFolder.OpenAppend(FName, FTruncate);
+  if (!FFile.IsOpen()) {
+    FFolder = TSafeFolder();
     FGaveUp = !FReconnect;
     return false;
   }
-  // O_NONBLOCK: a FIFO planted at the path fails instead of hanging the caller.
-  const int Flags = O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
-                    (FTruncate ? O_TRUNC : 0);
-  const int Fd = ::open(partPath(0).constData(), Flags, 0600);
-  struct stat Status {};
-  if (Fd < 0 || ::fstat(Fd, &Status) != 0 || !S_ISREG(Status.st_mode) ||
-      Status.st_uid != ::geteuid()) {
-    if (Fd >= 0)
-      ::close(Fd);
-    FGaveUp = !FReconnect;
-    return false;
-  }
-  // Log records can tell a lot about the machine: only the owner reads them.
-  ::fchmod(Fd, 0600);
   FTruncate = false;
-  FFd = Fd;
-  FSize = Status.st_size;
+  FSize = FFile.Size();
   FLastAttempt.reset();
   return true;
 }
 
-void TFileSink::closeFile() {
-  if (FFd >= 0)
-    ::close(FFd);
-  FFd = -1;
-}
-
-// rename(2) moves a planted link itself; it never writes through one.
+// Renaming moves a planted link itself; it never writes through one.
 void TFileSink::rotate() {
-  ::unlink(partPath(FMaxParts - 1).constData());
+  FFolder.Remove(partName(FMaxParts - 1));
   for (int I = FMaxParts - 1; I >= 1; --I)
-    ::rename(partPath(I - 1).constData(), partPath(I).constData());
+    FFolder.Rename(partName(I - 1), partName(I));
   if (FMaxParts == 1)
-    ::unlink(partPath(0).constData());
+    FFolder.Remove(partName(0));
   FSize = 0;
-}
-
-bool TFileSink::writeAll(const char* AData, size_t ASize) {
-  while (ASize > 0) {
-    const ssize_t Written = ::write(FFd, AData, ASize);
-    if (Written < 0 && errno == EINTR)
-      continue;
-    if (Written <= 0)
-      return false;
-    AData += Written;
-    ASize -= static_cast<size_t>(Written);
-  }
-  return true;
 }
 
 // ---- memory -----------------------------------------------------------------

@@ -1,6 +1,7 @@
 // The logging engine: the connection-text grammar, the line formats, and
 // each kind of target (file, text, mem, tcp, pipe).
 
+#include "support/FixtureTree.h"
 #include "support/TestMain.h"
 
 #include "logging/LogConnections.h"
@@ -101,6 +102,8 @@ private Q_SLOTS:
   void fileTargetRefusesPlantedFile();
   void fileTargetRefusesSharedFolder();
   void fileTargetRefusesPlantedFifo();
+  void fileTargetFolderThroughLink_data();
+  void fileTargetFolderThroughLink();
   void fullFileRotatesBeforeFirstRecord();
   void memoryKeepsNewestWithinBound();
   void levelOptionFilters();
@@ -473,6 +476,39 @@ void tst_LogEngine::fileTargetRefusesPlantedFifo() {
   // Opening a FIFO for writing would wait for a reader for ever.
   QVERIFY2(Timer.elapsed() < 3000, qPrintable(QString::number(Timer.elapsed())));
   QVERIFY(QFileInfo(Path).exists() && !QFileInfo(Path).isFile());
+}
+
+void tst_LogEngine::fileTargetFolderThroughLink_data() {
+  QTest::addColumn<QByteArray>("tree");
+  QTest::addColumn<QString>("filename"); // below the scratch folder
+  QTest::addColumn<QStringList>("written");
+
+  const QByteArray Target = "target/\ntarget <mode 700>\n";
+  QTest::newRow("link in a world-writable folder")
+      << Target + "shared/\nshared <mode 1777>\nshared/l -> ../target\n"
+      << QStringLiteral("shared/l/./k.sil") << QStringList();
+  QTest::newRow("link in a folder of ours, rotated behind it")
+      << Target + "safe/\nsafe/l -> ../target\n"
+      << QStringLiteral("safe/l/k.sil")
+      << QStringList{QStringLiteral("k.1.sil"), QStringLiteral("k.sil")};
+}
+
+void tst_LogEngine::fileTargetFolderThroughLink() {
+  QFETCH(QByteArray, tree);
+  QFETCH(QString, filename);
+  QFETCH(QStringList, written);
+  TScratchDir Dir;
+  QVERIFY(Dir.IsValid());
+  const QString Scratch = Dir.Path();
+  QCOMPARE(LayOutTree(Scratch, tree), QString());
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(QStringLiteral("file(filename=%1, maxsize=\"1\", maxparts=\"2\")")
+                              .arg(quoted(Scratch + u'/' + filename)));
+    for (int I = 0; I < 30; ++I)
+      Engine.Dispatch(record(QStringLiteral("record %1").arg(I)));
+  }
+  QCOMPARE(QDir(Scratch + QStringLiteral("/target")).entryList(QDir::Files, QDir::Name), written);
 }
 
 void tst_LogEngine::fullFileRotatesBeforeFirstRecord() {
