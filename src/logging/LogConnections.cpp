@@ -431,6 +431,7 @@ std::unique_ptr<TLogConnection> CreateConnection(const TConnectionSettings& ASet
     break;
   }
   TStreamTarget Target;
+  Target.Grace = ASettings.Grace;
   if (ASettings.Kind == TKind::Tcp) {
     Target.Host = ASettings.Host.toUtf8();
     Target.Port = ASettings.Port;

@@ -46,9 +46,12 @@
 // queue is dropped, and so is every record until the target is connected
 // again. With reconnect="true" the worker retries after FirstRetryDelay,
 // doubling up to LastRetryDelay; otherwise it gives up after the first
-// failure. When a target is destroyed its worker gets up to StopGrace to
-// finish a connect attempt and deliver its queue (a short-lived program still
-// reaches the viewer); with nobody listening it stops at once.
+// failure. A target destroyed while connected gets up to its grace
+// (StopGrace) to deliver its queue, so a program's last records still reach
+// the viewer. One that is not connected then is dropped at once: its first
+// attempt is still made, or finished, if the viewer answers without a wait
+// (a short-lived program still reaches a local viewer), but nothing waits
+// for a viewer that does not answer, and no retry follows.
 
 #include "logging/LogEngine.h"
 
@@ -92,6 +95,9 @@ struct TConnectionSettings {
   qint64 Port = 4228;
   int TimeoutMs = 2000;
   QString PipeName = QStringLiteral("kelvane");
+  // How long a connected tcp or pipe target may go on delivering its queue
+  // once it is destroyed; not part of the connection text.
+  std::chrono::milliseconds Grace = StopGrace;
 };
 
 // Both raise ELogEngineError naming the position in the text and the problem.

@@ -139,6 +139,8 @@ struct TStreamState {
   qint64 QueuedBytes = 0;
   // False while the target is unreachable and once the worker has finished.
   bool Accepting = true;
+  bool Connected = false;
+  bool Resolving = false;
   // Set when the sink goes: the end of the worker's grace time.
   std::optional<TClock::time_point> StopBy;
   bool Finished = false;
@@ -148,9 +150,12 @@ struct TStreamState {
     QueuedBytes = 0;
   }
   bool GraceOver() const { return StopBy && TClock::now() >= *StopBy; }
-  // An attempt in progress is pointless once the sink is gone and nothing is
-  // left to send, or its grace time is over.
-  bool ShouldStop() const { return StopBy && (Queue.empty() || TClock::now() >= *StopBy); }
+  // Once the sink is gone only a connected target goes on, until its queue
+  // is sent or its grace is over: a program never waits at exit for a
+  // viewer that has not answered. No attempt starts after a failed one.
+  bool ShouldStop() const {
+    return StopBy && (!Connected || Queue.empty() || TClock::now() >= *StopBy);
+  }
 };
 
 namespace {
@@ -158,6 +163,14 @@ namespace {
 bool shouldStop(TStreamState& AState) {
   std::lock_guard Guard(AState.Lock);
   return AState.ShouldStop();
+}
+
+// A host name, unlike an address, is looked up by the resolver, which may
+// take its own time and cannot be cut short.
+void setResolving(TStreamState& AState, bool AValue) {
+  std::lock_guard Guard(AState.Lock);
+  AState.Resolving = AValue;
+  AState.Done.notify_all();
 }
 
 // Connects within the target's timeout; -1 when it cannot.
@@ -177,10 +190,17 @@ int connectTo(TStreamState& AState, const TStreamTarget& ATarget) {
     addrinfo Hints{};
     Hints.ai_family = AF_UNSPEC;
     Hints.ai_socktype = SOCK_STREAM;
-    Hints.ai_flags = AI_NUMERICSERV;
+    Hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
     addrinfo* Found = nullptr;
     const QByteArray Port = QByteArray::number(ATarget.Port);
-    if (::getaddrinfo(ATarget.Host.constData(), Port.constData(), &Hints, &Found) != 0)
+    int Resolved = ::getaddrinfo(ATarget.Host.constData(), Port.constData(), &Hints, &Found);
+    if (Resolved == EAI_NONAME) {
+      setResolving(AState, true);
+      Hints.ai_flags = AI_NUMERICSERV;
+      Resolved = ::getaddrinfo(ATarget.Host.constData(), Port.constData(), &Hints, &Found);
+      setResolving(AState, false);
+    }
+    if (Resolved != 0)
       return -1;
     for (const addrinfo* A = Found; A; A = A->ai_next) {
       if (A->ai_addrlen > sizeof(sockaddr_storage))
@@ -199,9 +219,13 @@ int connectTo(TStreamState& AState, const TStreamTarget& ATarget) {
     if (::connect(Fd, reinterpret_cast<const sockaddr*>(&Address), Length) == 0)
       return Fd;
     if (errno == EINPROGRESS) {
-      while (!shouldStop(AState) && TClock::now() < Deadline) {
+      for (;;) {
+        // Once the sink is gone an attempt gets no more time: a viewer that
+        // has answered by then is still served, one that has not is not
+        // waited for.
+        const bool Going = shouldStop(AState);
         pollfd P{Fd, POLLOUT, 0};
-        const int Ready = ::poll(&P, 1, PollSliceMs);
+        const int Ready = ::poll(&P, 1, Going ? 0 : PollSliceMs);
         if (Ready > 0) {
           int Error = 0;
           socklen_t Size = sizeof Error;
@@ -209,7 +233,7 @@ int connectTo(TStreamState& AState, const TStreamTarget& ATarget) {
             return Fd;
           break;
         }
-        if (Ready < 0 && errno != EINTR)
+        if (Going || TClock::now() >= Deadline || (Ready < 0 && errno != EINTR))
           break;
       }
     }
@@ -301,7 +325,9 @@ void runWorker(const std::shared_ptr<TStreamState>& AState, const TStreamTarget&
     std::unique_lock Guard(State.Lock);
     if (Fd >= 0) {
       Delay = FirstRetryDelay;
+      State.Connected = true;
       const bool Lost = deliver(State, Fd, Guard);
+      State.Connected = false;
       ::close(Fd);
       if (!Lost)
         break;
@@ -326,7 +352,7 @@ void runWorker(const std::shared_ptr<TStreamState>& AState, const TStreamTarget&
 } // namespace
 
 TStreamSink::TStreamSink(TStreamTarget ATarget, bool AReconnect)
-    : FState(std::make_shared<TStreamState>()) {
+    : FState(std::make_shared<TStreamState>()), FGrace(ATarget.Grace) {
   if (!ATarget.Unix && (ATarget.Port < 1 || ATarget.Port > 65535)) {
     FState->Accepting = false;
     FState->Finished = true;
@@ -352,11 +378,12 @@ TStreamSink::TStreamSink(TStreamTarget ATarget, bool AReconnect)
 TStreamSink::~TStreamSink() {
   std::unique_lock Guard(FState->Lock);
   if (!FState->StopBy)
-    FState->StopBy = TClock::now() + StopGrace;
+    FState->StopBy = TClock::now() + FGrace;
   FState->Wake.notify_all();
-  // A worker stuck in a name look-up is left to finish on its own.
-  const bool Finished =
-      FState->Done.wait_until(Guard, *FState->StopBy + 200ms, [&] { return FState->Finished; });
+  // A worker in a name look-up is left to finish on its own.
+  FState->Done.wait_until(Guard, *FState->StopBy + 200ms,
+                          [&] { return FState->Finished || FState->Resolving; });
+  const bool Finished = FState->Finished;
   Guard.unlock();
   if (FWorker.joinable()) {
     if (Finished)

@@ -2,6 +2,7 @@
 // The spdlog sinks under the connections; only the logging engine uses them.
 // Each takes a finished line (without its line break) as the message payload.
 
+#include "logging/LogConnections.h"
 #include "platform/SafeFolder.h"
 
 #include <QByteArray>
@@ -68,6 +69,7 @@ struct TStreamTarget {
   QByteArray Host; // the socket path for Unix
   qint64 Port = 0;
   int TimeoutMs = 2000;
+  std::chrono::milliseconds Grace = StopGrace;
 };
 
 struct TStreamState;
@@ -87,5 +89,6 @@ private:
   // Shared with the worker, which may outlive the sink while a name look-up
   // it cannot interrupt is still running.
   std::shared_ptr<TStreamState> FState;
+  std::chrono::milliseconds FGrace;
   std::thread FWorker;
 };
