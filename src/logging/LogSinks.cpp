@@ -28,8 +28,10 @@ constexpr auto FileRetryDelay = 5s;
 // A viewer that takes nothing for this long counts as gone.
 constexpr auto SendTimeout = 5s;
 constexpr auto PeerCheckInterval = 200ms;
-// Short enough that a stop request ends a connect attempt promptly.
-constexpr int PollSliceMs = 100;
+// A stop request is seen within a slice: while connecting, one that the
+// program's exit waits for; while sending, one bounded by the grace anyway.
+constexpr int ConnectSliceMs = 10;
+constexpr int SendSliceMs = 100;
 constexpr size_t SendBatchBytes = 64 * 1024;
 
 } // namespace
@@ -225,7 +227,7 @@ int connectTo(TStreamState& AState, const TStreamTarget& ATarget) {
         // waited for.
         const bool Going = shouldStop(AState);
         pollfd P{Fd, POLLOUT, 0};
-        const int Ready = ::poll(&P, 1, Going ? 0 : PollSliceMs);
+        const int Ready = ::poll(&P, 1, Going ? 0 : ConnectSliceMs);
         if (Ready > 0) {
           int Error = 0;
           socklen_t Size = sizeof Error;
@@ -263,7 +265,7 @@ bool sendAll(TStreamState& AState, int AFd, const std::string& AData) {
       if (TClock::now() >= GiveUp)
         return false;
       pollfd P{AFd, POLLOUT, 0};
-      ::poll(&P, 1, PollSliceMs);
+      ::poll(&P, 1, SendSliceMs);
       continue;
     }
     return false;
