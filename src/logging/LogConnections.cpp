@@ -1,6 +1,7 @@
 #include "logging/LogConnections.h"
 
 #include "logging/LogSinks.h"
+#include "platform/SafeFolder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <limits>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 // ---- parsing ----------------------------------------------------------------
@@ -431,6 +431,7 @@ std::unique_ptr<TLogConnection> CreateConnection(const TConnectionSettings& ASet
     break;
   }
   TStreamTarget Target;
+  Target.Grace = ASettings.Grace;
   if (ASettings.Kind == TKind::Tcp) {
     Target.Host = ASettings.Host.toUtf8();
     Target.Port = ASettings.Port;
@@ -490,10 +491,5 @@ QString PipeSocketPath(const QString& APipeName) {
 }
 
 bool IsOwnFolder(const QString& AFolder) {
-  struct stat Status {};
-  if (::lstat(QFile::encodeName(AFolder.isEmpty() ? QStringLiteral(".") : AFolder).constData(),
-              &Status) != 0)
-    return false;
-  return S_ISDIR(Status.st_mode) && Status.st_uid == ::geteuid() &&
-         (Status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+  return TSafeFolder::Open(AFolder, false).IsOpen();
 }

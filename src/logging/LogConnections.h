@@ -46,9 +46,12 @@
 // queue is dropped, and so is every record until the target is connected
 // again. With reconnect="true" the worker retries after FirstRetryDelay,
 // doubling up to LastRetryDelay; otherwise it gives up after the first
-// failure. When a target is destroyed its worker gets up to StopGrace to
-// finish a connect attempt and deliver its queue (a short-lived program still
-// reaches the viewer); with nobody listening it stops at once.
+// failure. A target destroyed while connected gets up to its grace
+// (StopGrace) to deliver its queue, so a program's last records still reach
+// the viewer. One that is not connected then is dropped at once: its first
+// attempt is still made, or finished, if the viewer answers without a wait
+// (a short-lived program still reaches a local viewer), but nothing waits
+// for a viewer that does not answer, and no retry follows.
 
 #include "logging/LogEngine.h"
 
@@ -92,6 +95,9 @@ struct TConnectionSettings {
   qint64 Port = 4228;
   int TimeoutMs = 2000;
   QString PipeName = QStringLiteral("kelvane");
+  // How long a connected tcp or pipe target may go on delivering its queue
+  // once it is destroyed; not part of the connection text.
+  std::chrono::milliseconds Grace = StopGrace;
 };
 
 // Both raise ELogEngineError naming the position in the text and the problem.
@@ -110,6 +116,7 @@ QByteArray FormatTextLine(const TLogRecord& ARecord);
 // socket's folder passes IsOwnFolder, so nobody else's listener gets the log.
 QString PipeSocketPath(const QString& APipeName);
 
-// A folder the program may write its log into: an existing directory, not a
-// link, owned by the effective user and not writable by group or others.
+// A folder the program may write its log into: an existing folder of the
+// effective user that nobody else may write to, reached by the rules of
+// platform/SafeFolder.h (no link or folder another user controls on the way).
 bool IsOwnFolder(const QString& AFolder);

@@ -13,11 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -30,51 +28,50 @@ constexpr auto FileRetryDelay = 5s;
 // A viewer that takes nothing for this long counts as gone.
 constexpr auto SendTimeout = 5s;
 constexpr auto PeerCheckInterval = 200ms;
-// Short enough that a stop request ends a connect attempt promptly.
-constexpr int PollSliceMs = 100;
+// A stop request is seen within a slice: while connecting, one that the
+// program's exit waits for; while sending, one bounded by the grace anyway.
+constexpr int ConnectSliceMs = 10;
+constexpr int SendSliceMs = 100;
 constexpr size_t SendBatchBytes = 64 * 1024;
 
 } // namespace
 
 // ---- file -------------------------------------------------------------------
 
-TFileSink::TFileSink(QString AFileName, qint64 AMaxBytes, int AMaxParts, bool AAppend,
+TFileSink::TFileSink(const QString& AFileName, qint64 AMaxBytes, int AMaxParts, bool AAppend,
                      bool AReconnect)
-    : FFileName(std::move(AFileName)), FMaxBytes(AMaxBytes), FMaxParts(std::max(1, AMaxParts)),
-      FTruncate(!AAppend), FReconnect(AReconnect) {}
-
-TFileSink::~TFileSink() {
-  closeFile();
+    : FMaxBytes(AMaxBytes), FMaxParts(std::max(1, AMaxParts)), FTruncate(!AAppend),
+      FReconnect(AReconnect) {
+  const qsizetype Slash = AFileName.lastIndexOf(u'/');
+  FFolderPath = Slash < 0 ? QString() : AFileName.left(Slash + 1);
+  FName = AFileName.mid(Slash + 1);
 }
 
 void TFileSink::sink_it_(const spdlog::details::log_msg& AMsg) {
-  const auto Size = static_cast<qint64>(AMsg.payload.size()) + 1;
-  if (FFd < 0 && !openFile())
+  if (!FFile.IsOpen() && !openFile())
     return;
+  QByteArray Line(AMsg.payload.data(), static_cast<qsizetype>(AMsg.payload.size()));
+  Line += '\n';
   // A file opened for appending may already be full.
-  if (FMaxBytes > 0 && FSize > 0 && FSize + Size > FMaxBytes) {
-    closeFile();
+  if (FMaxBytes > 0 && FSize > 0 && FSize + Line.size() > FMaxBytes) {
+    FFile.Close();
     rotate();
     if (!openFile())
       return;
   }
-  std::string Line(AMsg.payload.data(), AMsg.payload.size());
-  Line += '\n';
-  if (writeAll(Line.data(), Line.size()))
-    FSize += Size;
+  if (FFile.Write(Line))
+    FSize += Line.size();
   else
-    closeFile();
+    FFile.Close();
 }
 
-QByteArray TFileSink::partPath(int AIndex) const {
+QString TFileSink::partName(int AIndex) const {
   if (AIndex == 0)
-    return QFile::encodeName(FFileName);
-  const QFileInfo Info(FFileName);
-  const QString Suffix = Info.suffix();
-  const QString Base =
-      Info.path() + u'/' + (Suffix.isEmpty() ? Info.fileName() : Info.completeBaseName());
-  return QFile::encodeName(Base + u'.' + QString::number(AIndex) +
-                           (Suffix.isEmpty() ? QString() : u'.' + Suffix));
+    return FName;
+  const qsizetype Dot = FName.lastIndexOf(u'.');
+  if (Dot < 0)
+    return FName + u'.' + QString::number(AIndex);
+  return FName.left(Dot) + u'.' + QString::number(AIndex) + FName.mid(Dot);
 }
 
 bool TFileSink::openFile() {
@@ -84,58 +81,30 @@ bool TFileSink::openFile() {
   if (FLastAttempt && Now - *FLastAttempt < FileRetryDelay)
     return false;
   FLastAttempt = Now;
-  if (!IsOwnFolder(QFileInfo(FFileName).path())) {
+  // The folder is looked for anew after a failure: it may have been made or
+  // mended since.
+  if (!FFolder.IsOpen())
+    FFolder = TSafeFolder::Open(FFolderPath, false);
+  FFile = FFolder.OpenAppend(FName, FTruncate);
+  if (!FFile.IsOpen()) {
+    FFolder = TSafeFolder();
     FGaveUp = !FReconnect;
     return false;
   }
-  // O_NONBLOCK: a FIFO planted at the path fails instead of hanging the caller.
-  const int Flags = O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
-                    (FTruncate ? O_TRUNC : 0);
-  const int Fd = ::open(partPath(0).constData(), Flags, 0600);
-  struct stat Status {};
-  if (Fd < 0 || ::fstat(Fd, &Status) != 0 || !S_ISREG(Status.st_mode) ||
-      Status.st_uid != ::geteuid()) {
-    if (Fd >= 0)
-      ::close(Fd);
-    FGaveUp = !FReconnect;
-    return false;
-  }
-  // Log records can tell a lot about the machine: only the owner reads them.
-  ::fchmod(Fd, 0600);
   FTruncate = false;
-  FFd = Fd;
-  FSize = Status.st_size;
+  FSize = FFile.Size();
   FLastAttempt.reset();
   return true;
 }
 
-void TFileSink::closeFile() {
-  if (FFd >= 0)
-    ::close(FFd);
-  FFd = -1;
-}
-
-// rename(2) moves a planted link itself; it never writes through one.
+// Renaming moves a planted link itself; it never writes through one.
 void TFileSink::rotate() {
-  ::unlink(partPath(FMaxParts - 1).constData());
+  FFolder.Remove(partName(FMaxParts - 1));
   for (int I = FMaxParts - 1; I >= 1; --I)
-    ::rename(partPath(I - 1).constData(), partPath(I).constData());
+    FFolder.Rename(partName(I - 1), partName(I));
   if (FMaxParts == 1)
-    ::unlink(partPath(0).constData());
+    FFolder.Remove(partName(0));
   FSize = 0;
-}
-
-bool TFileSink::writeAll(const char* AData, size_t ASize) {
-  while (ASize > 0) {
-    const ssize_t Written = ::write(FFd, AData, ASize);
-    if (Written < 0 && errno == EINTR)
-      continue;
-    if (Written <= 0)
-      return false;
-    AData += Written;
-    ASize -= static_cast<size_t>(Written);
-  }
-  return true;
 }
 
 // ---- memory -----------------------------------------------------------------
@@ -172,6 +141,8 @@ struct TStreamState {
   qint64 QueuedBytes = 0;
   // False while the target is unreachable and once the worker has finished.
   bool Accepting = true;
+  bool Connected = false;
+  bool Resolving = false;
   // Set when the sink goes: the end of the worker's grace time.
   std::optional<TClock::time_point> StopBy;
   bool Finished = false;
@@ -181,9 +152,12 @@ struct TStreamState {
     QueuedBytes = 0;
   }
   bool GraceOver() const { return StopBy && TClock::now() >= *StopBy; }
-  // An attempt in progress is pointless once the sink is gone and nothing is
-  // left to send, or its grace time is over.
-  bool ShouldStop() const { return StopBy && (Queue.empty() || TClock::now() >= *StopBy); }
+  // Once the sink is gone only a connected target goes on, until its queue
+  // is sent or its grace is over: a program never waits at exit for a
+  // viewer that has not answered. No attempt starts after a failed one.
+  bool ShouldStop() const {
+    return StopBy && (!Connected || Queue.empty() || TClock::now() >= *StopBy);
+  }
 };
 
 namespace {
@@ -191,6 +165,14 @@ namespace {
 bool shouldStop(TStreamState& AState) {
   std::lock_guard Guard(AState.Lock);
   return AState.ShouldStop();
+}
+
+// A host name, unlike an address, is looked up by the resolver, which may
+// take its own time and cannot be cut short.
+void setResolving(TStreamState& AState, bool AValue) {
+  std::lock_guard Guard(AState.Lock);
+  AState.Resolving = AValue;
+  AState.Done.notify_all();
 }
 
 // Connects within the target's timeout; -1 when it cannot.
@@ -210,10 +192,17 @@ int connectTo(TStreamState& AState, const TStreamTarget& ATarget) {
     addrinfo Hints{};
     Hints.ai_family = AF_UNSPEC;
     Hints.ai_socktype = SOCK_STREAM;
-    Hints.ai_flags = AI_NUMERICSERV;
+    Hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
     addrinfo* Found = nullptr;
     const QByteArray Port = QByteArray::number(ATarget.Port);
-    if (::getaddrinfo(ATarget.Host.constData(), Port.constData(), &Hints, &Found) != 0)
+    int Resolved = ::getaddrinfo(ATarget.Host.constData(), Port.constData(), &Hints, &Found);
+    if (Resolved == EAI_NONAME) {
+      setResolving(AState, true);
+      Hints.ai_flags = AI_NUMERICSERV;
+      Resolved = ::getaddrinfo(ATarget.Host.constData(), Port.constData(), &Hints, &Found);
+      setResolving(AState, false);
+    }
+    if (Resolved != 0)
       return -1;
     for (const addrinfo* A = Found; A; A = A->ai_next) {
       if (A->ai_addrlen > sizeof(sockaddr_storage))
@@ -232,9 +221,13 @@ int connectTo(TStreamState& AState, const TStreamTarget& ATarget) {
     if (::connect(Fd, reinterpret_cast<const sockaddr*>(&Address), Length) == 0)
       return Fd;
     if (errno == EINPROGRESS) {
-      while (!shouldStop(AState) && TClock::now() < Deadline) {
+      for (;;) {
+        // Once the sink is gone an attempt gets no more time: a viewer that
+        // has answered by then is still served, one that has not is not
+        // waited for.
+        const bool Going = shouldStop(AState);
         pollfd P{Fd, POLLOUT, 0};
-        const int Ready = ::poll(&P, 1, PollSliceMs);
+        const int Ready = ::poll(&P, 1, Going ? 0 : ConnectSliceMs);
         if (Ready > 0) {
           int Error = 0;
           socklen_t Size = sizeof Error;
@@ -242,7 +235,7 @@ int connectTo(TStreamState& AState, const TStreamTarget& ATarget) {
             return Fd;
           break;
         }
-        if (Ready < 0 && errno != EINTR)
+        if (Going || TClock::now() >= Deadline || (Ready < 0 && errno != EINTR))
           break;
       }
     }
@@ -272,7 +265,7 @@ bool sendAll(TStreamState& AState, int AFd, const std::string& AData) {
       if (TClock::now() >= GiveUp)
         return false;
       pollfd P{AFd, POLLOUT, 0};
-      ::poll(&P, 1, PollSliceMs);
+      ::poll(&P, 1, SendSliceMs);
       continue;
     }
     return false;
@@ -334,7 +327,9 @@ void runWorker(const std::shared_ptr<TStreamState>& AState, const TStreamTarget&
     std::unique_lock Guard(State.Lock);
     if (Fd >= 0) {
       Delay = FirstRetryDelay;
+      State.Connected = true;
       const bool Lost = deliver(State, Fd, Guard);
+      State.Connected = false;
       ::close(Fd);
       if (!Lost)
         break;
@@ -359,7 +354,7 @@ void runWorker(const std::shared_ptr<TStreamState>& AState, const TStreamTarget&
 } // namespace
 
 TStreamSink::TStreamSink(TStreamTarget ATarget, bool AReconnect)
-    : FState(std::make_shared<TStreamState>()) {
+    : FState(std::make_shared<TStreamState>()), FGrace(ATarget.Grace) {
   if (!ATarget.Unix && (ATarget.Port < 1 || ATarget.Port > 65535)) {
     FState->Accepting = false;
     FState->Finished = true;
@@ -385,11 +380,12 @@ TStreamSink::TStreamSink(TStreamTarget ATarget, bool AReconnect)
 TStreamSink::~TStreamSink() {
   std::unique_lock Guard(FState->Lock);
   if (!FState->StopBy)
-    FState->StopBy = TClock::now() + StopGrace;
+    FState->StopBy = TClock::now() + FGrace;
   FState->Wake.notify_all();
-  // A worker stuck in a name look-up is left to finish on its own.
-  const bool Finished =
-      FState->Done.wait_until(Guard, *FState->StopBy + 200ms, [&] { return FState->Finished; });
+  // A worker in a name look-up is left to finish on its own.
+  FState->Done.wait_until(Guard, *FState->StopBy + 200ms,
+                          [&] { return FState->Finished || FState->Resolving; });
+  const bool Finished = FState->Finished;
   Guard.unlock();
   if (FWorker.joinable()) {
     if (Finished)

@@ -2,6 +2,9 @@
 // The spdlog sinks under the connections; only the logging engine uses them.
 // Each takes a finished line (without its line break) as the message payload.
 
+#include "logging/LogConnections.h"
+#include "platform/SafeFolder.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,31 +17,32 @@
 #include <optional>
 #include <thread>
 
-// A file opened without following links, in a folder that is ours, rotated by
-// size into <base>.1<ext> ... <base>.<parts-1><ext>.
+// A file opened without following links, in a folder that is ours and was
+// reached safely (see platform/SafeFolder.h), rotated by size into
+// <base>.1<ext> ... <base>.<parts-1><ext>.
 class TFileSink final : public spdlog::sinks::base_sink<std::mutex> {
 public:
-  TFileSink(QString AFileName, qint64 AMaxBytes, int AMaxParts, bool AAppend, bool AReconnect);
-  ~TFileSink() override;
+  TFileSink(const QString& AFileName, qint64 AMaxBytes, int AMaxParts, bool AAppend,
+            bool AReconnect);
 
 protected:
   void sink_it_(const spdlog::details::log_msg& AMsg) override;
   void flush_() override {}
 
 private:
-  QByteArray partPath(int AIndex) const;
+  QString partName(int AIndex) const;
   bool openFile();
-  void closeFile();
   void rotate();
-  bool writeAll(const char* AData, size_t ASize);
 
-  QString FFileName;
+  QString FFolderPath;
+  QString FName;
   qint64 FMaxBytes;
   int FMaxParts;
   bool FTruncate;
   bool FReconnect;
   bool FGaveUp = false;
-  int FFd = -1;
+  TSafeFolder FFolder;
+  TAppendFile FFile;
   qint64 FSize = 0;
   std::optional<std::chrono::steady_clock::time_point> FLastAttempt;
 };
@@ -65,6 +69,7 @@ struct TStreamTarget {
   QByteArray Host; // the socket path for Unix
   qint64 Port = 0;
   int TimeoutMs = 2000;
+  std::chrono::milliseconds Grace = StopGrace;
 };
 
 struct TStreamState;
@@ -84,5 +89,6 @@ private:
   // Shared with the worker, which may outlive the sink while a name look-up
   // it cannot interrupt is still running.
   std::shared_ptr<TStreamState> FState;
+  std::chrono::milliseconds FGrace;
   std::thread FWorker;
 };

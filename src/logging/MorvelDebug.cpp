@@ -5,14 +5,14 @@
 #include "logging/LogEngine.h"
 #include "logging/MorvelLogger.h"
 #include "platform/RegistryAccess.h"
+#include "platform/SafeFolder.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -69,6 +69,21 @@ void appendConnection(QString& AConnections, const QString& AConnection) {
   AConnections += AConnection;
 }
 
+// Folder names come from the configuration and the file system: their
+// control characters are written as \xNN, so they cannot drive the terminal.
+QByteArray terminalSafe(const QString& AText) {
+  QString Result;
+  for (const QChar C : AText) {
+    if (C == u'\\')
+      Result += QStringLiteral("\\\\");
+    else if (C.unicode() < 0x20 || (C.unicode() >= 0x7F && C.unicode() < 0xA0))
+      Result += QStringLiteral("\\x%1").arg(C.unicode(), 2, 16, QChar(u'0'));
+    else
+      Result += C;
+  }
+  return Result.toUtf8();
+}
+
 QString changeFileExt(const QString& AFileName, const QString& AExtension) {
   const qsizetype Dot = AFileName.lastIndexOf(u'.');
   return (Dot < 0 ? AFileName : AFileName.left(Dot)) + AExtension;
@@ -112,15 +127,18 @@ QString fileConnection(TRegistry& ARegistry, const QString& AModuleFileName) {
   QString Folder = ReadRegistryText(&ARegistry, QStringLiteral("DirectDebugDirectory"), QString());
   if (Folder.isEmpty())
     return {};
+  // Made (private) and checked here, where a refusal can be told once; the
+  // file target checks the way again whenever it opens the file.
+  const TSafeFolder Checked = TSafeFolder::Open(Folder, true);
+  if (!Checked.IsOpen()) {
+    std::fprintf(
+        stderr, "kelvane: %s\n",
+        terminalSafe(QStringLiteral("no log file in \"%1\": %2").arg(Folder, Checked.Error()))
+            .constData());
+    return {};
+  }
   if (!Folder.endsWith(u'/'))
     Folder += u'/';
-  if (!QDir(Folder).exists()) {
-    if (!QDir().mkpath(Folder))
-      return {};
-    // The engine writes only into a folder nobody else may change; a folder
-    // made here is made that way whatever the umask.
-    QFile::setPermissions(Folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  }
   const QString FileName =
       Folder +
       changeFileExt(QFileInfo(AModuleFileName).fileName(), QStringLiteral(".sil")).toLower();

@@ -1,6 +1,7 @@
 // The logging engine: the connection-text grammar, the line formats, and
 // each kind of target (file, text, mem, tcp, pipe).
 
+#include "support/FixtureTree.h"
 #include "support/TestMain.h"
 
 #include "logging/LogConnections.h"
@@ -18,7 +19,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -78,6 +86,79 @@ private:
   QByteArray FSaved;
 };
 
+// A viewer that never answers: it listens, but its backlog is full, so the
+// kernel drops a new connection's first packet (TCP) or refuses it (a
+// Unix-domain socket) and never completes it. APath empty: TCP on loopback.
+class TSilentViewer {
+public:
+  explicit TSilentViewer(const QString& APath = {}) {
+    sockaddr_storage Address{};
+    socklen_t Length = 0;
+    if (APath.isEmpty()) {
+      sockaddr_in In{};
+      In.sin_family = AF_INET;
+      In.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      std::memcpy(&Address, &In, sizeof In);
+      Length = sizeof In;
+    } else {
+      sockaddr_un Un{};
+      Un.sun_family = AF_UNIX;
+      const QByteArray Path = QFile::encodeName(APath);
+      std::memcpy(Un.sun_path, Path.constData(),
+                  std::min(sizeof Un.sun_path - 1, size_t(Path.size())));
+      std::memcpy(&Address, &Un, sizeof Un);
+      Length = sizeof Un;
+    }
+    const auto Raw = reinterpret_cast<sockaddr*>(&Address);
+    FListener = ::socket(Address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (FListener < 0 || ::bind(FListener, Raw, Length) != 0 || ::listen(FListener, 0) != 0 ||
+        ::getsockname(FListener, Raw, &Length) != 0)
+      return;
+    FPort = APath.isEmpty() ? ntohs(reinterpret_cast<sockaddr_in*>(Raw)->sin_port) : 0;
+    // Fills the backlog of one.
+    FFiller = ::socket(Address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    FReady = FFiller >= 0 && ::connect(FFiller, Raw, Length) == 0;
+  }
+  ~TSilentViewer() {
+    for (const int Fd : {FFiller, FListener})
+      if (Fd >= 0)
+        ::close(Fd);
+  }
+  TSilentViewer(const TSilentViewer&) = delete;
+  TSilentViewer& operator=(const TSilentViewer&) = delete;
+
+  bool IsReady() const { return FReady; }
+  quint16 Port() const { return FPort; }
+  // Connections that reached the backlog besides the filler.
+  int Answered() const {
+    int Count = 0;
+    for (int Fd;
+         (Fd = ::accept4(FListener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
+      ::close(Fd);
+      ++Count;
+    }
+    return Count - 1;
+  }
+
+private:
+  int FListener = -1;
+  int FFiller = -1;
+  quint16 FPort = 0;
+  bool FReady = false;
+};
+
+// A tcp or pipe connection with its grace and connect time as long as a
+// test may take: leaving early can only be the target's own decision.
+TConnectionSettings patientStream(bool APipe, quint16 APort) {
+  TConnectionSettings Settings;
+  Settings.Kind = APipe ? TConnectionSettings::TKind::Pipe : TConnectionSettings::TKind::Tcp;
+  Settings.Port = APort;
+  Settings.Reconnect = true;
+  Settings.TimeoutMs = 60000;
+  Settings.Grace = std::chrono::seconds(60);
+  return Settings;
+}
+
 } // namespace
 
 class tst_LogEngine : public QObject {
@@ -101,11 +182,17 @@ private Q_SLOTS:
   void fileTargetRefusesPlantedFile();
   void fileTargetRefusesSharedFolder();
   void fileTargetRefusesPlantedFifo();
+  void fileTargetFolderThroughLink_data();
+  void fileTargetFolderThroughLink();
   void fullFileRotatesBeforeFirstRecord();
   void memoryKeepsNewestWithinBound();
   void levelOptionFilters();
   void tcpDeliversRecordsWrittenWhileConnecting();
   void tcpDeliversQueueOfShortLivedEngine();
+  void streamDrainsConnectedTargetOnExit_data();
+  void streamDrainsConnectedTargetOnExit();
+  void streamDropsUnconnectedTargetOnExit_data();
+  void streamDropsUnconnectedTargetOnExit();
   void tcpUnreachableNeitherBlocksNorRaises_data();
   void tcpUnreachableNeitherBlocksNorRaises();
   void tcpReconnectsWhenViewerAppears();
@@ -475,6 +562,39 @@ void tst_LogEngine::fileTargetRefusesPlantedFifo() {
   QVERIFY(QFileInfo(Path).exists() && !QFileInfo(Path).isFile());
 }
 
+void tst_LogEngine::fileTargetFolderThroughLink_data() {
+  QTest::addColumn<QByteArray>("tree");
+  QTest::addColumn<QString>("filename"); // below the scratch folder
+  QTest::addColumn<QStringList>("written");
+
+  const QByteArray Target = "target/\ntarget <mode 700>\n";
+  QTest::newRow("link in a world-writable folder")
+      << Target + "shared/\nshared <mode 1777>\nshared/l -> ../target\n"
+      << QStringLiteral("shared/l/./k.sil") << QStringList();
+  QTest::newRow("link in a folder of ours, rotated behind it")
+      << Target + "safe/\nsafe/l -> ../target\n"
+      << QStringLiteral("safe/l/k.sil")
+      << QStringList{QStringLiteral("k.1.sil"), QStringLiteral("k.sil")};
+}
+
+void tst_LogEngine::fileTargetFolderThroughLink() {
+  QFETCH(QByteArray, tree);
+  QFETCH(QString, filename);
+  QFETCH(QStringList, written);
+  TScratchDir Dir;
+  QVERIFY(Dir.IsValid());
+  const QString Scratch = Dir.Path();
+  QCOMPARE(LayOutTree(Scratch, tree), QString());
+  {
+    TLogEngine Engine(QStringLiteral("kelvane"));
+    Engine.SetConnections(QStringLiteral("file(filename=%1, maxsize=\"1\", maxparts=\"2\")")
+                              .arg(quoted(Scratch + u'/' + filename)));
+    for (int I = 0; I < 30; ++I)
+      Engine.Dispatch(record(QStringLiteral("record %1").arg(I)));
+  }
+  QCOMPARE(QDir(Scratch + QStringLiteral("/target")).entryList(QDir::Files, QDir::Name), written);
+}
+
 void tst_LogEngine::fullFileRotatesBeforeFirstRecord() {
   QTemporaryDir Dir;
   const QString Path = Dir.filePath(QStringLiteral("k.sil"));
@@ -551,6 +671,90 @@ void tst_LogEngine::tcpDeliversQueueOfShortLivedEngine() {
   for (int I = 0; I < 3; ++I)
     QVERIFY2(Lines[I].contains(QStringLiteral("\"last words %1\"").arg(I).toUtf8()),
              Lines[I].constData());
+}
+
+void tst_LogEngine::streamDrainsConnectedTargetOnExit_data() {
+  QTest::addColumn<bool>("pipe");
+  QTest::newRow("tcp") << false;
+  QTest::newRow("pipe") << true;
+}
+
+void tst_LogEngine::streamDrainsConnectedTargetOnExit() {
+  QFETCH(bool, pipe);
+  QTemporaryDir Runtime;
+  const QByteArray Folder = QFile::encodeName(Runtime.path());
+  TRuntimeDirGuard Guard(&Folder);
+  QTcpServer TcpViewer;
+  QLocalServer PipeViewer;
+  QVERIFY(pipe ? PipeViewer.listen(PipeSocketPath(QStringLiteral("kelvane")))
+               : TcpViewer.listen(QHostAddress::LocalHost));
+  auto Connection = CreateConnection(patientStream(pipe, TcpViewer.serverPort()));
+  Connection->WriteLine("first");
+  QVERIFY(pipe ? PipeViewer.waitForNewConnection(10000) : TcpViewer.waitForNewConnection(10000));
+  QIODevice* Peer = pipe ? static_cast<QIODevice*>(PipeViewer.nextPendingConnection())
+                         : TcpViewer.nextPendingConnection();
+  // Once a record has arrived the target is connected.
+  QByteArray Data;
+  QElapsedTimer Timer;
+  Timer.start();
+  while (!Data.contains('\n') && Timer.elapsed() < 10000) {
+    Peer->waitForReadyRead(100);
+    Data += Peer->readAll();
+  }
+  QCOMPARE(Data, QByteArray("first\n"));
+
+  for (int I = 0; I < 100; ++I)
+    Connection->WriteLine("last words " + QByteArray::number(I));
+  Timer.restart();
+  Connection.reset();
+  // Gone as soon as all was delivered, well within its grace.
+  QVERIFY2(Timer.elapsed() < 30000, qPrintable(QString::number(Timer.elapsed())));
+  Timer.restart();
+  while (Data.count('\n') < 101 && Timer.elapsed() < 10000) {
+    Peer->waitForReadyRead(100);
+    Data += Peer->readAll();
+  }
+  const QList<QByteArray> Lines = Data.trimmed().split('\n');
+  QCOMPARE(Lines.size(), 101);
+  QCOMPARE(Lines.back(), QByteArray("last words 99"));
+}
+
+void tst_LogEngine::streamDropsUnconnectedTargetOnExit_data() {
+  QTest::addColumn<bool>("pipe");
+  QTest::addColumn<bool>("silent"); // the viewer listens but never answers; else nobody listens
+  QTest::newRow("tcp, the viewer never answers") << false << true;
+  QTest::newRow("tcp, refused") << false << false;
+  QTest::newRow("pipe, the viewer never answers") << true << true;
+  QTest::newRow("pipe, nobody listens") << true << false;
+}
+
+void tst_LogEngine::streamDropsUnconnectedTargetOnExit() {
+  QFETCH(bool, pipe);
+  QFETCH(bool, silent);
+  QTemporaryDir Runtime;
+  const QByteArray Folder = QFile::encodeName(Runtime.path());
+  TRuntimeDirGuard Guard(&Folder);
+  quint16 ClosedPort = 0;
+  {
+    QTcpServer Closed;
+    QVERIFY(Closed.listen(QHostAddress::LocalHost));
+    ClosedPort = Closed.serverPort();
+  }
+  std::optional<TSilentViewer> Viewer;
+  if (silent) {
+    Viewer.emplace(pipe ? PipeSocketPath(QStringLiteral("kelvane")) : QString());
+    QVERIFY(Viewer->IsReady());
+  }
+  auto Connection = CreateConnection(patientStream(pipe, silent ? Viewer->Port() : ClosedPort));
+  for (int I = 0; I < 3; ++I)
+    Connection->WriteLine("never delivered");
+  QElapsedTimer Timer;
+  Timer.start();
+  Connection.reset();
+  // Waiting for its grace or its connect time would take a minute.
+  QVERIFY2(Timer.elapsed() < 30000, qPrintable(QString::number(Timer.elapsed())));
+  if (Viewer)
+    QCOMPARE(Viewer->Answered(), 0);
 }
 
 void tst_LogEngine::tcpUnreachableNeitherBlocksNorRaises_data() {

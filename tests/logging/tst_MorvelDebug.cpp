@@ -1,6 +1,7 @@
 // The logging module's configuration: registry snippets in, connection text,
 // engine level and handed-out loggers out.
 
+#include "support/FixtureTree.h"
 #include "support/TestMain.h"
 
 #include "common/Assert.h"
@@ -11,6 +12,7 @@
 #include "platform/fake/FakePlatform.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -18,7 +20,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
 #include <stdexcept>
+
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +46,48 @@ void startWith(const QString& AReg, const QString& AModule, const QString& ADir)
   InitializeMorvelDebug(AModule);
 }
 
+// What the program writes to standard error while the object lives.
+class TErrorOutput {
+public:
+  TErrorOutput() : FSaved(::dup(2)), FFile(std::tmpfile()) {
+    std::fflush(stderr);
+    ::dup2(::fileno(FFile), 2);
+  }
+  ~TErrorOutput() {
+    Stop();
+    std::fclose(FFile);
+  }
+  TErrorOutput(const TErrorOutput&) = delete;
+  TErrorOutput& operator=(const TErrorOutput&) = delete;
+  QByteArray Stop() {
+    if (FSaved >= 0) {
+      std::fflush(stderr);
+      ::dup2(FSaved, 2);
+      ::close(FSaved);
+      FSaved = -1;
+    }
+    QFile Written;
+    Written.open(::fileno(FFile), QIODevice::ReadOnly);
+    Written.seek(0);
+    return Written.readAll();
+  }
+
+private:
+  int FSaved;
+  std::FILE* FFile;
+};
+
+// Every entry below ARoot, links not followed, as paths relative to it.
+QStringList entriesBelow(const QString& ARoot) {
+  QStringList Entries;
+  QDirIterator It(ARoot, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                  QDirIterator::Subdirectories);
+  while (It.hasNext())
+    Entries << QDir(ARoot).relativeFilePath(It.next());
+  Entries.sort();
+  return Entries;
+}
+
 // Back to the empty configuration the other tests expect.
 void restartEmpty() {
   FakePlatform Platform;
@@ -61,6 +108,8 @@ private Q_SLOTS:
   void disabledHandsOutInactiveLogger();
   void programLoggerFiltersDebugRecordsAtDefaultLevel();
   void fileTargetReceivesRecords();
+  void logFolderIsReachedSafely_data();
+  void logFolderIsReachedSafely();
   void loggerPerModuleIsCreatedOnce();
   void inertLoggerAfterShutdown();
   void methodLogSkipsLeaveWhenRaising();
@@ -280,6 +329,80 @@ void tst_MorvelDebug::fileTargetReceivesRecords() {
            QStringLiteral("Answer = 42"));
   QCOMPARE(QJsonDocument::fromJson(Lines[2]).object().value(QStringLiteral("level")).toString(),
            LogLevelName(TLogLevel::Error));
+}
+
+void tst_MorvelDebug::logFolderIsReachedSafely_data() {
+  QTest::addColumn<QByteArray>("tree");
+  QTest::addColumn<QString>("folder"); // relative folders start at the scratch folder
+  QTest::addColumn<QStringList>("added");
+  QTest::addColumn<QString>("error"); // all that goes to standard error
+
+  const QByteArray Target = "target/\ntarget <mode 700>\n";
+  const QByteArray Shared = Target + "shared/\nshared <mode 1777>\nshared/l -> ../target\n";
+  const QString LinkInShared = QStringLiteral(
+      "kelvane: no log file in \"%DIR%/shared/l/%1\": %DIR%/shared/l is a link in a folder "
+      "others may write to\n");
+  QTest::newRow("link in a world-writable folder, then \".\"")
+      << Shared << QStringLiteral("%DIR%/shared/l/.") << QStringList()
+      << LinkInShared.arg(QStringLiteral("."));
+  QTest::newRow("link in a world-writable folder, then a new folder")
+      << Shared << QStringLiteral("%DIR%/shared/l/new") << QStringList()
+      << LinkInShared.arg(QStringLiteral("new"));
+  QTest::newRow("link planted by another user in a world-writable sticky folder")
+      << Shared + "shared/l <owner nobody>\n"
+      << QStringLiteral("%DIR%/shared/l/.") << QStringList()
+      << QStringLiteral("kelvane: no log file in \"%DIR%/shared/l/.\": %DIR%/shared/l is a link "
+                        "that belongs to another user\n");
+  QTest::newRow("link of root or ours in a folder of root or ours is followed")
+      << Target + "safe/\nsafe/l -> ../target\n"
+      << QStringLiteral("%DIR%/safe/l") << QStringList{QStringLiteral("target/kelvane.sil")}
+      << QString();
+  QTest::newRow("relative folder, made below the working folder")
+      << QByteArray() << QStringLiteral("rel//logs/")
+      << QStringList{QStringLiteral("rel"), QStringLiteral("rel/logs"),
+                     QStringLiteral("rel/logs/kelvane.sil")}
+      << QString();
+  QTest::newRow("control characters in the name are shown escaped")
+      << QByteArray("bad\\x1b]0;x\\x07\\xc2\\x9b = file\n")
+      << QStringLiteral("%DIR%/bad\x1b]0;x\x07\u009b/sub") << QStringList()
+      << QStringLiteral("kelvane: no log file in \"%DIR%/bad\\x1b]0;x\\x07\\x9b/sub\": "
+                        "%DIR%/bad\\x1b]0;x\\x07\\x9b is not a folder\n");
+}
+
+void tst_MorvelDebug::logFolderIsReachedSafely() {
+  QFETCH(QByteArray, tree);
+  QFETCH(QString, folder);
+  QFETCH(QStringList, added);
+  QFETCH(QString, error);
+  if (!MayLayOutTree(tree))
+    QSKIP("needs root to give entries to another user");
+  TScratchDir Dir;
+  QVERIFY(Dir.IsValid());
+  const QString Scratch = Dir.Path();
+  QCOMPARE(LayOutTree(Scratch, tree), QString());
+  const QStringList Before = entriesBelow(Scratch);
+  TWorkingFolder Working(Scratch);
+
+  TErrorOutput Errors;
+  startWith(KeyLine + "\"DebugEnabled\"=dword:00000001\n\"DirectDebugDirectory\"=\"" + folder +
+                "\"\n",
+            QStringLiteral("kelvane"), Scratch);
+  for (int I = 0; I < 3; ++I)
+    GetLogger()->LogMessage(QStringLiteral("record %1").arg(I));
+  FinalizeMorvelDebug();
+  error.replace(QStringLiteral("%DIR%"), Scratch);
+  QCOMPARE(QString::fromUtf8(Errors.Stop()), error);
+
+  QStringList Added = entriesBelow(Scratch);
+  for (const QString& Entry : Before)
+    Added.removeOne(Entry);
+  QCOMPARE(Added, added);
+  for (const QString& Entry : Added)
+    if (Entry.endsWith(QLatin1String(".sil"))) {
+      QFile Log(Scratch + u'/' + Entry);
+      QVERIFY(Log.open(QIODevice::ReadOnly));
+      QCOMPARE(Log.readAll().count('\n'), 3);
+    }
 }
 
 void tst_MorvelDebug::loggerPerModuleIsCreatedOnce() {

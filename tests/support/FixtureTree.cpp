@@ -47,9 +47,6 @@ QByteArray parentOf(const QByteArray& APath) {
 
 } // namespace
 
-// Lays out a tree text below ARoot: "[dir]" starts a section, "path = text"
-// writes a file, "path -> target" makes a link, "path/" a directory, "path
-// <fifo>" a named pipe; "#" starts a comment. Paths may leave the root ("../outside/...").
 QString LayOutTree(const QString& ARoot, const QByteArray& ATree) {
   const QByteArray Root = QFile::encodeName(ARoot);
   QByteArray Section;
@@ -59,6 +56,22 @@ QString LayOutTree(const QString& ARoot, const QByteArray& ATree) {
       continue;
     if (Line.startsWith('[') && Line.endsWith(']')) {
       Section = unescape(Line.mid(1, Line.size() - 2));
+      continue;
+    }
+    // "path <mode 1777>" and "path <owner nobody>" change what is already laid out.
+    const qsizetype Attribute = Line.endsWith('>') ? Line.lastIndexOf(" <") : -1;
+    if (Attribute > 0 && Line.indexOf(" -> ") < 0 && Line.indexOf(" =") < 0 &&
+        !Line.endsWith(" <fifo>")) {
+      const QByteArray Name = unescape(Line.left(Attribute));
+      const QByteArray Path = Root + '/' + (Section.isEmpty() ? Name : Section + '/' + Name);
+      const QList<QByteArray> Words = Line.mid(Attribute + 2).chopped(1).split(' ');
+      bool Done = false;
+      if (Words.size() == 2 && Words[0] == "mode")
+        Done = ::chmod(Path.constData(), mode_t(Words[1].toUInt(nullptr, 8))) == 0;
+      else if (Words.size() == 2 && Words[0] == "owner" && Words[1] == "nobody")
+        Done = ::lchown(Path.constData(), NobodyId, NobodyId) == 0;
+      if (!Done)
+        return QStringLiteral("cannot apply %1").arg(QString::fromUtf8(Line));
       continue;
     }
     const qsizetype Link = Line.indexOf(" -> ");
@@ -100,6 +113,10 @@ QString LayOutTree(const QString& ARoot, const QByteArray& ATree) {
   return {};
 }
 
+bool MayLayOutTree(const QByteArray& ATree) {
+  return !ATree.contains("<owner ") || ::geteuid() == 0;
+}
+
 QByteArray SystemViewTree(const QString& AName) {
   // CTest says where the fixtures are; a test run by hand finds them in the
   // source tree it was built from.
@@ -108,7 +125,6 @@ QByteArray SystemViewTree(const QString& AName) {
   QFile File(Fixtures + QStringLiteral("/platform/systemview/%1.tree").arg(AName));
   return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
 }
-
 
 TScratchDir::TScratchDir() {
   FDir.setAutoRemove(false);
