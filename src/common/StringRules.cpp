@@ -167,10 +167,8 @@ QString EscapeControlCharacters(const QString& AText) {
       Result += QLatin1String("\\n");
     else if (C == u'\r')
       Result += QLatin1String("\\r");
-    else if (C.unicode() < 0x80)
-      Result += QStringLiteral("\\x%1").arg(C.unicode(), 2, 16, QLatin1Char('0'));
     else
-      Result += QStringLiteral("\\u%1").arg(C.unicode(), 4, 16, QLatin1Char('0'));
+      Result += QStringLiteral("\\x%1").arg(C.unicode(), 2, 16, QLatin1Char('0'));
   }
   return Result;
 }

@@ -38,6 +38,6 @@ bool IsControlCharacter(QChar C);
 // Each control character replaced by U+FFFD: a value shown or exported can
 // then neither add nor split a line, nor send a terminal sequence.
 QString ReplaceControlCharacters(const QString& AText);
-// Each control character written as \t, \n, \r or \xHH (\u0085 for C1), for
+// Each control character written as \t, \n, \r or \xHH (C1 too), for
 // messages that must still tell exactly which name they mean.
 QString EscapeControlCharacters(const QString& AText);

@@ -1,6 +1,7 @@
 #include "logging/MorvelDebug.h"
 
 #include "common/Assert.h"
+#include "common/Diagnostics.h"
 #include "common/StringRules.h"
 #include "logging/LogEngine.h"
 #include "logging/MorvelLogger.h"
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -69,21 +69,6 @@ void appendConnection(QString& AConnections, const QString& AConnection) {
   AConnections += AConnection;
 }
 
-// Folder names come from the configuration and the file system: their
-// control characters are written as \xNN, so they cannot drive the terminal.
-QByteArray terminalSafe(const QString& AText) {
-  QString Result;
-  for (const QChar C : AText) {
-    if (C == u'\\')
-      Result += QStringLiteral("\\\\");
-    else if (C.unicode() < 0x20 || (C.unicode() >= 0x7F && C.unicode() < 0xA0))
-      Result += QStringLiteral("\\x%1").arg(C.unicode(), 2, 16, QChar(u'0'));
-    else
-      Result += C;
-  }
-  return Result.toUtf8();
-}
-
 QString changeFileExt(const QString& AFileName, const QString& AExtension) {
   const qsizetype Dot = AFileName.lastIndexOf(u'.');
   return (Dot < 0 ? AFileName : AFileName.left(Dot)) + AExtension;
@@ -131,10 +116,9 @@ QString fileConnection(TRegistry& ARegistry, const QString& AModuleFileName) {
   // file target checks the way again whenever it opens the file.
   const TSafeFolder Checked = TSafeFolder::Open(Folder, true);
   if (!Checked.IsOpen()) {
-    std::fprintf(
-        stderr, "kelvane: %s\n",
-        terminalSafe(QStringLiteral("no log file in \"%1\": %2").arg(Folder, Checked.Error()))
-            .constData());
+    // Folder names come from the configuration and the file system: the
+    // line escapes their control characters.
+    PrintDiagnostic(QStringLiteral("no log file in \"%1\": %2").arg(Folder, Checked.Error()));
     return {};
   }
   if (!Folder.endsWith(u'/'))
