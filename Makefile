@@ -27,7 +27,7 @@ test: dev
 bench: deps
 	@scripts/install-deps --extra
 	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j $(JOBS) --target kelvane kelvane_bench kelvane_serialization_bench kelvane_sysinfo_bench kelvane_network_bench kelvane_window_bench
+	@cmake --build --preset release -j $(JOBS) --target kelvane kelvane_bench kelvane_serialization_bench kelvane_sysinfo_bench kelvane_network_bench kelvane_window_bench kelvane_loaders_bench
 	@bench/report.py build/release
 
 # Every parser of untrusted input under libFuzzer for FUZZ_SECONDS each;
