@@ -90,6 +90,11 @@ def main():
         f"{working['ms'] / 1000:.1f} s, peak RSS {working['peak_kib'] / 1024:.0f} MiB "
         f"({working['peak_kib'] * 1024 / working['bytes']:.1f}x the file)", "<= 4x the file")
 
+    loaders = google_benchmark(os.path.join(bench, "kelvane_loaders_bench"))
+    half, full = loaders["BM_IniLoad/57500"]["real_time"], loaders["BM_IniLoad/115000"]["real_time"]
+    row("translator INI file of 1 MiB, 115,000 sections (and of half that)",
+        f"{full:.0f} ms ({full / half:.1f}x half)", "< 1 s; linear")
+
     logging = google_benchmark(os.path.join(bench, "kelvane_bench"))
     off = logging["BM_LoggingOff"]["real_time"] if "BM_LoggingOff" in logging else None
     written = logging.get("BM_FileTarget", {}).get("real_time")

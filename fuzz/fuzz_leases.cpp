@@ -2,4 +2,7 @@
 
 #include "platform/linux/LinuxIpHelper.h"
 
-KELVANE_FUZZ_TARGET({ (void)LinuxIpHelper::Dhcpv6Identity(Input, QStringLiteral("eth0")); })
+KELVANE_FUZZ_TARGET({
+  const LinuxIpHelper::TDhcpv6Leases Leases = LinuxIpHelper::ReadDhcpv6Leases(Input);
+  (void)Leases.Of(QStringLiteral("eth0"));
+})

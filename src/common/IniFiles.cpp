@@ -4,6 +4,7 @@
 
 void TMemIniFile::LoadFromBytes(const QByteArray& AData) {
   FSections.clear();
+  FSectionIndex.clear();
   if (AData.size() > MaxIniBytes)
     return;
   QString Text;
@@ -18,33 +19,36 @@ void TMemIniFile::LoadFromBytes(const QByteArray& AData) {
       continue;
     if (Line.startsWith(u'[') && Line.endsWith(u']')) {
       const QString Name = Line.mid(1, Line.size() - 2).trimmed();
-      Current = const_cast<TSection*>(section(Name));
-      if (!Current) {
+      // A repeated section adds to the first of its name.
+      const QString Folded = Name.toCaseFolded();
+      auto Slot = FSectionIndex.constFind(Folded);
+      if (Slot == FSectionIndex.constEnd()) {
+        Slot = FSectionIndex.insert(Folded, qsizetype(FSections.size()));
         FSections.push_back({Name, {}});
-        Current = &FSections.back();
       }
+      Current = &FSections[*Slot];
       continue;
     }
     const qsizetype Equals = Line.indexOf(u'=');
     if (!Current || Equals <= 0)
       continue;
-    Current->Values.emplace_back(Line.left(Equals).trimmed(), Line.mid(Equals + 1).trimmed());
+    const QString Key = Line.left(Equals).trimmed().toCaseFolded();
+    if (!Current->Values.contains(Key))
+      Current->Values.insert(Key, Line.mid(Equals + 1).trimmed());
   }
 }
 
 const TMemIniFile::TSection* TMemIniFile::section(const QString& AName) const {
-  for (const TSection& Section : FSections)
-    if (Section.Name.compare(AName, Qt::CaseInsensitive) == 0)
-      return &Section;
-  return nullptr;
+  const auto It = FSectionIndex.constFind(AName.toCaseFolded());
+  return It == FSectionIndex.constEnd() ? nullptr : &FSections[*It];
 }
 
 QString TMemIniFile::ReadString(const QString& ASection, const QString& AIdent,
                                 const QString& ADefault) const {
   if (const TSection* Section = section(ASection))
-    for (const auto& [Key, Value] : Section->Values)
-      if (Key.compare(AIdent, Qt::CaseInsensitive) == 0)
-        return Value;
+    if (const auto It = Section->Values.constFind(AIdent.toCaseFolded());
+        It != Section->Values.constEnd())
+      return *It;
   return ADefault;
 }
 

@@ -7,8 +7,11 @@
 // value trimmed of blanks; lines starting with ";" or "#" are comments. The
 // text is UTF-8 (byte-order mark optional) or UTF-16 LE with its mark.
 // Input above MaxIniBytes is not read; the first of a repeated key counts.
+// Sections and keys are found through hashes of their case-folded names, so
+// a file of many thousand sections loads in time proportional to its size.
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -26,9 +29,10 @@ public:
 private:
   struct TSection {
     QString Name;
-    std::vector<std::pair<QString, QString>> Values;
+    QHash<QString, QString> Values; // case-folded key → value
   };
   const TSection* section(const QString& AName) const;
 
-  std::vector<TSection> FSections;
+  std::vector<TSection> FSections;         // in file order
+  QHash<QString, qsizetype> FSectionIndex; // case-folded name → position
 };

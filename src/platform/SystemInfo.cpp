@@ -16,7 +16,9 @@ QString ExpandEnvironmentStrings(ISystemInfo& ASystem, const QString& AText) {
         Name.isEmpty() ? std::nullopt : ASystem.GetEnvironmentVariable(Name);
     // A variable that is not set stays as written.
     Result += Value ? *Value : AText.mid(Open, Close - Open + 1);
+    if (Result.size() > MaxExpandedLength)
+      return AText;
     P = Close + 1;
   }
-  return Result;
+  return Result.size() > MaxExpandedLength ? AText : Result;
 }

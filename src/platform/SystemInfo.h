@@ -78,6 +78,13 @@ public:
   virtual DWORD GetLastError() = 0;
 };
 
+// Windows expands a text into at most 32K characters, the closing NUL
+// included.
+inline constexpr qsizetype MaxExpandedLength = 32767;
+
 // %NAME% references replaced by the variables' values; a reference to a
-// variable that is not set stays as it is, as Windows expands it.
+// variable that is not set stays as it is, as Windows expands it. A text
+// whose expansion would be longer than MaxExpandedLength comes back as it
+// is written (a few references to a long value would otherwise take memory
+// in the square of the text's length).
 QString ExpandEnvironmentStrings(ISystemInfo& ASystem, const QString& AText);

@@ -1,5 +1,7 @@
 #include "platform/Wmi.h"
 
+#include <algorithm>
+
 // ---- objects ---------------------------------------------------------------
 
 const TWmiProperty* TWmiObject::Property(const QString& AName) const {
@@ -32,7 +34,10 @@ public:
   enum TKind { Compare, And, Or } Kind = Compare;
   QString Property;
   QVariant Literal;
-  std::shared_ptr<const TWqlCondition> Left, Right;
+  // The terms of an AND or OR chain in text order. A chain of any length is
+  // one level, so only parentheses (bounded) make the tree deeper, and
+  // neither evaluating nor freeing a long chain recurses along it.
+  std::vector<std::shared_ptr<const TWqlCondition>> Terms;
 };
 
 namespace {
@@ -146,32 +151,29 @@ private:
     return FTokens[FPos++].Text;
   }
 
-  std::shared_ptr<const TWqlCondition> joined(TWqlCondition::TKind AKind,
-                                              std::shared_ptr<const TWqlCondition> ALeft,
-                                              std::shared_ptr<const TWqlCondition> ARight) {
+  // ATerm, or the chain of ATerm joined by AKeyword: one node with a term each.
+  template <class TTerm>
+  std::shared_ptr<const TWqlCondition> chain(TWqlCondition::TKind AKind, const char* AKeyword,
+                                             TTerm ATerm) {
+    auto First = ATerm();
+    if (!isKeyword(AKeyword))
+      return First;
     auto Node = std::make_shared<TWqlCondition>();
     Node->Kind = AKind;
-    Node->Left = std::move(ALeft);
-    Node->Right = std::move(ARight);
+    Node->Terms.push_back(std::move(First));
+    while (isKeyword(AKeyword)) {
+      ++FPos;
+      Node->Terms.push_back(ATerm());
+    }
     return Node;
   }
 
   std::shared_ptr<const TWqlCondition> orExpression(int ADepth) {
-    auto Left = andExpression(ADepth);
-    while (isKeyword("OR")) {
-      ++FPos;
-      Left = joined(TWqlCondition::Or, Left, andExpression(ADepth));
-    }
-    return Left;
+    return chain(TWqlCondition::Or, "OR", [&] { return andExpression(ADepth); });
   }
 
   std::shared_ptr<const TWqlCondition> andExpression(int ADepth) {
-    auto Left = primary(ADepth);
-    while (isKeyword("AND")) {
-      ++FPos;
-      Left = joined(TWqlCondition::And, Left, primary(ADepth));
-    }
-    return Left;
+    return chain(TWqlCondition::And, "AND", [&] { return primary(ADepth); });
   }
 
   std::shared_ptr<const TWqlCondition> primary(int ADepth) {
@@ -231,11 +233,12 @@ bool equalValues(const QVariant& AValue, const QVariant& ALiteral) {
 }
 
 bool matches(const TWqlCondition& ACondition, const TWmiObject& AObject) {
+  const auto termMatches = [&AObject](const auto& ATerm) { return matches(*ATerm, AObject); };
   switch (ACondition.Kind) {
   case TWqlCondition::And:
-    return matches(*ACondition.Left, AObject) && matches(*ACondition.Right, AObject);
+    return std::all_of(ACondition.Terms.begin(), ACondition.Terms.end(), termMatches);
   case TWqlCondition::Or:
-    return matches(*ACondition.Left, AObject) || matches(*ACondition.Right, AObject);
+    return std::any_of(ACondition.Terms.begin(), ACondition.Terms.end(), termMatches);
   case TWqlCondition::Compare:
     return equalValues(propertyValue(AObject, ACondition.Property), ACondition.Literal);
   }
@@ -247,11 +250,10 @@ std::optional<QVariant> required(const TWqlCondition& ACondition, const QString&
     return ACondition.Property.compare(AProperty, Qt::CaseInsensitive) == 0
                ? std::optional(ACondition.Literal)
                : std::nullopt;
-  if (ACondition.Kind == TWqlCondition::And) {
-    if (auto Left = required(*ACondition.Left, AProperty))
-      return Left;
-    return required(*ACondition.Right, AProperty);
-  }
+  if (ACondition.Kind == TWqlCondition::And)
+    for (const auto& Term : ACondition.Terms)
+      if (auto Value = required(*Term, AProperty))
+        return Value;
   return std::nullopt;
 }
 

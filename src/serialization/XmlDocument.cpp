@@ -489,13 +489,175 @@ bool isValidUtf8(const QByteArray& AData) {
   return true;
 }
 
+[[noreturn]] void positionError(const QString& ASource, qint64 ALine, qint64 AColumn,
+                                const QString& AWhat) {
+  throw EXmlError(
+      QStringLiteral("%1: line %2, column %3: %4").arg(ASource).arg(ALine).arg(AColumn).arg(AWhat));
+}
+
 [[noreturn]] void parseError(const QString& ASource, const QXmlStreamReader& AReader,
                              const QString& AWhat) {
-  throw EXmlError(QStringLiteral("%1: line %2, column %3: %4")
-                      .arg(ASource)
-                      .arg(AReader.lineNumber())
-                      .arg(AReader.columnNumber())
-                      .arg(AWhat));
+  positionError(ASource, AReader.lineNumber(), AReader.columnNumber(), AWhat);
+}
+
+// Markup that would cost the reader far more than its size, found in one
+// pass before the reader starts. The reader compares each attribute of an
+// element with every other one, and each attribute-list declaration of a DTD
+// with those before it (whose defaults then join every element); parameter
+// entities could declare such lists out of sight of this pass; every
+// reference to a declared entity may expand to the expansion limit. None of
+// these has a use in our files. The pass need only agree with the reader on
+// well-formed text: where the text is not, the reader stops there anyway.
+class TMarkupScan {
+public:
+  explicit TMarkupScan(QByteArrayView AData) : FData(AData) {}
+
+  // The offset of the first such markup and what it is; nullopt when none.
+  std::optional<std::pair<qsizetype, QString>> Run() {
+    while (FPos < FData.size() && !FRefused) {
+      if (FData[FPos] == '&')
+        reference();
+      else if (FData[FPos] != '<')
+        ++FPos;
+      else if (at("<!--"))
+        skipPast("-->");
+      else if (at("<![CDATA["))
+        skipPast("]]>");
+      else if (at("<?"))
+        skipPast("?>");
+      else if (at("<!"))
+        declaration();
+      else if (at("</"))
+        skipPast(">");
+      else
+        startTag();
+    }
+    if (!FRefused)
+      return std::nullopt;
+    return std::pair(FRefusedAt, *FRefused);
+  }
+
+private:
+  bool at(const char* AText) const { return FData.sliced(FPos).startsWith(AText); }
+  void skipPast(const char* AText) {
+    const qsizetype End = FData.indexOf(QByteArrayView(AText), FPos);
+    FPos = End < 0 ? FData.size() : End + qsizetype(std::strlen(AText));
+  }
+  // From an opening quote to after its closing one.
+  void skipQuoted() {
+    const qsizetype End = FData.indexOf(FData[FPos], FPos + 1);
+    FPos = End < 0 ? FData.size() : End + 1;
+  }
+  void refuse(qsizetype AOffset, const QString& AWhat) {
+    FRefusedAt = AOffset;
+    FRefused = AWhat;
+  }
+
+  // At "&": counts a reference that is neither a character reference nor
+  // one of the five predefined entities.
+  void reference() {
+    static constexpr const char* Predefined[] = {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"};
+    const bool Declared =
+        !at("&#") && std::none_of(std::begin(Predefined), std::end(Predefined),
+                                  [this](const char* AName) { return at(AName); });
+    if (Declared && ++FReferences > MaxXmlEntityReferences)
+      refuse(FPos, QStringLiteral("more than %1 references to declared entities")
+                       .arg(MaxXmlEntityReferences));
+    ++FPos;
+  }
+
+  // From "<!" to the end of the declaration: a DOCTYPE with its internal
+  // subset, whose attribute-list declarations and parameter entities are refused.
+  void declaration() {
+    FPos += 2;
+    bool InSubset = false;
+    while (FPos < FData.size()) {
+      const char C = FData[FPos];
+      if (C == '"' || C == '\'') {
+        skipQuoted();
+      } else if (InSubset && C == '<') {
+        if (at("<!ATTLIST"))
+          return refuse(FPos, QStringLiteral("attribute-list declarations are not allowed"));
+        if (at("<!ENTITY") && parameterEntity())
+          return refuse(FPos, QStringLiteral("parameter entities are not allowed"));
+        if (at("<!--"))
+          skipPast("-->");
+        else if (at("<?"))
+          skipPast("?>");
+        else
+          skipDeclaration();
+      } else {
+        ++FPos;
+        if (C == '[')
+          InSubset = true;
+        else if (C == ']')
+          InSubset = false;
+        else if (C == '>' && !InSubset)
+          return;
+      }
+    }
+  }
+  // At "<!ENTITY": whether a "%" follows the blanks after it.
+  bool parameterEntity() const {
+    qsizetype P = FPos + 8;
+    while (P < FData.size() &&
+           (FData[P] == ' ' || FData[P] == '\t' || FData[P] == '\r' || FData[P] == '\n'))
+      ++P;
+    return P < FData.size() && FData[P] == '%';
+  }
+  void skipDeclaration() {
+    for (++FPos; FPos < FData.size() && FData[FPos] != '>';)
+      if (FData[FPos] == '"' || FData[FPos] == '\'')
+        skipQuoted();
+      else
+        ++FPos;
+    ++FPos;
+  }
+
+  // From "<" to after the tag's ">", counting its attributes (one "=" each
+  // outside the quoted values) and the references in their values.
+  void startTag() {
+    const qsizetype Start = FPos;
+    qsizetype Attributes = 0;
+    for (++FPos; FPos < FData.size() && !FRefused;) {
+      const char C = FData[FPos];
+      if (C == '>') {
+        ++FPos;
+        return;
+      }
+      if (C == '"' || C == '\'') {
+        const qsizetype End = FData.indexOf(C, FPos + 1);
+        const qsizetype Stop = End < 0 ? FData.size() : End;
+        for (++FPos; FPos < Stop && !FRefused;)
+          if (FData[FPos] == '&')
+            reference();
+          else
+            ++FPos;
+        FPos = Stop + 1;
+        continue;
+      }
+      if (C == '=' && ++Attributes > MaxXmlAttributes)
+        refuse(Start,
+               QStringLiteral("an element with more than %1 attributes").arg(MaxXmlAttributes));
+      ++FPos;
+    }
+  }
+
+  QByteArrayView FData;
+  qsizetype FPos = 0;
+  qsizetype FReferences = 0;
+  std::optional<QString> FRefused;
+  qsizetype FRefusedAt = 0;
+};
+
+// Line (from 1) and column (characters from 0) of a byte offset of UTF-8 text.
+std::pair<qint64, qint64> lineAndColumn(QByteArrayView AData, qsizetype AOffset) {
+  const QByteArrayView Before = AData.first(AOffset);
+  const qsizetype LineStart = Before.lastIndexOf('\n') + 1;
+  qint64 Column = 0;
+  for (char C : Before.sliced(LineStart))
+    Column += (uchar(C) & 0xC0) != 0x80;
+  return {Before.count('\n') + 1, Column};
 }
 } // namespace
 
@@ -511,6 +673,10 @@ void TXmlDocument::load(const QByteArray& AData, const QString& ASource,
   const QByteArray Data = AData.startsWith("\xEF\xBB\xBF") ? AData.mid(3) : AData;
   if (!isValidUtf8(Data))
     throw EXmlError(QStringLiteral("%1: not valid UTF-8").arg(ASource));
+  if (const auto Costly = TMarkupScan(Data).Run()) {
+    const auto [Line, Column] = lineAndColumn(Data, Costly->first);
+    positionError(ASource, Line, Column, Costly->second);
+  }
   Clear();
   // Read through a device, the reader decodes the text a block at a time
   // instead of holding all of it as UTF-16 beside the bytes.

@@ -12,9 +12,12 @@
 // U+FFFD, so a file written is always a file that reads back.
 //
 // Loading resolves no external entity, bounds entity expansion and nesting
-// depth, and refuses input above MaxXmlBytes; files are replaced atomically
-// (a fresh file in the same folder, flushed, renamed over the path), so a
-// link planted at the path is replaced, never followed.
+// depth, and refuses input above MaxXmlBytes and markup that would take the
+// reader far longer than its size: an element of more than MaxXmlAttributes
+// attributes, a DTD's attribute-list declarations and parameter entities,
+// more than MaxXmlEntityReferences references to declared entities. Files
+// are replaced atomically (a fresh file in the same folder, flushed, renamed
+// over the path), so a link planted at the path is replaced, never followed.
 
 #include "common/Exceptions.h"
 
@@ -34,6 +37,8 @@ enum TXmlFormatType { xfCompact, xfReadable, xfPreserve };
 
 inline constexpr qint64 MaxXmlBytes = 64 * 1024 * 1024;
 inline constexpr int MaxXmlDepth = 256;
+inline constexpr qsizetype MaxXmlAttributes = 64;
+inline constexpr qsizetype MaxXmlEntityReferences = 256;
 
 class TXmlNode;
 // Gives a node's memory back to where it came from.

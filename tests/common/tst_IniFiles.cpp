@@ -37,6 +37,26 @@ void tst_IniFiles::lookups_data() {
       << QStringLiteral("\u00e9");
   QTest::newRow("keys outside a section are ignored")
       << QByteArray("k=v\n[S]\n") << QStringLiteral("S") << QStringLiteral("k") << QStringLiteral("(default)");
+
+  // As many sections as the largest file holds, and a section of many keys:
+  // each read in time proportional to the file (a lookup among all sections
+  // per section made this one take minutes).
+  QByteArray ManySections;
+  for (int I = 0; I < 115000; ++I)
+    ManySections += "[s" + QByteArray::number(I) + "]\n";
+  ManySections += "k=last\n[S0]\nk=again\n";
+  QTest::newRow("115,000 sections in 1 MiB")
+      << ManySections << QStringLiteral("S114999") << QStringLiteral("K") << QStringLiteral("last");
+  QTest::newRow("115,000 sections: a repeated one adds to the first")
+      << ManySections << QStringLiteral("s0") << QStringLiteral("k") << QStringLiteral("again");
+  QByteArray ManyKeys = "[S]\n";
+  for (int I = 0; I < 80000; ++I)
+    ManyKeys += "k" + QByteArray::number(I) + '=' + QByteArray::number(I) + '\n';
+  ManyKeys += "K0=second\n";
+  QTest::newRow("80,000 keys in a section")
+      << ManyKeys << QStringLiteral("s") << QStringLiteral("K79999") << QStringLiteral("79999");
+  QTest::newRow("80,000 keys: the first of a repeated key")
+      << ManyKeys << QStringLiteral("s") << QStringLiteral("k0") << QStringLiteral("0");
   QTest::newRow("too large") << QByteArray("[S]\nk=v\n") + QByteArray(MaxIniBytes, ' ') << QStringLiteral("S")
                              << QStringLiteral("k") << QStringLiteral("(default)");
 }

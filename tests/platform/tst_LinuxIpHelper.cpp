@@ -132,6 +132,17 @@ void tst_LinuxIpHelper::dhcpv6Leases_data() {
   QTest::newRow("another interface") << Leases << QStringLiteral("wlan0") << 0x9ea1e75cu << Duid;
   QTest::newRow("no lease") << Leases << QStringLiteral("eth1") << 0u << Duid;
   QTest::newRow("no file") << QByteArray() << QStringLiteral("eth0") << 0u << QByteArray();
+  // One file holds the leases of every interface, and every link asks:
+  // read in one pass, each interface's identity is right.
+  QByteArray Many = "default-duid \"\\000\\001\";\n";
+  for (int I = 1; I <= 5000; ++I)
+    Many += "lease6 {\n  interface \"eth" + QByteArray::number(I) +
+            "\";\n  ia-na 00:00:" + QByteArray::number(I >> 8, 16) + ':' +
+            QByteArray::number(I & 0xFF, 16) + " {\n  }\n}\n";
+  QTest::newRow("5,000 interfaces, the first")
+      << Many << QStringLiteral("eth1") << 1u << QByteArray("\0\1", 2);
+  QTest::newRow("5,000 interfaces, the last")
+      << Many << QStringLiteral("eth5000") << 5000u << QByteArray("\0\1", 2);
 }
 
 void tst_LinuxIpHelper::dhcpv6Leases() {
@@ -157,6 +168,26 @@ void tst_LinuxIpHelper::dhcpServers_data() {
                     " option dhcp-server-identifier 192.168.1.254;\\n}\\n\n")
       << QStringLiteral("192.168.1.254");
   QTest::newRow("no lease") << QByteArray("[etc]\nhostname = pc\n") << QString();
+  QTest::newRow("networkd's lease names no server: dhclient's counts")
+      << QByteArray("[run/systemd/netif/leases]\n3 = ADDRESS=10.0.0.9\\n\n"
+                    "[var/lib/dhcp]\ndhclient.leases = lease {\\n interface \"eth0\";\\n"
+                    " option dhcp-server-identifier 192.168.1.1;\\n}\\n\n")
+      << QStringLiteral("192.168.1.1");
+  QTest::newRow("a later file's lease is newer")
+      << QByteArray("[var/lib/dhcp]\ndhclient.a.leases = lease {\\n interface \"eth0\";\\n"
+                    " option dhcp-server-identifier 10.0.0.1;\\n}\\n\n"
+                    "dhclient.b.leases = interface \"eth0\";\\noption dhcp-server-identifier "
+                    "10.0.0.2;\\n\n"
+                    "dhclient6.leases = lease {\\n interface \"eth0\";\\n"
+                    " option dhcp-server-identifier 10.0.0.6;\\n}\\n\n")
+      << QStringLiteral("10.0.0.2");
+  // dhclient's file holds the leases of every interface: read once for all links.
+  QByteArray Many = "[var/lib/dhcp]\ndhclient.leases = ";
+  for (int I = 3000; I >= 0; --I)
+    Many += "lease {\\n interface \"eth" + QByteArray::number(I) +
+            "\";\\n option dhcp-server-identifier 10.0." + QByteArray::number(I >> 8) + '.' +
+            QByteArray::number(I & 0xFF) + ";\\n}\\n";
+  QTest::newRow("3,000 interfaces in one file") << Many + '\n' << QStringLiteral("10.0.0.0");
 }
 
 void tst_LinuxIpHelper::dhcpServers() {

@@ -79,6 +79,17 @@ void tst_SystemInfo::expandEnvironmentStrings_data() {
   QTest::newRow("lone percent") << QStringLiteral("100%") << QStringLiteral("100%");
   QTest::newRow("empty reference") << QStringLiteral("%%") << QStringLiteral("%%");
   QTest::newRow("empty value") << QStringLiteral("[%EMPTY%]") << QStringLiteral("[]");
+  // BIG is 30,000 characters long.
+  const QString Big(30000, u'v');
+  QTest::newRow("expanded to the limit")
+      << QStringLiteral("%BIG%") + QString(MaxExpandedLength - 30000, u'.')
+      << Big + QString(MaxExpandedLength - 30000, u'.');
+  QTest::newRow("past the limit: as written")
+      << QStringLiteral("%BIG%") + QString(MaxExpandedLength - 29999, u'.')
+      << QStringLiteral("%BIG%") + QString(MaxExpandedLength - 29999, u'.');
+  // Found by fuzzing: 60,000 references to a long value took 2 GB.
+  const QString References = QStringLiteral("%Big%").repeated(60000);
+  QTest::newRow("60,000 references to a long value: as written") << References << References;
 }
 
 void tst_SystemInfo::expandEnvironmentStrings() {
@@ -87,6 +98,7 @@ void tst_SystemInfo::expandEnvironmentStrings() {
   FakeSystemInfo System;
   System.Environment.insert(QStringLiteral("USERDOMAIN"), QStringLiteral("CORP"));
   System.Environment.insert(QStringLiteral("Empty"), QString());
+  System.Environment.insert(QStringLiteral("BIG"), QString(30000, u'v'));
   QCOMPARE(ExpandEnvironmentStrings(System, text), expanded);
 }
 

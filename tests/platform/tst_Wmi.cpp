@@ -109,6 +109,18 @@ void tst_Wmi::query_data() {
       << QStringLiteral("SELECT Index FROM Win32_NetworkAdapterConfiguration WHERE __CLASS = "
                         "'WIN32_NETWORKADAPTERCONFIGURATION' AND Index = 3")
       << QStringList{QString()} << 1;
+  // Chains as long as a query text may be: one level each, so neither
+  // matching nor freeing them recurses once per term.
+  QString Either =
+      QStringLiteral("SELECT * FROM Win32_NetworkAdapterConfiguration WHERE Index = 7");
+  QString Both = QStringLiteral("SELECT * FROM Win32_NetworkAdapterConfiguration WHERE Index = 3");
+  for (int I = 0; I < 200000; ++I) {
+    Either += QStringLiteral(" OR Index = 7");
+    Both += QStringLiteral(" AND IPEnabled = 'FALSE'");
+  }
+  QTest::newRow("200,000 terms joined by OR")
+      << Either + QStringLiteral(" OR Index = 2") << QStringList{QStringLiteral("it's wlan")} << 4;
+  QTest::newRow("200,000 terms joined by AND") << Both << QStringList{QStringLiteral("lo")} << 4;
 }
 
 void tst_Wmi::query() {
@@ -178,6 +190,14 @@ void tst_Wmi::requiredValue() {
   QCOMPARE(Ping.RequiredValue(QStringLiteral("Missing")), std::nullopt);
   const TWqlQuery Either = ParseWql(QStringLiteral("SELECT * FROM C WHERE A = 1 OR A = 2"));
   QCOMPARE(Either.RequiredValue(QStringLiteral("A")), std::nullopt);
+  QString Long = QStringLiteral("SELECT * FROM C WHERE (A = 1 OR A = 2)");
+  for (int I = 0; I < 200000; ++I)
+    Long += QStringLiteral(" AND B = %1").arg(I);
+  const TWqlQuery Chain = ParseWql(Long + QStringLiteral(" AND Address = 'last'"));
+  QCOMPARE(Chain.RequiredValue(QStringLiteral("B"))->toInt(), 0);
+  QCOMPARE(Chain.RequiredValue(QStringLiteral("address")),
+           std::optional<QVariant>(QStringLiteral("last")));
+  QCOMPARE(Chain.RequiredValue(QStringLiteral("A")), std::nullopt);
 }
 
 KELVANE_TEST_MAIN(tst_Wmi)

@@ -64,6 +64,8 @@ private Q_SLOTS:
   void lookupIgnoresCaseAttributesFirst();
   void hostileInput_data();
   void hostileInput();
+  void costlyMarkup_data();
+  void costlyMarkup();
   void loadRefusesUnfitFiles_data();
   void loadRefusesUnfitFiles();
   void saveReplacesAtomically();
@@ -216,6 +218,58 @@ void tst_XmlDocument::hostileInput() {
   QFETCH(QString, error);
   const QString Message = errorOf(input);
   QVERIFY2(Message.startsWith(error) && Message != QLatin1String("loaded"), qPrintable(Message));
+}
+
+// Markup the reader would take minutes over (it compares each attribute of
+// an element with every other, each attribute-list declaration with all
+// before it) is refused before reading, with its place; the same markup
+// within the bounds, or hidden in values, comments and sections, loads.
+void tst_XmlDocument::costlyMarkup_data() {
+  QTest::addColumn<QByteArray>("input");
+  QTest::addColumn<QString>("result"); // "loaded" or the error
+  const auto attributes = [](int ACount, const QByteArray& AValue) {
+    QByteArray Text;
+    for (int I = 0; I < ACount; ++I)
+      Text += " a" + QByteArray::number(I) + "=\"" + AValue + '"';
+    return Text;
+  };
+  QTest::newRow("64 attributes") << "<r>\n  <e" + attributes(64, "1") + "/>\n</r>"
+                                 << QStringLiteral("loaded");
+  QTest::newRow("100,000 attributes")
+      << "<r>\n  <e" + attributes(100000, "1") + "/>\n</r>"
+      << QStringLiteral("input.xml: line 2, column 2: an element with more than 64 attributes");
+  QTest::newRow("\"=\" and \">\" in values, comments, sections and instructions")
+      << "<r" + attributes(64, "=>='>") + "><!--" + QByteArray(1000, '=') + "--><![CDATA[" +
+             QByteArray(1000, '=') + "]]><?p " + QByteArray(1000, '=') + "?></r>"
+      << QStringLiteral("loaded");
+
+  QByteArray Lists = "<!DOCTYPE r [";
+  for (int I = 0; I < 20000; ++I)
+    Lists += "<!ATTLIST r b" + QByteArray::number(I) + " CDATA \"x\">";
+  QTest::newRow("20,000 attribute-list declarations")
+      << Lists + "]><r/>"
+      << QStringLiteral(
+             "input.xml: line 1, column 13: attribute-list declarations are not allowed");
+  QTest::newRow("a parameter entity")
+      << QByteArray("<!DOCTYPE r [<!-- <!ATTLIST --><!ENTITY x '<!ATTLIST r b CDATA \"x\">'>"
+                    "<!ENTITY \n % p '<!ATTLIST r b CDATA \"x\">'>%p;]><r/>")
+      << QStringLiteral("input.xml: line 1, column 69: parameter entities are not allowed");
+
+  const QByteArray Entity = "<!DOCTYPE r [<!ENTITY e \"x\">]><r a=\"&e;&amp;&#65;\">";
+  QTest::newRow("256 references to a declared entity")
+      << Entity + QByteArray("&e;").repeated(255) + "&lt;&gt;&quot;&apos;&#x41;</r>"
+      << QStringLiteral("loaded");
+  QTest::newRow("100,000 references to a declared entity")
+      << Entity + QByteArray("&e;").repeated(100000) + "</r>"
+      << QStringLiteral(
+             "input.xml: line 1, column %1: more than 256 references to declared entities")
+             .arg(Entity.size() + 255 * 3);
+}
+
+void tst_XmlDocument::costlyMarkup() {
+  QFETCH(QByteArray, input);
+  QFETCH(QString, result);
+  QCOMPARE(errorOf(input), result);
 }
 
 void tst_XmlDocument::loadRefusesUnfitFiles_data() {

@@ -228,35 +228,59 @@ DWORD interfaceType(const TNlLink& ALink, const TSysNetInterface* AInterface) {
   }
 }
 
-// The DHCP server of the interface's lease: systemd-networkd's lease file
-// ("SERVER_ADDRESS=..."), else the newest dhclient lease of the interface
-// ("option dhcp-server-identifier ...;"); empty when there is none.
-} // namespace
+// The DHCP servers of the leases below ARoot: systemd-networkd's file of one
+// interface, and dhclient's files of all interfaces (at most a few, each
+// read with a cap), the newest lease of each interface counting.
+std::optional<QString> networkdServer(const QString& ARoot, int AIfIndex) {
+  return LinuxIpHelper::NetworkdDhcpServer(
+      readSmall(ARoot + QStringLiteral("/run/systemd/netif/leases/%1").arg(AIfIndex)));
+}
 
-QString LinuxIpHelper::DhcpServer(const QString& ARoot, int AIfIndex, const QString& AInterface) {
-  const QByteArray Lease =
-      readSmall(ARoot + QStringLiteral("/run/systemd/netif/leases/%1").arg(AIfIndex));
-  for (const QByteArray& Line : Lease.split('\n'))
-    if (Line.startsWith("SERVER_ADDRESS="))
-      return QString::fromLatin1(Line.mid(15).trimmed());
+QHash<QByteArray, QString> dhclientServers(const QString& ARoot) {
   const QDir Dir(ARoot + QStringLiteral("/var/lib/dhcp"));
-  QString Server;
+  QHash<QByteArray, QString> Servers;
   const QStringList Files = Dir.entryList({QStringLiteral("dhclient*.leases")}, QDir::Files);
   for (qsizetype I = 0; I < Files.size() && I < 16; ++I) {
     if (Files[I].startsWith(QLatin1String("dhclient6")))
       continue;
-    bool Ours = false;
-    for (const QByteArray& RawLine : readSmall(Dir.filePath(Files[I]), 256 * 1024).split('\n')) {
-      const QByteArray Line = RawLine.trimmed();
-      if (Line.startsWith("lease "))
-        Ours = false;
-      else if (Line.startsWith("interface "))
-        Ours = Line == "interface \"" + QFile::encodeName(AInterface) + "\";";
-      else if (Ours && Line.startsWith("option dhcp-server-identifier "))
-        Server = QString::fromLatin1(Line.mid(30).chopped(Line.endsWith(';') ? 1 : 0).trimmed());
-    }
+    const QHash<QByteArray, QString> OfFile =
+        LinuxIpHelper::DhclientDhcpServers(readSmall(Dir.filePath(Files[I]), 256 * 1024));
+    for (auto It = OfFile.constBegin(); It != OfFile.constEnd(); ++It)
+      Servers.insert(It.key(), It.value());
   }
-  return Server;
+  return Servers;
+}
+} // namespace
+
+QString LinuxIpHelper::DhcpServer(const QString& ARoot, int AIfIndex, const QString& AInterface) {
+  if (std::optional<QString> Server = networkdServer(ARoot, AIfIndex))
+    return *Server;
+  return dhclientServers(ARoot).value(QFile::encodeName(AInterface));
+}
+
+std::optional<QString> LinuxIpHelper::NetworkdDhcpServer(const QByteArray& ALease) {
+  for (const QByteArray& Line : ALease.split('\n'))
+    if (Line.startsWith("SERVER_ADDRESS="))
+      return QString::fromLatin1(Line.mid(15).trimmed());
+  return std::nullopt;
+}
+
+QHash<QByteArray, QString> LinuxIpHelper::DhclientDhcpServers(const QByteArray& ALeases) {
+  QHash<QByteArray, QString> Servers;
+  std::optional<QByteArray> Interface; // of the lease being read
+  for (const QByteArray& RawLine : ALeases.split('\n')) {
+    const QByteArray Line = RawLine.trimmed();
+    if (Line.startsWith("lease "))
+      Interface.reset();
+    else if (Line.startsWith("interface "))
+      Interface = Line.size() >= 13 && Line.startsWith("interface \"") && Line.endsWith("\";")
+                      ? std::optional(Line.mid(11, Line.size() - 13))
+                      : std::nullopt;
+    else if (Interface && Line.startsWith("option dhcp-server-identifier "))
+      Servers.insert(*Interface, QString::fromLatin1(
+                                     Line.mid(30).chopped(Line.endsWith(';') ? 1 : 0).trimmed()));
+  }
+  return Servers;
 }
 
 namespace {
@@ -310,9 +334,9 @@ struct TSysContext {
         Servers = LinuxIpHelper::NameServers(Upstream, &Search);
     }
     NameServers = Servers;
-    Leases = dhcpv6Leases(ARoot);
+    Dhcpv6 = LinuxIpHelper::ReadDhcpv6Leases(dhcpv6Leases(ARoot));
   }
-  QByteArray Leases;
+  LinuxIpHelper::TDhcpv6Leases Dhcpv6;
   const TSysNetInterface* Interface(int AIfIndex) const {
     auto It = Interfaces.constFind(AIfIndex);
     return It == Interfaces.constEnd() ? nullptr : &*It;
@@ -331,6 +355,14 @@ struct TSysContext {
     });
   }
 
+  QString DhcpServer(int AIfIndex, const QString& AInterface) const {
+    if (std::optional<QString> Server = networkdServer(Root, AIfIndex))
+      return *Server;
+    // dhclient's files hold every interface's leases: read once for all links.
+    std::call_once(FDhclientRead, [this] { FDhclientServers = dhclientServers(Root); });
+    return FDhclientServers.value(QFile::encodeName(AInterface));
+  }
+
 private:
   template <class T, class TRead> T once(QHash<QString, T>& AMemo, const QString& AName, TRead ARead) const {
     std::lock_guard Guard(FMemoLock);
@@ -341,6 +373,8 @@ private:
   mutable std::mutex FMemoLock;
   mutable QHash<QString, bool> FIpv6Enabled;
   mutable QHash<QString, DWORD> FSpeed;
+  mutable std::once_flag FDhclientRead;
+  mutable QHash<QByteArray, QString> FDhclientServers;
 };
 
 // The answer fits ASize, or the call reports the size it needs.
@@ -397,32 +431,43 @@ QStringList LinuxIpHelper::NameServers(const QByteArray& AResolvConf, QStringLis
 
 LinuxIpHelper::TDhcpv6Identity LinuxIpHelper::Dhcpv6Identity(const QByteArray& ALeases,
                                                              const QString& AInterface) {
-  TDhcpv6Identity Identity;
-  bool InLease = false, OurLease = false;
+  return ReadDhcpv6Leases(ALeases).Of(AInterface);
+}
+
+LinuxIpHelper::TDhcpv6Identity LinuxIpHelper::TDhcpv6Leases::Of(const QString& AInterface) const {
+  return {Iaids.value(QFile::encodeName(AInterface)), Duid};
+}
+
+LinuxIpHelper::TDhcpv6Leases LinuxIpHelper::ReadDhcpv6Leases(const QByteArray& ALeases) {
+  TDhcpv6Leases Leases;
+  bool InLease = false;
+  std::optional<QByteArray> Interface; // of the lease being read
   for (const QByteArray& RawLine : ALeases.split('\n')) {
     const QByteArray Line = RawLine.trimmed();
     if (Line.startsWith("default-duid ")) {
       const qsizetype Open = Line.indexOf('"'), Close = Line.lastIndexOf('"');
       if (Open >= 0 && Close > Open)
-        Identity.Duid = unescapeLeaseString(Line.mid(Open + 1, Close - Open - 1));
+        Leases.Duid = unescapeLeaseString(Line.mid(Open + 1, Close - Open - 1));
     } else if (Line.startsWith("lease6 ")) {
       InLease = true;
-      OurLease = false;
+      Interface.reset();
     } else if (InLease && Line.startsWith("interface ")) {
-      OurLease = Line.mid(10).chopped(Line.endsWith(';') ? 1 : 0).trimmed() ==
-                 '"' + QFile::encodeName(AInterface) + '"';
-    } else if (InLease && OurLease && Line.startsWith("ia-na ")) {
+      const QByteArray Name = Line.mid(10).chopped(Line.endsWith(';') ? 1 : 0).trimmed();
+      Interface = Name.size() >= 2 && Name.startsWith('"') && Name.endsWith('"')
+                      ? std::optional(Name.mid(1, Name.size() - 2))
+                      : std::nullopt;
+    } else if (Interface && Line.startsWith("ia-na ")) {
       // The identity association as four hexadecimal bytes, "9e:a1:e7:5c".
       const QList<QByteArray> Bytes = Line.mid(6).split(' ').first().split(':');
       if (Bytes.size() == 4) {
         DWORD Iaid = 0;
         for (const QByteArray& Byte : Bytes)
           Iaid = (Iaid << 8) | (Byte.toUInt(nullptr, 16) & 0xFF);
-        Identity.Iaid = Iaid; // the last lease of the file is the newest
+        Leases.Iaids.insert(*Interface, Iaid); // the last lease of the file is the newest
       }
     }
   }
-  return Identity;
+  return Leases;
 }
 
 DWORD LinuxIpHelper::SpeedBits(const QByteArray& ASysfsSpeed) {
@@ -467,7 +512,7 @@ DWORD LinuxIpHelper::GetAdaptersInfo(std::vector<TIpAdapterInfo>& AInfo, ULONG& 
     if (Info.GatewayList.empty())
       Info.GatewayList.resize(1);
     if (Info.DhcpEnabled)
-      Info.DhcpServer.front().IpAddress = DhcpServer(FRootDir, Link.IfIndex, Info.Description);
+      Info.DhcpServer.front().IpAddress = Context.DhcpServer(Link.IfIndex, Info.Description);
     Result.push_back(std::move(Info));
   }
   if (Result.empty())
@@ -555,7 +600,7 @@ DWORD LinuxIpHelper::GetAdaptersAddresses(ULONG AFamily, ULONG,
     Entry.OperStatus = (Link.Flags & IFF_UP) && (Link.Flags & IFF_RUNNING) ? 1 : 2;
     Entry.Ipv4Enabled = true;
     Entry.Ipv6Enabled = Context.Ipv6Enabled(Link.Name);
-    const TDhcpv6Identity Dhcpv6 = Dhcpv6Identity(Context.Leases, Entry.Description);
+    const TDhcpv6Identity Dhcpv6 = Context.Dhcpv6.Of(Entry.Description);
     if (Dhcpv6.Iaid != 0) {
       Entry.Dhcpv6Iaid = Dhcpv6.Iaid;
       Entry.Dhcpv6ClientDuid = Dhcpv6.Duid;

@@ -11,11 +11,13 @@
 #include "platform/IpHelper.h"
 
 #include <QElapsedTimer>
-#include <QStringList>
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class LinuxIpHelper : public IIpHelper {
 public:
@@ -41,9 +43,24 @@ public:
     QByteArray Duid;
   };
   static TDhcpv6Identity Dhcpv6Identity(const QByteArray& ALeases, const QString& AInterface);
+  // Every interface's identity association of such a text in one pass (the
+  // file holds the leases of all interfaces, and every link asks).
+  struct TDhcpv6Leases {
+    QByteArray Duid;
+    QHash<QByteArray, DWORD> Iaids; // by the interface's name as the file writes it
+    TDhcpv6Identity Of(const QString& AInterface) const;
+  };
+  static TDhcpv6Leases ReadDhcpv6Leases(const QByteArray& ALeases);
   // The DHCP server of an interface's lease below ARootDir: systemd-networkd's
   // lease file, else the newest dhclient lease; empty without one.
   static QString DhcpServer(const QString& ARootDir, int AIfIndex, const QString& AInterface);
+  // The server of a lease file of systemd-networkd ("SERVER_ADDRESS=");
+  // nullopt when the file names none.
+  static std::optional<QString> NetworkdDhcpServer(const QByteArray& ALease);
+  // The server of the newest lease of each interface in a dhclient lease
+  // file ("lease { interface "eth0"; option dhcp-server-identifier ...; }"),
+  // by the interface's name as the file writes it.
+  static QHash<QByteArray, QString> DhclientDhcpServers(const QByteArray& ALeases);
   // Link speed in Mbit/s from sysfs to bits per second, clamped to 32 bits;
   // 0 when unknown (an error or -1).
   static DWORD SpeedBits(const QByteArray& ASysfsSpeed);

@@ -935,51 +935,24 @@ private:
     setString(*Key, QStringLiteral("CurrentBuildNumber"), QStringLiteral("9200"));
   }
 
-  struct TResolverConfig {
-    QStringList NameServers;
-    QStringList Search;
-    QString Domain;
-  };
-
-  // resolv.conf as the C library reads it: the last search or domain line wins.
-  std::optional<TResolverConfig> resolverConfig(const char* APath) const {
+  std::optional<TSysResolverConfig> resolverConfig(const char* APath) const {
     const auto Text = FRoot.ReadResolved(FRoot.Path(APath), MaxConfigFileBytes);
-    if (!Text)
-      return std::nullopt;
-    TResolverConfig Config;
-    for (const QByteArray& Line : Text->split('\n')) {
-      const QList<QByteArray> Words = Line.simplified().split(' ');
-      if (Words.size() < 2 || Words[0].startsWith('#') || Words[0].startsWith(';'))
-        continue;
-      if (Words[0] == "nameserver")
-        Config.NameServers << QString::fromUtf8(Words[1]);
-      else if (Words[0] == "domain")
-        Config.Domain = deviceText(Words[1]);
-      else if (Words[0] == "search") {
-        Config.Search.clear();
-        for (qsizetype I = 1; I < Words.size() && I <= 32; ++I)
-          if (!Words[I].startsWith('#') && !Words[I].startsWith(';'))
-            Config.Search << deviceText(Words[I]);
-          else
-            break;
-      }
-    }
-    return Config;
+    return Text ? std::optional(ParseResolverConfig(*Text)) : std::nullopt;
   }
 
   void names(TRegKey& AStage) {
-    QString Host =
-        deviceText(FRoot.ReadResolved(FRoot.Path("proc/sys/kernel/hostname"), MaxSysFileBytes)
-                       .value_or(QByteArray()));
-    if (Host.isEmpty() && FRoot.IsLive()) {
+    TSysHostName Host =
+        ParseHostName(FRoot.ReadResolved(FRoot.Path("proc/sys/kernel/hostname"), MaxSysFileBytes)
+                          .value_or(QByteArray()));
+    if (Host.Name.isEmpty() && FRoot.IsLive()) {
       char Buffer[256] = {};
       if (::gethostname(Buffer, sizeof Buffer - 1) == 0)
-        Host = deviceText(QByteArray(Buffer));
+        Host = ParseHostName(QByteArray(Buffer));
     }
-    const QString Short = Host.section(u'.', 0, 0);
-    QString Domain = Host.section(u'.', 1);
+    const QString Short = Host.Short;
+    QString Domain = Host.Domain;
 
-    std::optional<TResolverConfig> Resolver = resolverConfig("etc/resolv.conf");
+    std::optional<TSysResolverConfig> Resolver = resolverConfig("etc/resolv.conf");
     // The stub resolver's file lists the search domains of the links.
     if (Resolver && Resolver->NameServers.contains(QStringLiteral("127.0.0.53")))
       if (auto Upstream = resolverConfig("run/systemd/resolve/resolv.conf"))
@@ -1024,6 +997,33 @@ QString InterfaceSettingId(const QByteArray& AMachineId, const QString& APermane
   Bytes[6] = char((Bytes[6] & 0x0F) | 0x50);
   Bytes[8] = char((Bytes[8] & 0x3F) | 0x80);
   return QUuid::fromRfc4122(Bytes).toString(QUuid::WithBraces).toUpper();
+}
+
+TSysResolverConfig ParseResolverConfig(const QByteArray& AText) {
+  TSysResolverConfig Config;
+  for (const QByteArray& Line : AText.split('\n')) {
+    const QList<QByteArray> Words = Line.simplified().split(' ');
+    if (Words.size() < 2 || Words[0].startsWith('#') || Words[0].startsWith(';'))
+      continue;
+    if (Words[0] == "nameserver")
+      Config.NameServers << QString::fromUtf8(Words[1]);
+    else if (Words[0] == "domain")
+      Config.Domain = deviceText(Words[1]);
+    else if (Words[0] == "search") {
+      Config.Search.clear();
+      for (qsizetype I = 1; I < Words.size() && I <= 32; ++I)
+        if (!Words[I].startsWith('#') && !Words[I].startsWith(';'))
+          Config.Search << deviceText(Words[I]);
+        else
+          break;
+    }
+  }
+  return Config;
+}
+
+TSysHostName ParseHostName(const QByteArray& AText) {
+  const QString Host = deviceText(AText);
+  return {Host, Host.section(u'.', 0, 0), Host.section(u'.', 1)};
 }
 
 QList<TSysNetInterface> ReadSysNetInterfaces(const QString& ARootDir) {

@@ -31,6 +31,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -70,6 +71,26 @@ void BuildSystemView(TRegHive& AHive, const QString& ARootDir = QStringLiteral("
 // machine id and the permanent hardware address (or, without one, the
 // interface name). The machine id cannot be read back from it.
 QString InterfaceSettingId(const QByteArray& AMachineId, const QString& APermanentAddressOrName);
+
+// What the view takes from a resolv.conf text, read as the C library reads
+// it: the name servers as written, the search list of the last "search" line
+// (at most 32 domains, up to a comment), the domain of the last "domain" line.
+struct TSysResolverConfig {
+  QStringList NameServers;
+  QStringList Search;
+  QString Domain;
+};
+TSysResolverConfig ParseResolverConfig(const QByteArray& AText);
+
+// The kernel's host name (its hostname file, or what gethostname gives) as
+// one cleaned line, and split at its first "." into the computer's short
+// name and its domain.
+struct TSysHostName {
+  QString Name;
+  QString Short;
+  QString Domain;
+};
+TSysHostName ParseHostName(const QByteArray& AText);
 
 // At most ACap bytes of a small regular file (sysfs and procfs attributes
 // included), read with plain calls and never blocking; nullopt when it is
