@@ -97,6 +97,17 @@ int writeOutput(std::FILE* AOutput, const QByteArray& AText, bool AClosed) {
   return 1;
 }
 
+// Called while the failure is handled: says it on standard error, logs it.
+int gatheringFailed(const QString& AMessage) {
+  PrintDiagnostic(AMessage.isEmpty() ? QStringLiteral("gathering failed") : AMessage);
+  try {
+    GetLogger()->LogException(QString(), std::current_exception());
+  } catch (...) {
+    // The log is a help, not a duty: the line above has said it.
+  }
+  return 1;
+}
+
 } // namespace
 
 int PrintInformation(void (*AGather)(TObjectList<TKelvaneData>&, bool&), std::FILE* AOutput,
@@ -109,32 +120,13 @@ int PrintInformation(void (*AGather)(TObjectList<TKelvaneData>&, bool&), std::FI
     QString Text = KelvaneExportText(Groups);
     Text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Utf8 = Text.toUtf8();
+  } catch (const std::bad_alloc&) {
+    return gatheringFailed(QStringLiteral("out of memory"));
   } catch (...) {
-    const std::exception_ptr Failure = std::current_exception();
-    QString Message;
-    try {
-      std::rethrow_exception(Failure);
-    } catch (const std::bad_alloc&) {
-      Message = QStringLiteral("out of memory");
-    } catch (...) {
-      Message = DescribeException(Failure).Message;
-    }
-    PrintDiagnostic(Message.isEmpty() ? QStringLiteral("gathering failed") : Message);
-    try {
-      GetLogger()->LogException(QString(), Failure);
-    } catch (...) {
-      // The log is a help, not a duty: the line above has said it.
-    }
-    return 1;
+    return gatheringFailed(DescribeException(std::current_exception()).Message);
   }
   return writeOutput(AOutput, Utf8, AOutputClosed);
 }
-
-namespace {
-int printText(const QString& AText, bool AOutputClosed) {
-  return writeOutput(stdout, AText.toUtf8(), AOutputClosed);
-}
-} // namespace
 
 int KelvaneMain(int argc, char** argv, TShowWindow AShowWindow) {
   const int Closed = ProtectStandardStreams();
@@ -149,10 +141,10 @@ int KelvaneMain(int argc, char** argv, TShowWindow AShowWindow) {
     std::fputs(qPrintable(UsageText()), stderr);
     return 2;
   case TCommand::Help:
-    return printText(UsageText(), OutputClosed);
+    return writeOutput(stdout, UsageText().toUtf8(), OutputClosed);
   case TCommand::Version: {
     TModuleLifetime Modules;
-    return printText(QStringLiteral("Kelvane %1\n").arg(QLatin1String(KelvaneVersion)), OutputClosed);
+    return writeOutput(stdout, QByteArrayLiteral("Kelvane ") + KelvaneVersion + '\n', OutputClosed);
   }
   case TCommand::Print:
     return printInformation(argc, argv, OutputClosed);
