@@ -24,7 +24,8 @@ void fill(TNetworkAdapterData& ARecord, int AIndex) {
                             .arg(AIndex & 0xFF, 2, 16, QLatin1Char('0'))
                             .toUpper());
   ARecord.SetEnabled(true);
-  ARecord.SetIPv4Addresses(QStringLiteral("10.%1.%2.2,10.%1.%2.3").arg((AIndex >> 8) & 0xFF).arg(AIndex & 0xFF));
+  ARecord.SetIPv4Addresses(
+      QStringLiteral("10.%1.%2.2,10.%1.%2.3").arg((AIndex >> 8) & 0xFF).arg(AIndex & 0xFF));
   ARecord.SetIPv4Netmasks(QStringLiteral("255.255.255.0,255.255.255.0"));
   ARecord.SetIPv4Gateways(QStringLiteral("10.0.0.1"));
   ARecord.SetDNSServerIP(QStringLiteral("10.0.0.53"));
@@ -66,7 +67,8 @@ int read(const QString& APath) {
   rusage Usage{};
   ::getrusage(RUSAGE_SELF, &Usage);
   std::printf("{\"records\": %lld, \"ms\": %lld, \"peak_kib\": %ld}\n",
-              static_cast<long long>(Adapters.Count()), static_cast<long long>(Elapsed), Usage.ru_maxrss);
+              static_cast<long long>(Adapters.Count()), static_cast<long long>(Elapsed),
+              Usage.ru_maxrss);
   return Adapters.IsEmpty() ? 1 : 0;
 }
 } // namespace

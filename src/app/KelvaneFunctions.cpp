@@ -1,16 +1,16 @@
 #include "app/KelvaneFunctions.h"
 
 #include "app/WMIPing.h"
-#include "inventory/NetworkAdapterScanner.h"
-#include "inventory/dcuwmiNetcards.h"
-#include "logging/MorvelDebug.h"
-#include "sysinfo/SysInfoNetwork.h"
 #include "common/Diagnostics.h"
 #include "common/StringRules.h"
 #include "hostinfo/SysInfoVersion.h"
+#include "inventory/NetworkAdapterScanner.h"
+#include "inventory/dcuwmiNetcards.h"
+#include "logging/MorvelDebug.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
 #include "platform/SystemInfo.h"
+#include "sysinfo/SysInfoNetwork.h"
 
 namespace {
 ISystemInfo& systemInfo() {
@@ -54,7 +54,8 @@ QString JoinIPv6Addresses(const IList<TNetworkAdapterAddressIPv6Data>& AList) {
   if (!AList)
     return Result;
   for (const TNetworkAdapterAddressIPv6Data* Address : *AList)
-    Result = Result.isEmpty() ? Address->IPAddress() : Result + QLatin1String("; ") + Address->IPAddress();
+    Result = Result.isEmpty() ? Address->IPAddress()
+                              : Result + QLatin1String("; ") + Address->IPAddress();
   return Result;
 }
 
@@ -76,8 +77,7 @@ void CompleteAdaptersFromWmi() {
   }
 }
 
-void CollectNetworkInterfaces(IList<TKelvaneData>& AGroups, QString* AProblem,
-                              int ALockTimeoutMs) {
+void CollectNetworkInterfaces(IList<TKelvaneData>& AGroups, QString* AProblem, int ALockTimeoutMs) {
   AGroups.reset();
   TObjectList<TNetworkAdapterData> Adapters;
   const QString Temp = ReadTempDirectory();
@@ -114,8 +114,10 @@ void CollectNetworkInterfaces(IList<TKelvaneData>& AGroups, QString* AProblem,
       Group->SetCaption(QStringLiteral("Network Interface #%1").arg(++Number));
       Group->AddSubItem(QStringLiteral("Description"), Adapter->Name());
       Group->AddSubItem(QStringLiteral("IPv4 Address"), Adapter->IPv4Addresses());
-      Group->AddSubItem(QStringLiteral("IPv6 Address"), JoinIPv6Addresses(Adapter->IPv6AdressList()));
-      Group->AddSubItem(QStringLiteral("Default Gateway"), FilterDefaultGateway(Adapter->IPv4Gateways()));
+      Group->AddSubItem(QStringLiteral("IPv6 Address"),
+                        JoinIPv6Addresses(Adapter->IPv6AdressList()));
+      Group->AddSubItem(QStringLiteral("Default Gateway"),
+                        FilterDefaultGateway(Adapter->IPv4Gateways()));
       Group->AddSubItem(QStringLiteral("DNS Server"), Adapter->DNSServerIP());
       Group->AddSubItem(QStringLiteral("WINS Server"), Adapter->PrimaryWINSIPAddresses());
       Group->AddSubItem(QStringLiteral("Subnet Mask"), Adapter->IPv4Netmasks());

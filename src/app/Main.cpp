@@ -44,11 +44,12 @@ constexpr int MaxLogoSide = 4096;
 QImage decode(QImageReader& AReader, const QString& AName) {
   const QSize Declared = AReader.size();
   if (Declared.width() > MaxLogoSide || Declared.height() > MaxLogoSide)
-    throw EInvalidGraphic(QStringLiteral("Cannot decode the picture \"%1\": %2 x %3 pixels, more than %4 a side")
-                              .arg(AName)
-                              .arg(Declared.width())
-                              .arg(Declared.height())
-                              .arg(MaxLogoSide));
+    throw EInvalidGraphic(
+        QStringLiteral("Cannot decode the picture \"%1\": %2 x %3 pixels, more than %4 a side")
+            .arg(AName)
+            .arg(Declared.width())
+            .arg(Declared.height())
+            .arg(MaxLogoSide));
   QImage Image = AReader.read();
   if (Image.isNull())
     throw EInvalidGraphic(

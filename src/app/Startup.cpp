@@ -86,14 +86,16 @@ int writeOutput(std::FILE* AOutput, const QByteArray& AText, bool AClosed) {
   int Error = AClosed ? EBADF : 0;
   if (!AClosed) {
     errno = 0;
-    const size_t Written = std::fwrite(AText.constData(), 1, static_cast<size_t>(AText.size()), AOutput);
+    const size_t Written =
+        std::fwrite(AText.constData(), 1, static_cast<size_t>(AText.size()), AOutput);
     if (std::fflush(AOutput) != 0 || Written != static_cast<size_t>(AText.size()) ||
         std::ferror(AOutput))
       Error = errno != 0 ? errno : EIO;
   }
   if (Error == 0)
     return 0;
-  PrintDiagnostic(QStringLiteral("write error: %1").arg(QString::fromLocal8Bit(std::strerror(Error))));
+  PrintDiagnostic(
+      QStringLiteral("write error: %1").arg(QString::fromLocal8Bit(std::strerror(Error))));
   return 1;
 }
 

@@ -7,7 +7,6 @@
 #include "common/Diagnostics.h"
 #include "logging/LogImages.h"
 
-
 namespace {
 int showWindow(int argc, char** argv) {
   TModuleLifetime Modules;

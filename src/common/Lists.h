@@ -65,7 +65,9 @@ public:
     return Item;
   }
   void Clear() noexcept { FItems.clear(); }
-  void Reserve(qsizetype ACount) { FItems.reserve(static_cast<std::size_t>(std::max<qsizetype>(ACount, 0))); }
+  void Reserve(qsizetype ACount) {
+    FItems.reserve(static_cast<std::size_t>(std::max<qsizetype>(ACount, 0)));
+  }
 
   // Iteration yields T* in insertion order.
   class const_iterator {

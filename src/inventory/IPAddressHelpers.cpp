@@ -49,8 +49,9 @@ QString SOCKET_ADDRESSToString(const TSocketAddress& AAddress) {
 
 TIPVersion GetIPVersion(const QString& AAddress) {
   const TIPVersion Result = AAddress.contains(u'.') ? IPv4 : IPv6;
-  GetLogger()->LogEnum(Format(QStringLiteral("IP address \"%s\" is IP protocol version"), {AAddress}),
-                       QMetaEnum::fromType<TIPVersion>(), Result);
+  GetLogger()->LogEnum(
+      Format(QStringLiteral("IP address \"%s\" is IP protocol version"), {AAddress}),
+      QMetaEnum::fromType<TIPVersion>(), Result);
   return Result;
 }
 

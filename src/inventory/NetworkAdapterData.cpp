@@ -52,6 +52,7 @@ void DeserializeAdapterList(TSerializer& ASerializer, TObjectList<TNetworkAdapte
 
 void LoadAdapterList(const QString& AFileName, TObjectList<TNetworkAdapterData>& AList) {
   TXmlSerializer Serializer;
-  DeserializeObjectListFromFile(Serializer, AFileName, AList, NetworkAdapterDataListName,
-                                QString::fromLatin1(TNetworkAdapterData::staticMetaObject.className()));
+  DeserializeObjectListFromFile(
+      Serializer, AFileName, AList, NetworkAdapterDataListName,
+      QString::fromLatin1(TNetworkAdapterData::staticMetaObject.className()));
 }

@@ -11,8 +11,12 @@
 // Getter Name() and setter SetName() over a field.
 #define KELVANE_PLAIN_PROPERTY(Type, Name, Field)                                                  \
 public:                                                                                            \
-  Type const& Name() const { return Field; }                                                       \
-  void Set##Name(Type const& AValue) { Field = AValue; }                                           \
+  Type const& Name() const {                                                                       \
+    return Field;                                                                                  \
+  }                                                                                                \
+  void Set##Name(Type const& AValue) {                                                             \
+    Field = AValue;                                                                                \
+  }                                                                                                \
                                                                                                    \
 private:                                                                                           \
   Type Field{};
@@ -37,8 +41,8 @@ class TNetworkAdapterAddressIPv6Data : public TBaseNetworkAdapterData {
   Q_CLASSINFO("MappedTableName", "CLT_HDW_NETCARDS_IPv6")
   Q_PROPERTY(QString Prefix READ Prefix WRITE SetPrefix)
   Q_CLASSINFO("map:Prefix", "")
-  Q_PROPERTY(bool IsLinkLocalIPv6Address READ IsLinkLocalIPv6Address WRITE
-                 SetIsLinkLocalIPv6Address)
+  Q_PROPERTY(
+      bool IsLinkLocalIPv6Address READ IsLinkLocalIPv6Address WRITE SetIsLinkLocalIPv6Address)
   Q_CLASSINFO("map:IsLinkLocalIPv6Address", "")
   KELVANE_PLAIN_PROPERTY(QString, Prefix, FPrefix)
   KELVANE_PLAIN_PROPERTY(bool, IsLinkLocalIPv6Address, FIsLinkLocalIPv6Address)
@@ -101,22 +105,22 @@ class TNetworkAdapterData : public TCustomScanData {
   Q_CLASSINFO("map:IPv4Addresses", "IPs")
   Q_PROPERTY(QString IPv4Netmasks READ IPv4Netmasks WRITE SetIPv4Netmasks)
   Q_CLASSINFO("map:IPv4Netmasks", "Netmasks")
-  Q_PROPERTY(QString DHCPServerIPv4Addresses READ DHCPServerIPv4Addresses WRITE
-                 SetDHCPServerIPv4Addresses)
+  Q_PROPERTY(
+      QString DHCPServerIPv4Addresses READ DHCPServerIPv4Addresses WRITE SetDHCPServerIPv4Addresses)
   Q_CLASSINFO("map:DHCPServerIPv4Addresses", "DHCPServerIPs")
-  Q_PROPERTY(QString DHCPServerIPv4Netmasks READ DHCPServerIPv4Netmasks WRITE
-                 SetDHCPServerIPv4Netmasks)
+  Q_PROPERTY(
+      QString DHCPServerIPv4Netmasks READ DHCPServerIPv4Netmasks WRITE SetDHCPServerIPv4Netmasks)
   Q_CLASSINFO("map:DHCPServerIPv4Netmasks", "DHCPServerNetmasks")
-  Q_PROPERTY(QString PrimaryWINSIPAddresses READ PrimaryWINSIPAddresses WRITE
-                 SetPrimaryWINSIPAddresses)
+  Q_PROPERTY(
+      QString PrimaryWINSIPAddresses READ PrimaryWINSIPAddresses WRITE SetPrimaryWINSIPAddresses)
   Q_CLASSINFO("map:PrimaryWINSIPAddresses", "")
   Q_PROPERTY(QString PrimaryWINSNetmasks READ PrimaryWINSNetmasks WRITE SetPrimaryWINSNetmasks)
   Q_CLASSINFO("map:PrimaryWINSNetmasks", "")
   Q_PROPERTY(QString SecondaryWINSIPAddresses READ SecondaryWINSIPAddresses WRITE
                  SetSecondaryWINSIPAddresses)
   Q_CLASSINFO("map:SecondaryWINSIPAddresses", "")
-  Q_PROPERTY(QString SecondaryWINSNetmasks READ SecondaryWINSNetmasks WRITE
-                 SetSecondaryWINSNetmasks)
+  Q_PROPERTY(
+      QString SecondaryWINSNetmasks READ SecondaryWINSNetmasks WRITE SetSecondaryWINSNetmasks)
   Q_CLASSINFO("map:SecondaryWINSNetmasks", "")
   Q_PROPERTY(QString NetAddress READ NetAddress WRITE SetNetAddress)
   Q_CLASSINFO("map:NetAddress", "")
@@ -128,8 +132,8 @@ class TNetworkAdapterData : public TCustomScanData {
   Q_CLASSINFO("map:DNSDomain", "IPv4DNSServerDomainname")
   Q_PROPERTY(qint64 MaxSpeed READ MaxSpeed WRITE SetMaxSpeed)
   Q_CLASSINFO("map:MaxSpeed", "")
-  Q_PROPERTY(bool IPFilderSecurityEnabled READ IPFilderSecurityEnabled WRITE
-                 SetIPFilderSecurityEnabled)
+  Q_PROPERTY(
+      bool IPFilderSecurityEnabled READ IPFilderSecurityEnabled WRITE SetIPFilderSecurityEnabled)
   Q_CLASSINFO("map:IPFilderSecurityEnabled", "IPFilderSecurityEnabled, false, false")
   Q_PROPERTY(bool DNSEnabledForWINSResolution READ DNSEnabledForWINSResolution WRITE
                  SetDNSEnabledForWINSResolution)

@@ -50,7 +50,8 @@ void TNetworkAdapterScanner::ReadAdpatersFromAPI() {
     int Priority = 0;
     for (const TSocketAddress& Server : Adapter.DnsServerAddresses) {
       const QString Text = SOCKET_ADDRESSToString(Server);
-      GetLogger()->LogMessage(QStringLiteral("API function GetAdaptersAddresses found DNS server: ") + Text);
+      GetLogger()->LogMessage(
+          QStringLiteral("API function GetAdaptersAddresses found DNS server: ") + Text);
       if (GetIPVersion(Text) == IPv4) {
         if (Record->DNSServerIP().isEmpty())
           Record->SetDNSServerIP(Text);
@@ -97,7 +98,7 @@ void TNetworkAdapterScanner::Scan() {
 }
 
 TNetworkAdapterData* TNetworkAdapterScanner::FindOrAddAdapter(const QString& AName,
-                                                             const QString& AMacAddress) {
+                                                              const QString& AMacAddress) {
   const QString Name = Trim(AName);
   for (TNetworkAdapterData* Record : *FNetworkAdapterList)
     if (Record->MACAddress().compare(AMacAddress, Qt::CaseInsensitive) == 0 &&

@@ -22,7 +22,8 @@ QString logicalDiskQuery() {
   QStringList Drives;
   for (char Letter = 'C'; Letter <= 'Z'; ++Letter)
     Drives << QStringLiteral("(DEVICEID = '%1:')").arg(QLatin1Char(Letter));
-  return QStringLiteral("SELECT * FROM Win32_LogicalDisk WHERE ") + Drives.join(QLatin1String(" OR "));
+  return QStringLiteral("SELECT * FROM Win32_LogicalDisk WHERE ") +
+         Drives.join(QLatin1String(" OR "));
 }
 
 bool isTranslated(int ACimType) {
@@ -45,7 +46,8 @@ bool isTranslated(int ACimType) {
 
 TCustomWMI_Report::TCustomWMI_Report() {
   FEvalDirectory =
-      QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("WMITRANSLATORS")) + u'/';
+      QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("WMITRANSLATORS")) +
+      u'/';
 }
 
 TCustomWMI_Report::~TCustomWMI_Report() = default;
@@ -72,15 +74,14 @@ void TCustomWMI_Report::LoadTranslator() {
 }
 
 std::unique_ptr<IWmiServices> TCustomWMI_Report::connect() {
-  return Platform::current().Wmi().ConnectServer(QString(), QStringLiteral("root\\cimv2"), QString(),
-                                                 QString());
+  return Platform::current().Wmi().ConnectServer(QString(), QStringLiteral("root\\cimv2"),
+                                                 QString(), QString());
 }
 
 void TCustomWMI_Report::addProperty(const QString& AName) {
-  const auto At = std::lower_bound(WMI_Properties.begin(), WMI_Properties.end(), AName,
-                                   [](const QString& A, const QString& B) {
-                                     return A.compare(B, Qt::CaseInsensitive) < 0;
-                                   });
+  const auto At = std::lower_bound(
+      WMI_Properties.begin(), WMI_Properties.end(), AName,
+      [](const QString& A, const QString& B) { return A.compare(B, Qt::CaseInsensitive) < 0; });
   if (At == WMI_Properties.end() || At->compare(AName, Qt::CaseInsensitive) != 0)
     WMI_Properties.insert(At, AName);
 }
@@ -122,7 +123,8 @@ void TCustomWMI_Report::DoScan() {
             fwmi_Class.compare(QLatin1String("Win32_LogicalDisk"), Qt::CaseInsensitive) == 0
                 ? logicalDiskQuery()
                 : QStringLiteral("SELECT * FROM ") + fwmi_Class;
-        for (const TWmiObject& Object : connect()->ExecQuery(Query, QStringLiteral("WQL"), QueryFlags)) {
+        for (const TWmiObject& Object :
+             connect()->ExecQuery(Query, QStringLiteral("WQL"), QueryFlags)) {
           ++N;
           ClassReport << QStringLiteral("[%1|%2]").arg(fwmi_Class).arg(N);
           ProcessObject(Object);

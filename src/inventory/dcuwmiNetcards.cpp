@@ -44,7 +44,7 @@ void TWmiNetcard::SaveToFile(const QString& AFilename) {
 }
 
 TNetworkAdapterData* TWmiNetcard::FindAdapterByMAC(const QString& AMacAddress,
-                                                  const QString& ADescription) {
+                                                   const QString& ADescription) {
   TNetworkAdapterData* First = nullptr;
   for (TNetworkAdapterData* Record : *FNetworkAdapterList) {
     if (Record->MACAddress().compare(AMacAddress, Qt::CaseInsensitive) != 0)
@@ -62,7 +62,8 @@ void TWmiNetcard::ProcessObject(const TWmiObject& AObject) {
   const auto value = [&](const char* AName) {
     const TWmiProperty* Property = AObject.Property(QLatin1String(AName));
     if (!Property)
-      throw EOleException(QStringLiteral("Not found: %1").arg(QLatin1String(AName)), WBEM_E_NOT_FOUND);
+      throw EOleException(QStringLiteral("Not found: %1").arg(QLatin1String(AName)),
+                          WBEM_E_NOT_FOUND);
     return Property->Value;
   };
   const QVariant Mac = value("MACAddress");
@@ -90,7 +91,8 @@ void TWmiNetcard::ProcessObject(const TWmiObject& AObject) {
         if (GetIPVersion(Address) != IPv6)
           continue;
         if (I >= SubnetList.size())
-          throw EOleException(QStringLiteral("IPSubnet is shorter than IPAddress"), WBEM_E_NOT_FOUND);
+          throw EOleException(QStringLiteral("IPSubnet is shorter than IPAddress"),
+                              WBEM_E_NOT_FOUND);
         auto* Sub = Record->IPv6AdressList()->AddNew();
         Sub->SetIPAddress(Address);
         Sub->SetPrefix(SubnetList[I]);
@@ -121,7 +123,8 @@ void TWmiNetcard::ProcessObject(const TWmiObject& AObject) {
     return;
   TRegistry Registry(KEY_READ);
   Registry.SetRootKey(HKEY_LOCAL_MACHINE);
-  if (!Registry.KeyExists(QStringLiteral("\\SYSTEM\\CurrentControlSet\\services\\") + SettingId.toString()))
+  if (!Registry.KeyExists(QStringLiteral("\\SYSTEM\\CurrentControlSet\\services\\") +
+                          SettingId.toString()))
     return;
   const QVariant Description = value("Description");
   if (!Description.isValid())

@@ -49,7 +49,7 @@ struct TIpAddrString {
 struct TIpAdapterInfo {
   QString AdapterName; // the setting identifier
   QString Description;
-  QByteArray Address;  // the hardware address; its length is AddressLength (at most 8)
+  QByteArray Address; // the hardware address; its length is AddressLength (at most 8)
   DWORD Index = 0;
   UINT Type = IF_TYPE_OTHER;
   bool DhcpEnabled = false;
@@ -118,7 +118,12 @@ struct TIpAdapterAddresses {
   QByteArray Dhcpv6ClientDuid;
 };
 
-enum class TIpHelperFunction { GetAdaptersInfo, GetNetworkParams, GetIfEntry, GetAdaptersAddresses };
+enum class TIpHelperFunction {
+  GetAdaptersInfo,
+  GetNetworkParams,
+  GetIfEntry,
+  GetAdaptersAddresses
+};
 
 class IIpHelper {
 public:

@@ -38,8 +38,12 @@ using TMappedPropertyList = TObjectList<TMappedProperty>;
 // Getter Name() and setter SetName() over a field FName.
 #define KELVANE_MAPPED_FIELD(Type, Name, Default)                                                  \
 public:                                                                                            \
-  Type const& Name() const { return F##Name; }                                                     \
-  void Set##Name(Type const& AValue) { F##Name = AValue; }                                         \
+  Type const& Name() const {                                                                       \
+    return F##Name;                                                                                \
+  }                                                                                                \
+  void Set##Name(Type const& AValue) {                                                             \
+    F##Name = AValue;                                                                              \
+  }                                                                                                \
                                                                                                    \
 private:                                                                                           \
   Type F##Name = Default;

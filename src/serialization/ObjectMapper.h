@@ -32,10 +32,11 @@ public:
                                               const QString& AFieldName) = 0;
   virtual TMappedProperty* MapStringProperty(const QString& APropertyName,
                                              const QString& AFieldName) = 0;
-  virtual TMappedProperty* MapStringProperty(const QString& APropertyName, const QString& AFieldName,
+  virtual TMappedProperty* MapStringProperty(const QString& APropertyName,
+                                             const QString& AFieldName, bool ANullIfEmpty) = 0;
+  virtual TMappedProperty* MapStringProperty(const QString& APropertyName,
+                                             const QString& AFieldName, bool AExistsInDatabase,
                                              bool ANullIfEmpty) = 0;
-  virtual TMappedProperty* MapStringProperty(const QString& APropertyName, const QString& AFieldName,
-                                             bool AExistsInDatabase, bool ANullIfEmpty) = 0;
   virtual TMappedProperty* MapStringListProperty(const QString& APropertyName,
                                                  const QString& AFieldName,
                                                  bool AExistsInDatabase = true) = 0;
@@ -122,7 +123,9 @@ public:
   const QString& EncryptionSalt() const { return FEncryptionSalt; }
   void SetEncryptionSalt(const QString& AValue) override;
   TMappedPropertyList& MappedProperties() { return FMappedProperties; }
-  const std::vector<TMappedProperty*>& AggregatedProperties() const { return FAggregatedProperties; }
+  const std::vector<TMappedProperty*>& AggregatedProperties() const {
+    return FAggregatedProperties;
+  }
   // The first entry for APropertyName, compared without regard to case.
   TMappedProperty* FindProperty(const QString& APropertyName) const;
 

@@ -22,8 +22,8 @@ MappingAttribute::MappingAttribute(const QString& AName, bool AIsKeyField,
     : NamedMappingAttribute(AName), FIsKeyField(AIsKeyField), FDBState(ADbState) {}
 
 MappingAttribute::MappingAttribute(const QString& AName, bool AIsKeyField, bool AExistsInDatabase)
-    : NamedMappingAttribute(AName), FIsKeyField(AIsKeyField),
-      FExistsInDatabase(AExistsInDatabase) {}
+    : NamedMappingAttribute(AName), FIsKeyField(AIsKeyField), FExistsInDatabase(AExistsInDatabase) {
+}
 
 MappingAttribute::MappingAttribute(const QString& AName, bool AIsKeyField, bool AExistsInDatabase,
                                    bool AAddNullIfEmpty)

@@ -533,9 +533,8 @@ void TXmlSerializer::LoadFromStream(QIODevice* AStream) {
     AStream->seek(0);
   // One byte over the limit is enough for the document to refuse the input.
   const QByteArray Bytes = AStream->read(MaxXmlBytes + 1);
-  loadDocument([&](TXmlDocument& ADocument) {
-    ADocument.LoadFromBytes(Bytes, QStringLiteral("(stream)"));
-  });
+  loadDocument(
+      [&](TXmlDocument& ADocument) { ADocument.LoadFromBytes(Bytes, QStringLiteral("(stream)")); });
 }
 
 QString TXmlSerializer::GetXml(bool ARemoveEncoding) const {
@@ -717,7 +716,8 @@ void serializeProperty(TSerializer& ASerializer, const QMetaProperty& AProperty,
     ASerializer.AddString(AName, AValue.toString());
     return;
   case TPropertyKind::Boolean:
-    ASerializer.AddString(AName, AValue.toBool() ? QStringLiteral("True") : QStringLiteral("False"));
+    ASerializer.AddString(AName,
+                          AValue.toBool() ? QStringLiteral("True") : QStringLiteral("False"));
     return;
   case TPropertyKind::Enum:
     ASerializer.AddEnum(AName, AProperty.enumerator(), AValue.toInt());

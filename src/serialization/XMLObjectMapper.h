@@ -50,8 +50,7 @@ protected:
   void WriteFloat(const QString& AFieldName, double AValue) override;
   void WriteInt64(const QString& AFieldName, qint64 AValue) override;
   void WriteInteger(const QString& AFieldName, int AValue) override;
-  void WriteSet(const QString& AFieldName, const QString& APropertyName,
-                QObject* AObject) override;
+  void WriteSet(const QString& AFieldName, const QString& APropertyName, QObject* AObject) override;
   void WriteStream(const QString& AFieldName, QIODevice* AValue) override;
   void WriteString(const QString& AFieldName, const QString& AValue) override;
   void WriteStrings(const QString& AFieldName, const QStringList& AValue) override;
@@ -70,8 +69,7 @@ private:
 };
 
 // The items of AList under "<ItemClass>List", each writing its own element.
-void WriteObjectList(TSerializer& ASerializer, IInterfaceList& AList,
-                     const QMetaObject& AItemType);
+void WriteObjectList(TSerializer& ASerializer, IInterfaceList& AList, const QMetaObject& AItemType);
 // The items of "<ItemClass>List" into AList, which is emptied first; a
 // missing list element leaves AList as it is.
 void ReadObjectList(TSerializer& ASerializer, IInterfaceList& AList, const QMetaObject& AItemType);

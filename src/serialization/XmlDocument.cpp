@@ -56,8 +56,8 @@ TXmlNodePtr TXmlNode::Create(std::pmr::memory_resource* AResource, TKind AKind, 
   }
 }
 
-TXmlNode::TXmlNode(std::pmr::memory_resource* AResource, TKind AKind, QString AName,
-                   QString AValue, TXmlNode* AParent)
+TXmlNode::TXmlNode(std::pmr::memory_resource* AResource, TKind AKind, QString AName, QString AValue,
+                   TXmlNode* AParent)
     : FResource(AResource), FKind(AKind), FName(std::move(AName)), FValue(std::move(AValue)),
       FParent(AParent), FChildren(AResource) {}
 
@@ -121,8 +121,7 @@ TXmlNode* TXmlNode::FindAttribute(const QString& AName) const {
 std::vector<TXmlNode*> TXmlNode::ChildElements(const QString& AName) const {
   std::vector<TXmlNode*> Result;
   for (const auto& Child : FChildren)
-    if (Child->Kind() == nkElement &&
-        (AName.isEmpty() || sameName(Child->Name(), AName)))
+    if (Child->Kind() == nkElement && (AName.isEmpty() || sameName(Child->Name(), AName)))
       Result.push_back(Child.get());
   return Result;
 }
@@ -747,8 +746,8 @@ void TXmlDocument::load(const QByteArray& AData, const QString& ASource,
                         ? Text.mid(StyleSheetEnd, Open - StyleSheetEnd)
                         : QString();
         }
-        Root = TXmlNode::Create(FArena.get(), TXmlNode::nkElement,
-                                Pool.Name(Reader.qualifiedName()));
+        Root =
+            TXmlNode::Create(FArena.get(), TXmlNode::nkElement, Pool.Name(Reader.qualifiedName()));
         Element = RootNode = Root.get();
         if (APart)
           FRoot = std::move(Root);

@@ -109,8 +109,9 @@ QString GetLoggedUser(DWORD ASessionID) {
       Accounts.WTSQuerySessionInformation(ASessionID, WTSDomainName, Domain);
     }
     if (User.isEmpty())
-      shellUser(Accounts, ASessionID == WTS_CURRENT_SESSION ? concreteSession(Accounts) : ASessionID,
-                User, Domain);
+      shellUser(Accounts,
+                ASessionID == WTS_CURRENT_SESSION ? concreteSession(Accounts) : ASessionID, User,
+                Domain);
   }
   if (User.isEmpty() && System.SystemInfo().GetUserName(User))
     User.truncate(255);
@@ -149,21 +150,25 @@ bool hasDeviceMarker(const QString& AMarker) {
 
 TSessionTypes GetSessionTypes() {
   TSessionTypes Result;
-  const std::pair<const char*, TSessionType> Markers[] = {
-      {"VMWARE_VIRTUAL", stVMWare}, {"VBOX_HARD", stVBOX}, {"VIRTUAL_HD", stVPC}, {"QEMU_HARD", stQEMU}};
+  const std::pair<const char*, TSessionType> Markers[] = {{"VMWARE_VIRTUAL", stVMWare},
+                                                          {"VBOX_HARD", stVBOX},
+                                                          {"VIRTUAL_HD", stVPC},
+                                                          {"QEMU_HARD", stQEMU}};
   for (const auto& [Marker, Type] : Markers)
     if (hasDeviceMarker(QLatin1String(Marker)))
       Result.insert(Type);
   const QString Gina = ReadRegistryString(
-      HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"),
+      HKEY_LOCAL_MACHINE,
+      QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"),
       QStringLiteral("GinaDLL"));
   std::unique_ptr<TRegistry> User = CreateRegistryReader();
   User->SetRootKey(HKEY_CURRENT_USER);
   if (Gina.contains(QLatin1String("CTXGINA"), Qt::CaseInsensitive) ||
-      User->KeyExists(QStringLiteral("Software\\Citrix\\GoToAssist\\ConnectionInfo\\LastGood\\0000")))
+      User->KeyExists(
+          QStringLiteral("Software\\Citrix\\GoToAssist\\ConnectionInfo\\LastGood\\0000")))
     Result.insert(stCitrix);
   Result.insert(Platform::current().SystemInfo().GetSystemMetrics(SM_REMOTESESSION) > 0 ? stTerminal
-                                                                                          : stLocal);
+                                                                                        : stLocal);
   return Result;
 }
 

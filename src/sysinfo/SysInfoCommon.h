@@ -31,7 +31,6 @@ struct TStorageInfoRecord {
 
 using TOnDebugEvent = std::function<void(QObject* ASender, const QString& AText)>;
 
-
 class TSysInfoComponent : public QObject {
   Q_OBJECT
   Q_PROPERTY(QString _About READ About CONSTANT)

@@ -36,7 +36,8 @@ void RetakeStartupSnapshot();
 
 // The generation and name by the platform identifier, version, product type
 // and processor architecture.
-std::uint8_t OSGenerationOf(const TOSVersionInfo& AVersion, WORD AArchitecture, QString* AName = nullptr);
+std::uint8_t OSGenerationOf(const TOSVersionInfo& AVersion, WORD AArchitecture,
+                            QString* AName = nullptr);
 
 // The computer name as the family reads it: GetComputerName, replaced by
 // the registry's ComputerName value when there is one; not upper-cased.

@@ -5,12 +5,45 @@
 #include <QTimeZone>
 
 namespace {
-const char* const ClassPrefixes[] = {
-    "Battery", "Computer", "DiskDrive", "Display", "CDROM", "fdc", "FloppyDisk", "GPS", "HID",
-    "hdc", "1394", "Image", "Infrared", "Keyboard", "MediumChanger", "MTD", "Mouse", "Modem",
-    "Monitor", "MultiFunction", "MultiPortSerial", "Net", "LegacyDriver", "NtApm", "Unknown",
-    "PCMCIA", "Ports", "Printer", "SCSIAdapter", "SmartCardReader", "MEDIA", "Volume", "System",
-    "TapeDrive", "TapeController", "Tape", "USB", "Processor", "Bluetooth"};
+const char* const ClassPrefixes[] = {"Battery",
+                                     "Computer",
+                                     "DiskDrive",
+                                     "Display",
+                                     "CDROM",
+                                     "fdc",
+                                     "FloppyDisk",
+                                     "GPS",
+                                     "HID",
+                                     "hdc",
+                                     "1394",
+                                     "Image",
+                                     "Infrared",
+                                     "Keyboard",
+                                     "MediumChanger",
+                                     "MTD",
+                                     "Mouse",
+                                     "Modem",
+                                     "Monitor",
+                                     "MultiFunction",
+                                     "MultiPortSerial",
+                                     "Net",
+                                     "LegacyDriver",
+                                     "NtApm",
+                                     "Unknown",
+                                     "PCMCIA",
+                                     "Ports",
+                                     "Printer",
+                                     "SCSIAdapter",
+                                     "SmartCardReader",
+                                     "MEDIA",
+                                     "Volume",
+                                     "System",
+                                     "TapeDrive",
+                                     "TapeController",
+                                     "Tape",
+                                     "USB",
+                                     "Processor",
+                                     "Bluetooth"};
 
 const QString EnumRoot = QStringLiteral("\\SYSTEM\\CurrentControlSet\\Enum");
 const QString ClassRoot = QStringLiteral("\\SYSTEM\\CurrentControlSet\\Control\\Class");
@@ -68,7 +101,8 @@ void ParsePCILocation(const QString& ALocation, TDevice& ADevice) {
   if (First < 0)
     return;
   const qsizetype Second = Text.indexOf(u',', First + 1);
-  ADevice.PCINumber = std::int32_t(SafeStrToInt64(Text.mid(qMax<qsizetype>(First - 2, 0), qMin<qsizetype>(First, 2)).trimmed()));
+  ADevice.PCINumber = std::int32_t(
+      SafeStrToInt64(Text.mid(qMax<qsizetype>(First - 2, 0), qMin<qsizetype>(First, 2)).trimmed()));
   ADevice.DeviceNumber =
       Second >= 0 ? std::int32_t(SafeStrToInt64(Text.mid(Second - 2, 2).trimmed())) : 0;
   ADevice.FunctionNumber = std::int32_t(SafeStrToInt64(Text.right(2).trimmed()));
@@ -229,12 +263,12 @@ bool TSysInfoDevices::readInstance(const QString& AEnumerator, const QString& AI
   if (Other->OpenKey(QStringLiteral("\\SYSTEM\\CurrentControlSet\\Control\\DeviceClasses")))
     for (const QString& InterfaceClass : Other->GetKeyNames()) {
       std::unique_ptr<TRegistry> Entries = machineReader();
-      if (!Entries->OpenKey(QStringLiteral("\\SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\") +
-                            InterfaceClass))
+      if (!Entries->OpenKey(
+              QStringLiteral("\\SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\") +
+              InterfaceClass))
         continue;
       for (const QString& Entry : Entries->GetKeyNames())
-        if (Entry.contains(Interface, Qt::CaseInsensitive) &&
-            Entries->OpenKey(Entry)) {
+        if (Entry.contains(Interface, Qt::CaseInsensitive) && Entries->OpenKey(Entry)) {
           ADevice.SymbolicLink = Entries->ReadString(QStringLiteral("SymbolicLink"));
           break;
         }

@@ -87,11 +87,11 @@ void TSysInfoTCPIP::readAdapters() {
     return;
   for (const TIpAdapterInfo& Info : Infos) {
     TAdapter Adapter;
-    for (auto* List : {&Adapter.IPAddress, &Adapter.IPAddressMask, &Adapter.Gateway_IPAddress,
-                       &Adapter.Gateway_IPAddressMask, &Adapter.DHCP_IPAddress,
-                       &Adapter.DHCP_IPAddressMask, &Adapter.PrimaryWINS_IPAddress,
-                       &Adapter.PrimaryWINS_IPAddressMask, &Adapter.SecondaryWINS_IPAddress,
-                       &Adapter.SecondaryWINS_IPAddressMask})
+    for (auto* List :
+         {&Adapter.IPAddress, &Adapter.IPAddressMask, &Adapter.Gateway_IPAddress,
+          &Adapter.Gateway_IPAddressMask, &Adapter.DHCP_IPAddress, &Adapter.DHCP_IPAddressMask,
+          &Adapter.PrimaryWINS_IPAddress, &Adapter.PrimaryWINS_IPAddressMask,
+          &Adapter.SecondaryWINS_IPAddress, &Adapter.SecondaryWINS_IPAddressMask})
       *List = newList();
     Adapter.Name = Trim(Info.Description.left(132));
     Adapter.Typ = AdapterTypeOf(Info.Type);
@@ -108,7 +108,8 @@ void TSysInfoTCPIP::readAdapters() {
     // An interface without a row keeps zeros: the scanner reads only the speed.
     TMibIfRow Row;
     Row.Index = Info.Index;
-    if (IpHelper.HasEntryPoint(TIpHelperFunction::GetIfEntry) && IpHelper.GetIfEntry(Row) == NO_ERROR) {
+    if (IpHelper.HasEntryPoint(TIpHelperFunction::GetIfEntry) &&
+        IpHelper.GetIfEntry(Row) == NO_ERROR) {
       Adapter.MaxSpeed = Row.Speed;
       Adapter.MTU = Row.Mtu;
       Adapter.AdminStatus = Row.AdminStatus;
@@ -144,10 +145,10 @@ void TSysInfoTCPIP::readParameters() {
     FNodeType = ntUnknown;
   }
   FDHCPScopeName = Info.ScopeId.left(260);
-  FPrimaryDNSSuffix = Info.CurrentDnsServer >= 0 &&
-                              std::size_t(Info.CurrentDnsServer) < Info.DnsServerList.size()
-                          ? Info.DnsServerList[std::size_t(Info.CurrentDnsServer)].IpAddress
-                          : QString();
+  FPrimaryDNSSuffix =
+      Info.CurrentDnsServer >= 0 && std::size_t(Info.CurrentDnsServer) < Info.DnsServerList.size()
+          ? Info.DnsServerList[std::size_t(Info.CurrentDnsServer)].IpAddress
+          : QString();
   // A chain that repeats the element just added ends there.
   FDNSServers.clear();
   for (const TIpAddrString& Server : Info.DnsServerList) {
@@ -156,9 +157,9 @@ void TSysInfoTCPIP::readParameters() {
     FDNSServers << Server.IpAddress;
   }
   FDNSSuffixes.clear();
-  QString SearchList =
-      ReadRegistryString(HKEY_LOCAL_MACHINE, QStringLiteral("SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters"),
-                         QStringLiteral("SearchList"));
+  QString SearchList = ReadRegistryString(
+      HKEY_LOCAL_MACHINE, QStringLiteral("SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters"),
+      QStringLiteral("SearchList"));
   for (qsizetype Comma; (Comma = SearchList.indexOf(u',')) >= 0;) {
     FDNSSuffixes << SearchList.left(Comma);
     SearchList.remove(0, Comma + 1);
@@ -280,7 +281,8 @@ void TSysInfoNetwork::splitDevices() {
 }
 
 void TSysInfoNetwork::addNetworkCards() {
-  const QString Cards = QStringLiteral("\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards");
+  const QString Cards =
+      QStringLiteral("\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards");
   std::unique_ptr<TRegistry> Registry = CreateRegistryReader();
   Registry->SetRootKey(HKEY_LOCAL_MACHINE);
   if (!Registry->OpenKeyReadOnly(Cards))

@@ -41,14 +41,16 @@ void tst_KelvaneData::valueRule_data() {
   QTest::addColumn<QString>("shown");
   QTest::addColumn<QString>("shownCaption"); // empty: the caption as given
   QTest::newRow("empty") << QStringLiteral("User") << QString() << NotAvailable << QString();
-  QTest::newRow("spaces only") << QStringLiteral("User") << QStringLiteral("   ") << NotAvailable << QString();
+  QTest::newRow("spaces only") << QStringLiteral("User") << QStringLiteral("   ") << NotAvailable
+                               << QString();
   QTest::newRow("tab, CR and LF only")
       << QStringLiteral("User") << QStringLiteral("\t\r\n") << NotAvailable << QString();
   QTest::newRow("NUL and control characters only")
       << QStringLiteral("User") << QString(QChar(0)) + QChar(31) << NotAvailable << QString();
-  QTest::newRow("blanks around are kept")
-      << QStringLiteral("User") << QStringLiteral(" anna ") << QStringLiteral(" anna ") << QString();
-  QTest::newRow("empty caption stays") << QString() << QStringLiteral("x") << QStringLiteral("x") << QString();
+  QTest::newRow("blanks around are kept") << QStringLiteral("User") << QStringLiteral(" anna ")
+                                          << QStringLiteral(" anna ") << QString();
+  QTest::newRow("empty caption stays")
+      << QString() << QStringLiteral("x") << QStringLiteral("x") << QString();
   QTest::newRow("caption is not trimmed")
       << QStringLiteral("  IP ") << QStringLiteral("1") << QStringLiteral("1") << QString();
   QTest::newRow("no-break space is a value")
@@ -68,12 +70,14 @@ void tst_KelvaneData::valueRule_data() {
       << QStringLiteral("Description") << QStringLiteral("a\x7f b\u0085c\u009b1m")
       << QStringLiteral("a\uFFFD b\uFFFDc\uFFFD1m") << QString();
   QTest::newRow("controls at the ends are replaced, not trimmed")
-      << QStringLiteral("Description") << QStringLiteral("\x01tn\n") << QStringLiteral("\uFFFDtn\uFFFD") << QString();
+      << QStringLiteral("Description") << QStringLiteral("\x01tn\n")
+      << QStringLiteral("\uFFFDtn\uFFFD") << QString();
   QTest::newRow("the first character beyond C1 stays")
-      << QStringLiteral("V") << QStringLiteral("\u00a0x\u00e9") << QStringLiteral("\u00a0x\u00e9") << QString();
+      << QStringLiteral("V") << QStringLiteral("\u00a0x\u00e9") << QStringLiteral("\u00a0x\u00e9")
+      << QString();
   QTest::newRow("a caption with a TAB and a line break")
-      << QStringLiteral("IP\tAddress\n") << QStringLiteral("1")
-      << QStringLiteral("1") << QStringLiteral("IP\uFFFDAddress\uFFFD");
+      << QStringLiteral("IP\tAddress\n") << QStringLiteral("1") << QStringLiteral("1")
+      << QStringLiteral("IP\uFFFDAddress\uFFFD");
 }
 
 void tst_KelvaneData::valueRule() {

@@ -167,7 +167,8 @@ void tst_KelvaneFunctions::generalInformation() {
                         QStringLiteral("IP Address=") + address,
                         QStringLiteral("Network connected=") + connected}));
   QCOMPARE(IsConnected, connected == QLatin1String("Yes"));
-  QCOMPARE(Platform.FakeWmiService().Queries.filter(QStringLiteral("Win32_PingStatus")).size(), pings);
+  QCOMPARE(Platform.FakeWmiService().Queries.filter(QStringLiteral("Win32_PingStatus")).size(),
+           pings);
 }
 
 void tst_KelvaneFunctions::lineTexts_data() {
@@ -175,12 +176,14 @@ void tst_KelvaneFunctions::lineTexts_data() {
   QTest::addColumn<QString>("shownGateway");
   QTest::addColumn<QStringList>("ipv6");
   QTest::addColumn<QString>("shownIpv6");
-  QTest::newRow("no gateway, no IPv6") << QStringLiteral("0.0.0.0") << QString() << QStringList() << QString();
+  QTest::newRow("no gateway, no IPv6")
+      << QStringLiteral("0.0.0.0") << QString() << QStringList() << QString();
   QTest::newRow("gateway among others")
       << QStringLiteral("0.0.0.0,10.0.0.1") << QStringLiteral("0.0.0.0,10.0.0.1")
       << QStringList{QStringLiteral("a"), QStringLiteral("b")} << QStringLiteral("a; b");
   QTest::newRow("an empty first address leaves the text empty")
-      << QString() << QString() << QStringList{QString(), QStringLiteral("fe80::1")} << QStringLiteral("fe80::1");
+      << QString() << QString() << QStringList{QString(), QStringLiteral("fe80::1")}
+      << QStringLiteral("fe80::1");
 }
 
 void tst_KelvaneFunctions::lineTexts() {
@@ -199,11 +202,13 @@ void tst_KelvaneFunctions::workingFilePaths_data() {
   QTest::addColumn<QString>("temp");
   QTest::addColumn<QString>("path"); // empty: the path is refused
   QTest::addColumn<QString>("error");
-  QTest::newRow("folder") << QStringLiteral("/tmp/k") << QStringLiteral("/tmp/k/NetworkAdapters.xml") << QString();
-  QTest::newRow("with its delimiter") << QStringLiteral("/tmp/k/") << QStringLiteral("/tmp/k/NetworkAdapters.xml")
-                                      << QString();
+  QTest::newRow("folder") << QStringLiteral("/tmp/k")
+                          << QStringLiteral("/tmp/k/NetworkAdapters.xml") << QString();
+  QTest::newRow("with its delimiter")
+      << QStringLiteral("/tmp/k/") << QStringLiteral("/tmp/k/NetworkAdapters.xml") << QString();
   // Never the root of the file system.
-  QTest::newRow("empty") << QString() << QString() << QStringLiteral("No temporary folder for the working file");
+  QTest::newRow("empty") << QString() << QString()
+                         << QStringLiteral("No temporary folder for the working file");
   QTest::newRow("blank") << QStringLiteral(" \t") << QString()
                          << QStringLiteral("No temporary folder for the working file");
   QTest::newRow("a NUL") << QStringLiteral("/tmp/a") + QChar(0) + QStringLiteral("b") << QString()
@@ -236,7 +241,8 @@ void tst_KelvaneFunctions::adapterGroups() {
     Info.Address = QByteArray("\x52\x54\x00\x00\x00", 5) + char(I);
     Info.Index = DWORD(I);
     Info.IpAddressList = {{QStringLiteral("10.0.%1.2").arg(I), QStringLiteral("255.255.255.0")}};
-    Info.GatewayList = {{I == 1 ? QStringLiteral("10.0.1.1") : QStringLiteral("0.0.0.0"), QString()}};
+    Info.GatewayList = {
+        {I == 1 ? QStringLiteral("10.0.1.1") : QStringLiteral("0.0.0.0"), QString()}};
     Platform.FakeAdapters().AdapterInfo.push_back(Info);
   }
   ScopedPlatform Scope(Platform);
@@ -247,35 +253,41 @@ void tst_KelvaneFunctions::adapterGroups() {
   QStringList Captions;
   for (const TKelvaneData* Group : *Groups)
     Captions << Group->Caption();
-  QCOMPARE(Captions, (QStringList{QStringLiteral("Network Interface #1"), QStringLiteral("Network Interface #2"),
+  QCOMPARE(Captions, (QStringList{QStringLiteral("Network Interface #1"),
+                                  QStringLiteral("Network Interface #2"),
                                   QStringLiteral("Network Interface #3")}));
   QStringList Lines;
   for (const TKelvaneData* Line : *Groups->First()->SubItems())
     Lines << Line->Caption() + u'=' + Line->Value();
-  QCOMPARE(Lines, (QStringList{QStringLiteral("Description=eth1"), QStringLiteral("IPv4 Address=10.0.1.2"),
-                               QStringLiteral("IPv6 Address=not available"),
-                               QStringLiteral("Default Gateway=10.0.1.1"),
-                               QStringLiteral("DNS Server=not available"),
-                               QStringLiteral("WINS Server=not available"),
-                               QStringLiteral("Subnet Mask=255.255.255.0"),
-                               QStringLiteral("MAC Address=52:54:00:00:00:01")}));
+  QCOMPARE(Lines,
+           (QStringList{QStringLiteral("Description=eth1"), QStringLiteral("IPv4 Address=10.0.1.2"),
+                        QStringLiteral("IPv6 Address=not available"),
+                        QStringLiteral("Default Gateway=10.0.1.1"),
+                        QStringLiteral("DNS Server=not available"),
+                        QStringLiteral("WINS Server=not available"),
+                        QStringLiteral("Subnet Mask=255.255.255.0"),
+                        QStringLiteral("MAC Address=52:54:00:00:00:01")}));
   QCOMPARE(Groups->Items(1)->SubItems()->Items(3)->Value(), QStringLiteral("not available"));
 
   // A working file that cannot be written: no adapter group, nothing
   // raised, the reason in the log.
-  Platform.FakeSystem().Environment.insert(QStringLiteral("temp"), Temp.filePath(QStringLiteral("missing/deeper")));
+  Platform.FakeSystem().Environment.insert(QStringLiteral("temp"),
+                                           Temp.filePath(QStringLiteral("missing/deeper")));
   HoldLogRecords();
   CollectNetworkInterfaces(Groups);
-  const QStringList Logged = HeldRecordFields(QStringLiteral("title"), LogEntryKindName(TLogEntryKind::Exception));
+  const QStringList Logged =
+      HeldRecordFields(QStringLiteral("title"), LogEntryKindName(TLogEntryKind::Exception));
   ReleaseLogRecords();
   QVERIFY(!Groups);
   QCOMPARE(Logged.size(), 1);
-  QVERIFY2(Logged.first().contains(QStringLiteral("missing/deeper/NetworkAdapters.xml")), qPrintable(Logged.first()));
+  QVERIFY2(Logged.first().contains(QStringLiteral("missing/deeper/NetworkAdapters.xml")),
+           qPrintable(Logged.first()));
   QString Problem;
   CollectNetworkInterfaces(Groups, &Problem);
   QVERIFY(!Groups);
-  QCOMPARE(Problem, Temp.filePath(QStringLiteral("missing/deeper/NetworkAdapters.xml: cannot be locked: "
-                                                 "No such file or directory")));
+  QCOMPARE(Problem,
+           Temp.filePath(QStringLiteral("missing/deeper/NetworkAdapters.xml: cannot be locked: "
+                                        "No such file or directory")));
 }
 
 // Another start holding the working file: this one waits for it, and past
@@ -300,7 +312,9 @@ void tst_KelvaneFunctions::workingFileInUse() {
     QVERIFY(Other.Locked());
     CollectNetworkInterfaces(Groups, &Problem, 50);
     QVERIFY(!Groups);
-    QCOMPARE(Problem, Path + QStringLiteral(": cannot be locked: held by another process for more than 50 ms"));
+    QCOMPARE(Problem,
+             Path +
+                 QStringLiteral(": cannot be locked: held by another process for more than 50 ms"));
     QVERIFY(!QFileInfo::exists(Path));
   }
   Problem.clear();
@@ -310,7 +324,8 @@ void tst_KelvaneFunctions::workingFileInUse() {
   QCOMPARE(Groups->Count(), 1);
   // Only the working file and its lock: nothing temporary stays behind.
   QCOMPARE(QDir(Temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-           (QStringList{QStringLiteral("NetworkAdapters.xml"), QStringLiteral("NetworkAdapters.xml.lock")}));
+           (QStringList{QStringLiteral("NetworkAdapters.xml"),
+                        QStringLiteral("NetworkAdapters.xml.lock")}));
 }
 
 // Without a temporary folder the pipeline says so; the file never goes to

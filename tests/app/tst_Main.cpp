@@ -202,12 +202,13 @@ void tst_Main::logoFiles_data() {
   QTest::newRow("valid picture replaces the logo") << QStringLiteral("png") << true << QString();
   QTest::newRow("undecodable file falls back")
       << QStringLiteral("garbage") << false << QStringLiteral("Cannot decode the picture");
-  QTest::newRow("empty file falls back") << QStringLiteral("empty") << false
-                                         << QStringLiteral("Cannot decode the picture");
+  QTest::newRow("empty file falls back")
+      << QStringLiteral("empty") << false << QStringLiteral("Cannot decode the picture");
   QTest::newRow("a file of 100 MB is not read")
       << QStringLiteral("huge file") << false << QStringLiteral("larger than 16777216 bytes");
   QTest::newRow("a picture of 5000 x 5000 is not decoded")
-      << QStringLiteral("huge picture") << false << QStringLiteral("5000 x 5000 pixels, more than 4096 a side");
+      << QStringLiteral("huge picture") << false
+      << QStringLiteral("5000 x 5000 pixels, more than 4096 a side");
   QTest::newRow("a FIFO is not read") << QStringLiteral("fifo") << false << QString();
   QTest::newRow("a folder is not read") << QStringLiteral("folder") << false << QString();
 }

@@ -229,8 +229,8 @@ void tst_Startup::windowProgramRunsInPlace() {
   const QString Exe = QStringLiteral("/proc/%1/exe").arg(Process.processId());
   QElapsedTimer Timer;
   Timer.start();
-  while (!QFileInfo(Exe).symLinkTarget().endsWith(QLatin1String("/kelvane-window")) && Timer.elapsed() < 20000 &&
-         Process.state() == QProcess::Running)
+  while (!QFileInfo(Exe).symLinkTarget().endsWith(QLatin1String("/kelvane-window")) &&
+         Timer.elapsed() < 20000 && Process.state() == QProcess::Running)
     QTest::qWait(20);
   const QString Target = QFileInfo(Exe).symLinkTarget();
   // The window waits for its user: still running, until told to end.
@@ -240,7 +240,8 @@ void tst_Startup::windowProgramRunsInPlace() {
     Process.kill();
     Process.waitForFinished();
   }
-  QVERIFY2(Target.endsWith(QLatin1String("/kelvane-window")), qPrintable(Target + Process.readAllStandardError()));
+  QVERIFY2(Target.endsWith(QLatin1String("/kelvane-window")),
+           qPrintable(Target + Process.readAllStandardError()));
   QVERIFY(Running);
 }
 
@@ -256,7 +257,8 @@ void tst_Startup::missingWindowProgram() {
   QVERIFY(Process.waitForFinished(30000));
   QCOMPARE(Process.exitCode(), 1);
   QCOMPARE(QString::fromUtf8(Process.readAllStandardError()),
-           QStringLiteral("kelvane: cannot start the window: %1/kelvane-window: No such file or directory\n")
+           QStringLiteral(
+               "kelvane: cannot start the window: %1/kelvane-window: No such file or directory\n")
                .arg(Alone.path()));
 }
 
@@ -268,7 +270,8 @@ void tst_Startup::printLoadsNoGuiLibrary() {
   const TRun Run = run({QStringLiteral("--print")}, Env);
   QCOMPARE(Run.ExitCode, 0);
   QVERIFY2(Run.Out.contains("libQt6Core"), Run.Out.constData());
-  QVERIFY2(!Run.Out.contains("libQt6Gui") && !Run.Out.contains("libQt6Widgets"), Run.Out.constData());
+  QVERIFY2(!Run.Out.contains("libQt6Gui") && !Run.Out.contains("libQt6Widgets"),
+           Run.Out.constData());
 }
 
 void tst_Startup::outputThatCannotBeWritten_data() {
@@ -277,12 +280,18 @@ void tst_Startup::outputThatCannotBeWritten_data() {
   QTest::addColumn<QByteArray>("err");
   const QByteArray Full("kelvane: write error: No space left on device\n");
   const QByteArray Closed("kelvane: write error: Bad file descriptor\n");
-  QTest::newRow("--print to a full disk") << QStringLiteral("--print") << QStringLiteral(">/dev/full") << Full;
-  QTest::newRow("--help to a full disk") << QStringLiteral("--help") << QStringLiteral(">/dev/full") << Full;
-  QTest::newRow("--version to a full disk") << QStringLiteral("--version") << QStringLiteral(">/dev/full") << Full;
-  QTest::newRow("--print, output closed") << QStringLiteral("--print") << QStringLiteral(">&-") << Closed;
-  QTest::newRow("--help, output closed") << QStringLiteral("--help") << QStringLiteral(">&-") << Closed;
-  QTest::newRow("--version, output closed") << QStringLiteral("--version") << QStringLiteral(">&-") << Closed;
+  QTest::newRow("--print to a full disk")
+      << QStringLiteral("--print") << QStringLiteral(">/dev/full") << Full;
+  QTest::newRow("--help to a full disk")
+      << QStringLiteral("--help") << QStringLiteral(">/dev/full") << Full;
+  QTest::newRow("--version to a full disk")
+      << QStringLiteral("--version") << QStringLiteral(">/dev/full") << Full;
+  QTest::newRow("--print, output closed")
+      << QStringLiteral("--print") << QStringLiteral(">&-") << Closed;
+  QTest::newRow("--help, output closed")
+      << QStringLiteral("--help") << QStringLiteral(">&-") << Closed;
+  QTest::newRow("--version, output closed")
+      << QStringLiteral("--version") << QStringLiteral(">&-") << Closed;
 }
 
 // Output that is lost is an error the caller hears of: one line naming it
@@ -293,8 +302,9 @@ void tst_Startup::outputThatCannotBeWritten() {
   QFETCH(QByteArray, err);
   QProcess Process;
   Process.setProcessEnvironment(FQuiet);
-  Process.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$1\" ") + redirect,
-                                        QStringLiteral(KELVANE_EXECUTABLE), option});
+  Process.start(QStringLiteral("sh"),
+                {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$1\" ") + redirect,
+                 QStringLiteral(KELVANE_EXECUTABLE), option});
   QVERIFY(Process.waitForFinished(30000));
   QCOMPARE(Process.exitStatus(), QProcess::NormalExit);
   QCOMPARE(Process.readAllStandardError(), err);
@@ -346,8 +356,8 @@ void tst_Startup::printFailures_data() {
   QTest::addColumn<QString>("output"); // a file name for standard output
   QTest::addColumn<int>("exitCode");
   QTest::addColumn<QByteArray>("err");
-  QTest::newRow("gathered and written") << reinterpret_cast<void*>(&gatherOneLine) << QStringLiteral("<file>") << 0
-                                        << QByteArray();
+  QTest::newRow("gathered and written")
+      << reinterpret_cast<void*>(&gatherOneLine) << QStringLiteral("<file>") << 0 << QByteArray();
   QTest::newRow("out of memory while gathering")
       << reinterpret_cast<void*>(&throwOutOfMemory) << QStringLiteral("<file>") << 1
       << QByteArray("kelvane: out of memory\n");
@@ -357,7 +367,8 @@ void tst_Startup::printFailures_data() {
   QTest::newRow("something that is no exception class")
       << reinterpret_cast<void*>(&throwSomethingElse) << QStringLiteral("<file>") << 1
       << QByteArray("kelvane: ");
-  QTest::newRow("a full disk") << reinterpret_cast<void*>(&gatherOneLine) << QStringLiteral("/dev/full") << 1
+  QTest::newRow("a full disk") << reinterpret_cast<void*>(&gatherOneLine)
+                               << QStringLiteral("/dev/full") << 1
                                << QByteArray("kelvane: write error: No space left on device\n");
 }
 
@@ -370,13 +381,12 @@ void tst_Startup::printFailures() {
   QFETCH(QByteArray, err);
   QTemporaryFile Out;
   QVERIFY(Out.open());
-  std::FILE* Stream = std::fopen(output == QLatin1String("<file>") ? qPrintable(Out.fileName())
-                                                                  : qPrintable(output),
-                                 "w");
+  std::FILE* Stream = std::fopen(
+      output == QLatin1String("<file>") ? qPrintable(Out.fileName()) : qPrintable(output), "w");
   QVERIFY(Stream);
   TCapturedErrors Errors;
-  const int Code = PrintInformation(reinterpret_cast<void (*)(TObjectList<TKelvaneData>&, bool&)>(gather),
-                                    Stream);
+  const int Code = PrintInformation(
+      reinterpret_cast<void (*)(TObjectList<TKelvaneData>&, bool&)>(gather), Stream);
   std::fclose(Stream);
   const QByteArray Said = Errors.Take();
   QCOMPARE(Code, exitCode);
@@ -395,7 +405,8 @@ void tst_Startup::diagnosticsEscapeControls() {
                                         "not a value line\r\n")));
   const TRun Run = run({QStringLiteral("--version")}, environmentWith(Reg, FDir.path()));
   QCOMPARE(Run.ExitCode, 0);
-  QVERIFY2(Run.Err.startsWith("kelvane: " + FDir.filePath(QStringLiteral("m\\x1b[2Jx\\n.reg:4")).toUtf8()),
+  QVERIFY2(Run.Err.startsWith("kelvane: " +
+                              FDir.filePath(QStringLiteral("m\\x1b[2Jx\\n.reg:4")).toUtf8()),
            Run.Err.constData());
   QCOMPARE(Run.Err.count('\n'), 1);
   QVERIFY(!Run.Err.contains('\x1b'));

@@ -50,17 +50,19 @@ private Q_SLOTS:
 
 void tst_AtomicFile::replaces_data() {
   QTest::addColumn<QString>("before"); // none, file, link
-  QTest::addColumn<int>("sizeLimit"); // bytes a write may reach; 0: none
-  QTest::addColumn<QString>("error"); // empty: written
+  QTest::addColumn<int>("sizeLimit");  // bytes a write may reach; 0: none
+  QTest::addColumn<QString>("error");  // empty: written
   QTest::addColumn<QByteArray>("after");
   const QByteArray New(5000, 'n');
   QTest::newRow("new file") << QStringLiteral("none") << 0 << QString() << New;
   QTest::newRow("replaces a file") << QStringLiteral("file") << 0 << QString() << New;
-  QTest::newRow("replaces a planted link, not its target") << QStringLiteral("link") << 0 << QString() << New;
+  QTest::newRow("replaces a planted link, not its target")
+      << QStringLiteral("link") << 0 << QString() << New;
   QTest::newRow("a write failing part-way keeps the old file")
       << QStringLiteral("file") << 1000 << QStringLiteral("File too large") << QByteArray("old");
   QTest::newRow("a folder that is not there")
-      << QStringLiteral("no folder") << 0 << QStringLiteral("No such file or directory") << QByteArray("(unreadable)");
+      << QStringLiteral("no folder") << 0 << QStringLiteral("No such file or directory")
+      << QByteArray("(unreadable)");
 }
 
 void tst_AtomicFile::replaces() {

@@ -151,16 +151,21 @@ void tst_StringRules::controlCharacters_data() {
   QTest::addColumn<QString>("input");
   QTest::addColumn<QString>("replaced");
   QTest::addColumn<QString>("escaped");
-  QTest::newRow("plain text") << QStringLiteral("/var/log/kelvane") << QStringLiteral("/var/log/kelvane")
+  QTest::newRow("plain text") << QStringLiteral("/var/log/kelvane")
+                              << QStringLiteral("/var/log/kelvane")
                               << QStringLiteral("/var/log/kelvane");
-  QTest::newRow("line breaks and TAB") << QStringLiteral("a\tb\r\nc") << QStringLiteral("a\uFFFDb\uFFFD\uFFFDc")
-                                       << QStringLiteral("a\\tb\\r\\nc");
+  QTest::newRow("line breaks and TAB")
+      << QStringLiteral("a\tb\r\nc") << QStringLiteral("a\uFFFDb\uFFFD\uFFFDc")
+      << QStringLiteral("a\\tb\\r\\nc");
   QTest::newRow("ESC and NUL") << QStringLiteral("/tmp/\x1b[2J") + QChar(0)
-                               << QStringLiteral("/tmp/\uFFFD[2J\uFFFD") << QStringLiteral("/tmp/\\x1b[2J\\x00");
-  QTest::newRow("DEL and C1") << QStringLiteral("\x7f\u0085\u009f") << QStringLiteral("\uFFFD\uFFFD\uFFFD")
+                               << QStringLiteral("/tmp/\uFFFD[2J\uFFFD")
+                               << QStringLiteral("/tmp/\\x1b[2J\\x00");
+  QTest::newRow("DEL and C1") << QStringLiteral("\x7f\u0085\u009f")
+                              << QStringLiteral("\uFFFD\uFFFD\uFFFD")
                               << QStringLiteral("\\x7f\\x85\\x9f");
-  QTest::newRow("beyond the controls") << QStringLiteral(" ~\u00a0\u00e9\u4e2d") << QStringLiteral(" ~\u00a0\u00e9\u4e2d")
-                                       << QStringLiteral(" ~\u00a0\u00e9\u4e2d");
+  QTest::newRow("beyond the controls")
+      << QStringLiteral(" ~\u00a0\u00e9\u4e2d") << QStringLiteral(" ~\u00a0\u00e9\u4e2d")
+      << QStringLiteral(" ~\u00a0\u00e9\u4e2d");
 }
 
 void tst_StringRules::controlCharacters() {

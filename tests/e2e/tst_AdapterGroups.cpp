@@ -45,7 +45,8 @@ TRun run(const QString& AHost, const QString& ATemp) {
   Env.insert(QStringLiteral("temp"), ATemp);
   Process.setProcessEnvironment(Env);
   Process.start(QStringLiteral("unshare"),
-                {QStringLiteral("--net"), QStringLiteral("--mount"), QStringLiteral("sh"), QStringLiteral("-c"),
+                {QStringLiteral("--net"), QStringLiteral("--mount"), QStringLiteral("sh"),
+                 QStringLiteral("-c"),
                  Prologue + AHost + QStringLiteral("\nexec \"$KELVANE\" --print\n")});
   Process.waitForFinished(60000);
   return {Process.exitCode(), QString::fromUtf8(Process.readAllStandardOutput()),
@@ -55,9 +56,10 @@ TRun run(const QString& AHost, const QString& ATemp) {
 // The devices a kernel puts into every namespace once a tunnel module is
 // loaded (by any earlier test on that machine): real links, but not of the
 // host a row builds.
-const QStringList FallbackTunnels{QStringLiteral("tunl0"),   QStringLiteral("sit0"),    QStringLiteral("ip6tnl0"),
-                                  QStringLiteral("gre0"),    QStringLiteral("gretap0"), QStringLiteral("erspan0"),
-                                  QStringLiteral("ip_vti0"), QStringLiteral("ip6_vti0"), QStringLiteral("ip6gre0")};
+const QStringList FallbackTunnels{
+    QStringLiteral("tunl0"),   QStringLiteral("sit0"),     QStringLiteral("ip6tnl0"),
+    QStringLiteral("gre0"),    QStringLiteral("gretap0"),  QStringLiteral("erspan0"),
+    QStringLiteral("ip_vti0"), QStringLiteral("ip6_vti0"), QStringLiteral("ip6gre0")};
 
 // The adapter groups of a --print text: caption → lines "Caption:\tvalue",
 // the kernel's fallback tunnels left out.
@@ -73,9 +75,10 @@ QMap<QString, QStringList> adapterGroups(const QString& AOutput) {
       Groups[Current] << Line.trimmed();
   }
   for (auto It = Groups.begin(); It != Groups.end();) {
-    const bool Fallback = std::any_of(FallbackTunnels.begin(), FallbackTunnels.end(), [&](const QString& AName) {
-      return It->contains(QStringLiteral("Description:\t") + AName);
-    });
+    const bool Fallback =
+        std::any_of(FallbackTunnels.begin(), FallbackTunnels.end(), [&](const QString& AName) {
+          return It->contains(QStringLiteral("Description:\t") + AName);
+        });
     It = Fallback ? Groups.erase(It) : std::next(It);
   }
   return Groups;
@@ -158,8 +161,10 @@ cp /sys/class/net/br0/address "$TEMPDIR/mac")"),
   QCOMPARE(line(Group, QStringLiteral("Subnet Mask")), QStringLiteral("255.255.255.0"));
   QCOMPARE(line(Group, QStringLiteral("Default Gateway")), QStringLiteral("10.202.0.1"));
   QCOMPARE(line(Group, QStringLiteral("DNS Server")), QStringLiteral("10.202.0.53"));
-  QCOMPARE(line(Group, QStringLiteral("MAC Address")), QString::fromLatin1(Mac.readAll().trimmed().toUpper()));
-  QVERIFY2(line(Group, QStringLiteral("IPv6 Address")).startsWith(QLatin1String("2001:db8:2::2; fe80::")),
+  QCOMPARE(line(Group, QStringLiteral("MAC Address")),
+           QString::fromLatin1(Mac.readAll().trimmed().toUpper()));
+  QVERIFY2(line(Group, QStringLiteral("IPv6 Address"))
+               .startsWith(QLatin1String("2001:db8:2::2; fe80::")),
            qPrintable(line(Group, QStringLiteral("IPv6 Address"))));
 }
 
@@ -179,7 +184,8 @@ ip link add br0 type bridge)"),
   for (const QStringList& Group : Groups)
     Names << line(Group, QStringLiteral("Description"));
   Names.sort();
-  QCOMPARE(Names, (QStringList{QStringLiteral("br0"), QStringLiteral("veth0"), QStringLiteral("veth1")}));
+  QCOMPARE(Names,
+           (QStringList{QStringLiteral("br0"), QStringLiteral("veth0"), QStringLiteral("veth1")}));
   for (const QStringList& Group : Groups)
     if (line(Group, QStringLiteral("Description")) == u"veth1")
       QCOMPARE(line(Group, QStringLiteral("Default Gateway")), QStringLiteral("not available"));
@@ -207,18 +213,22 @@ void tst_AdapterGroups::unusableTemporaryFolder_data() {
   QTest::addColumn<QString>("setUp"); // makes $temp unusable
   QTest::addColumn<QString>("reason");
   QTest::newRow("a folder the system keeps read-only")
-      << QStringLiteral("export temp=/proc/sys") << QStringLiteral("/proc/sys/NetworkAdapters.xml: cannot be locked: ");
+      << QStringLiteral("export temp=/proc/sys")
+      << QStringLiteral("/proc/sys/NetworkAdapters.xml: cannot be locked: ");
   QTest::newRow("a read-only mount")
-      << QStringLiteral("mkdir \"$TEMPDIR/ro\"; mount -t tmpfs -o ro,mode=0700 tmpfs \"$TEMPDIR/ro\"; "
-                        "export temp=\"$TEMPDIR/ro\"")
+      << QStringLiteral(
+             "mkdir \"$TEMPDIR/ro\"; mount -t tmpfs -o ro,mode=0700 tmpfs \"$TEMPDIR/ro\"; "
+             "export temp=\"$TEMPDIR/ro\"")
       << QStringLiteral("/ro/NetworkAdapters.xml: cannot be locked: Read-only file system");
   // Shared, so a private folder would go below it, but none can be made.
   QTest::newRow("a shared read-only mount")
-      << QStringLiteral("mkdir \"$TEMPDIR/ro\"; mount -t tmpfs -o ro,mode=1777 tmpfs \"$TEMPDIR/ro\"; "
-                        "export temp=\"$TEMPDIR/ro\"")
+      << QStringLiteral(
+             "mkdir \"$TEMPDIR/ro\"; mount -t tmpfs -o ro,mode=1777 tmpfs \"$TEMPDIR/ro\"; "
+             "export temp=\"$TEMPDIR/ro\"")
       << QStringLiteral("no temporary folder could be had for the working file");
   QTest::newRow("a full disk")
-      << QStringLiteral("mkdir \"$TEMPDIR/full\"; mount -t tmpfs -o size=8k,mode=0700 tmpfs \"$TEMPDIR/full\"; "
+      << QStringLiteral("mkdir \"$TEMPDIR/full\"; mount -t tmpfs -o size=8k,mode=0700 tmpfs "
+                        "\"$TEMPDIR/full\"; "
                         "head -c 1m /dev/zero > \"$TEMPDIR/full/filler\" 2>/dev/null || true; "
                         "export temp=\"$TEMPDIR/full\"")
       << QStringLiteral("/full/NetworkAdapters.xml: cannot be written: No space left on device");
@@ -238,8 +248,8 @@ void tst_AdapterGroups::unusableTemporaryFolder() {
   QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
   QVERIFY(Run.Output.startsWith(QLatin1String("General Information\n")));
   QVERIFY(adapterGroups(Run.Output).isEmpty());
-  QVERIFY2(Run.Errors.startsWith(QLatin1String("kelvane: no adapter groups: ")) && Run.Errors.contains(reason) &&
-               Run.Errors.count(u'\n') == 1,
+  QVERIFY2(Run.Errors.startsWith(QLatin1String("kelvane: no adapter groups: ")) &&
+               Run.Errors.contains(reason) && Run.Errors.count(u'\n') == 1,
            qPrintable(Run.Errors));
 }
 
@@ -290,7 +300,8 @@ done)"),
   // The working file, its lock and what the script wrote; no temporary file.
   const QStringList Left = QDir(Temp.path()).entryList(QDir::Files | QDir::Hidden);
   QVERIFY2(Left.filter(QStringLiteral("NetworkAdapters")) ==
-               (QStringList{QStringLiteral("NetworkAdapters.xml"), QStringLiteral("NetworkAdapters.xml.lock")}),
+               (QStringList{QStringLiteral("NetworkAdapters.xml"),
+                            QStringLiteral("NetworkAdapters.xml.lock")}),
            qPrintable(Left.join(u' ')));
 }
 
@@ -300,13 +311,14 @@ done)"),
 // U+FFFD).
 void tst_AdapterGroups::unusualNames() {
   QTemporaryDir Temp;
-  const TRun Run = run(QStringLiteral("ip link add 'q\"x' type bridge\n"
-                                      "ip link add \"$(printf 'c\\001d')\" type bridge\n"
-                                      "ip link add \"$(printf '\\303\\251t0')\" type bridge\n"
-                                      "ip link add \"$(printf 'u\\377v')\" type bridge\n"
-                                      // One group, though the scan trims the name and the system does not.
-                                      "ip tuntap add \"$(printf '\\001tn')\" mode tun"),
-                       Temp.path());
+  const TRun Run =
+      run(QStringLiteral("ip link add 'q\"x' type bridge\n"
+                         "ip link add \"$(printf 'c\\001d')\" type bridge\n"
+                         "ip link add \"$(printf '\\303\\251t0')\" type bridge\n"
+                         "ip link add \"$(printf 'u\\377v')\" type bridge\n"
+                         // One group, though the scan trims the name and the system does not.
+                         "ip tuntap add \"$(printf '\\001tn')\" mode tun"),
+          Temp.path());
   QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
   const QMap<QString, QStringList> Groups = adapterGroups(Run.Output);
   QCOMPARE(Groups.size(), 5);
@@ -350,39 +362,52 @@ void tst_AdapterGroups::hosts_data() {
   QTest::addColumn<QString>("script");
   QTest::addColumn<QStringList>("groups"); // one "line|line|..." per group
   // Links made after this get no link-local address of the kernel's.
-  const QString NoLinkLocal = QStringLiteral("echo 1 > /proc/sys/net/ipv6/conf/default/addr_gen_mode\n");
-  const QString Pair = NoLinkLocal + QStringLiteral(
-      "ip link add veth0 address 02:00:00:00:00:01 type veth peer name veth1 address 02:00:00:00:00:02\n"
-      "ip link set veth0 up\nip link set veth1 up\n");
+  const QString NoLinkLocal =
+      QStringLiteral("echo 1 > /proc/sys/net/ipv6/conf/default/addr_gen_mode\n");
+  const QString Pair =
+      NoLinkLocal + QStringLiteral("ip link add veth0 address 02:00:00:00:00:01 type veth peer "
+                                   "name veth1 address 02:00:00:00:00:02\n"
+                                   "ip link set veth0 up\nip link set veth1 up\n");
   QTest::newRow("addresses, a secondary one, IPv6 and a gateway")
-      << Pair + QStringLiteral("ip addr add 10.210.0.2/24 dev veth0\nip addr add 10.210.0.3/16 dev veth0\n"
-                               "ip -6 addr add 2001:db8:10::2/64 dev veth0 nodad\n"
-                               "ip route add default via 10.210.0.1")
-      << QStringList{QStringLiteral("veth0|10.210.0.2,10.210.0.3|2001:db8:10::2|10.210.0.1|10.202.0.53|-|"
-                                    "255.255.255.0,255.255.0.0|02:00:00:00:00:01"),
-                     QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
+      << Pair + QStringLiteral(
+                    "ip addr add 10.210.0.2/24 dev veth0\nip addr add 10.210.0.3/16 dev veth0\n"
+                    "ip -6 addr add 2001:db8:10::2/64 dev veth0 nodad\n"
+                    "ip route add default via 10.210.0.1")
+      << QStringList{
+             QStringLiteral("veth0|10.210.0.2,10.210.0.3|2001:db8:10::2|10.210.0.1|10.202.0.53|-|"
+                            "255.255.255.0,255.255.0.0|02:00:00:00:00:01"),
+             QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
   QTest::newRow("default route without a gateway")
-      << Pair + QStringLiteral("ip addr add 10.211.0.2/24 dev veth0\nip route add default dev veth0")
-      << QStringList{QStringLiteral("veth0|10.211.0.2|-|-|10.202.0.53|-|255.255.255.0|02:00:00:00:00:01"),
-                     QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
+      << Pair +
+             QStringLiteral("ip addr add 10.211.0.2/24 dev veth0\nip route add default dev veth0")
+      << QStringList{
+             QStringLiteral("veth0|10.211.0.2|-|-|10.202.0.53|-|255.255.255.0|02:00:00:00:00:01"),
+             QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
   QTest::newRow("two default routes with metrics")
-      << Pair + QStringLiteral("ip addr add 10.212.0.2/24 dev veth0\nip addr add 10.213.0.2/24 dev veth1\n"
-                               "ip route add default via 10.212.0.1 metric 100\n"
-                               "ip route add default via 10.213.0.1 metric 200")
-      << QStringList{QStringLiteral("veth0|10.212.0.2|-|10.212.0.1|10.202.0.53|-|255.255.255.0|02:00:00:00:00:01"),
-                     QStringLiteral("veth1|10.213.0.2|-|10.213.0.1|10.202.0.53|-|255.255.255.0|02:00:00:00:00:02")};
+      << Pair + QStringLiteral(
+                    "ip addr add 10.212.0.2/24 dev veth0\nip addr add 10.213.0.2/24 dev veth1\n"
+                    "ip route add default via 10.212.0.1 metric 100\n"
+                    "ip route add default via 10.213.0.1 metric 200")
+      << QStringList{
+             QStringLiteral(
+                 "veth0|10.212.0.2|-|10.212.0.1|10.202.0.53|-|255.255.255.0|02:00:00:00:00:01"),
+             QStringLiteral(
+                 "veth1|10.213.0.2|-|10.213.0.1|10.202.0.53|-|255.255.255.0|02:00:00:00:00:02")};
   QTest::newRow("link-local only")
       << Pair + QStringLiteral("ip -6 addr add fe80::1/64 dev veth0 nodad")
       << QStringList{QStringLiteral("veth0|-|fe80::1|-|-|-|-|02:00:00:00:00:01"),
                      QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
   QTest::newRow("the resolved stub stands for its upstream server")
-      << Pair + QStringLiteral("mount -t tmpfs tmpfs /run\nmkdir -p /run/systemd/resolve\n"
-                               "printf 'nameserver 10.216.0.53\\n' > /run/systemd/resolve/resolv.conf\n"
-                               "printf 'nameserver 127.0.0.53\\n' > \"$TEMPDIR/stub\"\n"
-                               "mount --bind \"$TEMPDIR/stub\" /etc/resolv.conf\n"
-                               "ip addr add 10.216.0.2/24 dev veth0\nip route add default via 10.216.0.1")
-      << QStringList{QStringLiteral("veth0|10.216.0.2|-|10.216.0.1|10.216.0.53|-|255.255.255.0|02:00:00:00:00:01"),
-                     QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
+      << Pair + QStringLiteral(
+                    "mount -t tmpfs tmpfs /run\nmkdir -p /run/systemd/resolve\n"
+                    "printf 'nameserver 10.216.0.53\\n' > /run/systemd/resolve/resolv.conf\n"
+                    "printf 'nameserver 127.0.0.53\\n' > \"$TEMPDIR/stub\"\n"
+                    "mount --bind \"$TEMPDIR/stub\" /etc/resolv.conf\n"
+                    "ip addr add 10.216.0.2/24 dev veth0\nip route add default via 10.216.0.1")
+      << QStringList{
+             QStringLiteral(
+                 "veth0|10.216.0.2|-|10.216.0.1|10.216.0.53|-|255.255.255.0|02:00:00:00:00:01"),
+             QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
   QTest::newRow("a bridge with a port")
       << Pair + QStringLiteral("ip link add br0 address 02:00:00:00:00:05 type bridge\n"
                                "ip link set veth0 master br0\nip link set br0 up\n"
@@ -393,33 +418,40 @@ void tst_AdapterGroups::hosts_data() {
   // Here the kernel makes link-local addresses from the hardware address,
   // except on the link where IPv6 is off.
   QTest::newRow("IPv6 off on one link")
-      << QStringLiteral("ip link add veth0 address 02:00:00:00:00:01 type veth peer name veth1 address "
-                        "02:00:00:00:00:02\n"
-                        "echo 1 > /proc/sys/net/ipv6/conf/veth0/disable_ipv6\n"
-                        "ip link set veth0 up\nip link set veth1 up\n"
-                        "ip -6 addr add 2001:db8:18::2/64 dev veth1 nodad")
-      << QStringList{QStringLiteral("veth0|-|-|-|-|-|-|02:00:00:00:00:01"),
-                     QStringLiteral("veth1|-|2001:db8:18::2; fe80::ff:fe00:2|-|-|-|-|02:00:00:00:00:02")};
+      << QStringLiteral(
+             "ip link add veth0 address 02:00:00:00:00:01 type veth peer name veth1 address "
+             "02:00:00:00:00:02\n"
+             "echo 1 > /proc/sys/net/ipv6/conf/veth0/disable_ipv6\n"
+             "ip link set veth0 up\nip link set veth1 up\n"
+             "ip -6 addr add 2001:db8:18::2/64 dev veth1 nodad")
+      << QStringList{
+             QStringLiteral("veth0|-|-|-|-|-|-|02:00:00:00:00:01"),
+             QStringLiteral("veth1|-|2001:db8:18::2; fe80::ff:fe00:2|-|-|-|-|02:00:00:00:00:02")};
   // The group shows the first IPv4 server, wherever IPv6 ones stand.
   QTest::newRow("IPv6 and IPv4 name servers")
-      << Pair + QStringLiteral("printf 'nameserver 2001:db8:22::53\\nnameserver 10.222.0.53\\n"
-                               "nameserver 10.222.0.54\\n' > \"$TEMPDIR/two\"\n"
-                               "mount --bind \"$TEMPDIR/two\" /etc/resolv.conf\n"
-                               "ip addr add 10.222.0.2/24 dev veth0\nip route add default via 10.222.0.1")
+      << Pair + QStringLiteral(
+                    "printf 'nameserver 2001:db8:22::53\\nnameserver 10.222.0.53\\n"
+                    "nameserver 10.222.0.54\\n' > \"$TEMPDIR/two\"\n"
+                    "mount --bind \"$TEMPDIR/two\" /etc/resolv.conf\n"
+                    "ip addr add 10.222.0.2/24 dev veth0\nip route add default via 10.222.0.1")
       << QStringList{QStringLiteral("veth0|10.222.0.2|-|10.222.0.1|10.222.0.53|-|255.255.255.0|"
                                     "02:00:00:00:00:01"),
                      QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02")};
   QTest::newRow("a tap link without a reader")
-      << QStringLiteral("ip tuntap add dev tap0 mode tap\nip link set tap0 address 02:00:00:00:00:08\n"
-                        "ip link set tap0 up\nip addr add 10.223.0.2/24 dev tap0")
+      << QStringLiteral(
+             "ip tuntap add dev tap0 mode tap\nip link set tap0 address 02:00:00:00:00:08\n"
+             "ip link set tap0 up\nip addr add 10.223.0.2/24 dev tap0")
       << QStringList{QStringLiteral("tap0|10.223.0.2|-|-|-|-|255.255.255.0|02:00:00:00:00:08")};
   QTest::newRow("a tun link has no hardware address")
       << QStringLiteral("ip tuntap add dev tun0 mode tun\nip addr add 10.214.0.2/24 dev tun0")
       << QStringList{QStringLiteral("tun0|10.214.0.2|-|-|-|-|255.255.255.0|-")};
   QTest::newRow("macvlan and vxlan on a link")
-      << Pair + QStringLiteral("ip link add mv0 link veth0 address 02:00:00:00:00:03 type macvlan mode bridge\n"
-                               "ip link add vx0 address 02:00:00:00:00:04 type vxlan id 42 dev veth0 dstport 4789\n"
-                               "ip addr add 10.215.0.2/24 dev mv0")
+      << Pair +
+             QStringLiteral(
+                 "ip link add mv0 link veth0 address 02:00:00:00:00:03 type macvlan mode bridge\n"
+                 "ip link add vx0 address 02:00:00:00:00:04 type vxlan id 42 dev veth0 dstport "
+                 "4789\n"
+                 "ip addr add 10.215.0.2/24 dev mv0")
       << QStringList{QStringLiteral("veth0|-|-|-|-|-|-|02:00:00:00:00:01"),
                      QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02"),
                      QStringLiteral("mv0|10.215.0.2|-|-|-|-|255.255.255.0|02:00:00:00:00:03"),
@@ -427,22 +459,27 @@ void tst_AdapterGroups::hosts_data() {
   // Kinds a kernel may lack (no module here): each row skips with the
   // kernel's answer where it does.
   QTest::newRow("a dummy link")
-      << NoLinkLocal + QStringLiteral("ip link add dum0 address 02:00:00:00:00:06 type dummy\nip link set dum0 up\n"
-                        "ip addr add 10.218.0.2/24 dev dum0")
+      << NoLinkLocal +
+             QStringLiteral(
+                 "ip link add dum0 address 02:00:00:00:00:06 type dummy\nip link set dum0 up\n"
+                 "ip addr add 10.218.0.2/24 dev dum0")
       << QStringList{QStringLiteral("dum0|10.218.0.2|-|-|-|-|255.255.255.0|02:00:00:00:00:06")};
   QTest::newRow("a vlan on a link")
-      << Pair + QStringLiteral("ip link add link veth0 name veth0.5 address 02:00:00:00:00:07 type vlan id 5\n"
-                               "ip link set veth0.5 up\nip addr add 10.219.0.2/24 dev veth0.5")
+      << Pair + QStringLiteral(
+                    "ip link add link veth0 name veth0.5 address 02:00:00:00:00:07 type vlan id 5\n"
+                    "ip link set veth0.5 up\nip addr add 10.219.0.2/24 dev veth0.5")
       << QStringList{QStringLiteral("veth0|-|-|-|-|-|-|02:00:00:00:00:01"),
                      QStringLiteral("veth1|-|-|-|-|-|-|02:00:00:00:00:02"),
                      QStringLiteral("veth0.5|10.219.0.2|-|-|-|-|255.255.255.0|02:00:00:00:00:07")};
   // A tunnel's endpoint address is no hardware address.
   QTest::newRow("an IP-in-IP tunnel")
-      << NoLinkLocal + QStringLiteral("ip link add ipip0 type ipip remote 10.220.0.1 local 10.220.0.2\nip link set ipip0 up\n"
-                        "ip addr add 10.220.1.2/24 dev ipip0")
+      << NoLinkLocal + QStringLiteral("ip link add ipip0 type ipip remote 10.220.0.1 local "
+                                      "10.220.0.2\nip link set ipip0 up\n"
+                                      "ip addr add 10.220.1.2/24 dev ipip0")
       << QStringList{QStringLiteral("ipip0|10.220.1.2|-|-|-|-|255.255.255.0|-")};
   QTest::newRow("a wireguard link")
-      << NoLinkLocal + QStringLiteral("ip link add wg0 type wireguard\nip link set wg0 up\nip addr add 10.221.0.2/24 dev wg0")
+      << NoLinkLocal + QStringLiteral("ip link add wg0 type wireguard\nip link set wg0 up\nip addr "
+                                      "add 10.221.0.2/24 dev wg0")
       << QStringList{QStringLiteral("wg0|10.221.0.2|-|-|-|-|255.255.255.0|-")};
 }
 
@@ -455,10 +492,10 @@ void tst_AdapterGroups::hosts() {
     QSKIP(qPrintable(QStringLiteral("this kernel lacks a link kind: ") + Run.Errors.trimmed()));
   QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
   QStringList Shown;
-  const QStringList Captions{QStringLiteral("Description"), QStringLiteral("IPv4 Address"),
+  const QStringList Captions{QStringLiteral("Description"),  QStringLiteral("IPv4 Address"),
                              QStringLiteral("IPv6 Address"), QStringLiteral("Default Gateway"),
-                             QStringLiteral("DNS Server"), QStringLiteral("WINS Server"),
-                             QStringLiteral("Subnet Mask"), QStringLiteral("MAC Address")};
+                             QStringLiteral("DNS Server"),   QStringLiteral("WINS Server"),
+                             QStringLiteral("Subnet Mask"),  QStringLiteral("MAC Address")};
   for (const QStringList& Group : adapterGroups(Run.Output)) {
     QStringList Values;
     for (const QString& Caption : Captions) {

@@ -248,8 +248,8 @@ void tst_GeneralInformation::controlCharactersInValues() {
   Env.insert(QStringLiteral("LOGONSERVER"), QStringLiteral("\\\\l\x1b[31m\r"));
   Process.setProcessEnvironment(Env);
   Process.start(QStringLiteral("unshare"),
-                {QStringLiteral("--uts"), QStringLiteral("--net"), QStringLiteral("--mount"), QStringLiteral("sh"),
-                 QStringLiteral("-c"), QStringLiteral(R"sh(set -e
+                {QStringLiteral("--uts"), QStringLiteral("--net"), QStringLiteral("--mount"),
+                 QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral(R"sh(set -e
 printf 'h\033]0;t\007x' > /proc/sys/kernel/hostname
 mount --make-rprivate /
 mount -t sysfs sysfs /sys
@@ -272,11 +272,13 @@ ip link add "$(printf 'c\001d\177e')" type bridge
   // Caption, eight lines, two empty lines; then the bridge's group.
   QCOMPARE(Lines.mid(0, 12),
            (QStringList{QStringLiteral("General Information"),
-                        QStringLiteral("\tComputer Name:\th\uFFFD]0;t\uFFFDx"), QStringLiteral("\tUser:\troot"),
+                        QStringLiteral("\tComputer Name:\th\uFFFD]0;t\uFFFDx"),
+                        QStringLiteral("\tUser:\troot"),
                         QStringLiteral("\tDomain:\td\uFFFD\uFFFDIP Address:\uFFFD6.6.6.6"),
                         QStringLiteral("\tLogon Server:\tl\uFFFD[31m\uFFFD"),
                         QStringLiteral("\tOperating System:\tOS\uFFFDX\uFFFDY\uFFFD[2J"),
-                        QStringLiteral("\tService Pack:\tnot available"), QStringLiteral("\tIP Address:\tnot available"),
+                        QStringLiteral("\tService Pack:\tnot available"),
+                        QStringLiteral("\tIP Address:\tnot available"),
                         QStringLiteral("\tNetwork connected:\tNo"), QString(), QString(),
                         QStringLiteral("Network Interface #1")}));
   QCOMPARE(Lines.at(12), QStringLiteral("\tDescription:\tc\uFFFDd\uFFFDe"));

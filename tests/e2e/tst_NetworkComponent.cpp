@@ -65,7 +65,11 @@ TProbe parse(const QString& AOutput) {
 
 QString mask(int APrefix) {
   const quint32 Mask = APrefix == 0 ? 0 : ~((quint32(1) << (32 - APrefix)) - 1);
-  return QStringLiteral("%1.%2.%3.%4").arg(Mask >> 24).arg((Mask >> 16) & 0xFF).arg((Mask >> 8) & 0xFF).arg(Mask & 0xFF);
+  return QStringLiteral("%1.%2.%3.%4")
+      .arg(Mask >> 24)
+      .arg((Mask >> 16) & 0xFF)
+      .arg((Mask >> 8) & 0xFF)
+      .arg(Mask & 0xFF);
 }
 } // namespace
 
@@ -99,8 +103,8 @@ void tst_NetworkComponent::hostOfItsOwn() {
                  QStringLiteral("-c"), QLatin1String(HostScript)});
   QVERIFY(Process.waitForFinished(30000));
   const QString Err = QString::fromUtf8(Process.readAllStandardError());
-  if (Process.exitCode() != 0 &&
-      (Err.contains(QLatin1String("Operation not permitted")) || Err.contains(QLatin1String("tuntap"))))
+  if (Process.exitCode() != 0 && (Err.contains(QLatin1String("Operation not permitted")) ||
+                                  Err.contains(QLatin1String("tuntap"))))
     QSKIP(qPrintable(QStringLiteral("cannot build the host here: ") + Err.trimmed()));
   QVERIFY2(Process.exitCode() == 0, qPrintable(Err));
   const TProbe Probe = parse(QString::fromUtf8(Process.readAllStandardOutput()));
@@ -124,16 +128,16 @@ void tst_NetworkComponent::hostOfItsOwn() {
   for (const QString& Link : Probe.Adapters.keys())
     QVERIFY2(!Probe.Facts.value(QStringLiteral("physical")).split(u',').contains(Link),
              qPrintable(Link));
-  QCOMPARE(Probe.Facts.value(QStringLiteral("virtual")),
-           QStringLiteral("br0,tap0,veth0,veth1"));
+  QCOMPARE(Probe.Facts.value(QStringLiteral("virtual")), QStringLiteral("br0,tap0,veth0,veth1"));
 
   // The adapter-addresses view lists loopback too, and both families; the
   // name servers and gateways belong to the link that routes outward.
-  QCOMPARE(Probe.Views.keys(), (QStringList{QStringLiteral("br0"), QStringLiteral("lo"),
-                                            QStringLiteral("tap0"), QStringLiteral("veth0"),
-                                            QStringLiteral("veth1")}));
+  QCOMPARE(Probe.Views.keys(),
+           (QStringList{QStringLiteral("br0"), QStringLiteral("lo"), QStringLiteral("tap0"),
+                        QStringLiteral("veth0"), QStringLiteral("veth1")}));
   const QStringList View = Probe.Views.value(QStringLiteral("veth0"));
-  QVERIFY2(View.value(0).split(u',').contains(QStringLiteral("2001:db8:1::2/64")), qPrintable(View.value(0)));
+  QVERIFY2(View.value(0).split(u',').contains(QStringLiteral("2001:db8:1::2/64")),
+           qPrintable(View.value(0)));
   QCOMPARE(View.value(1), QStringLiteral("10.201.0.1,2001:db8:1::1"));
   QCOMPARE(View.value(2), QStringLiteral("10.201.0.53,2001:db8::53"));
   QCOMPARE(Probe.Views.value(QStringLiteral("veth1")).value(2), QString());

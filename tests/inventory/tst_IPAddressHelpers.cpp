@@ -67,8 +67,7 @@ void tst_IPAddressHelpers::socketAddresses_data() {
                                   << QStringLiteral("[fe80::1]:80");
   QTest::newRow("wrong length") << int(WSA_AF_INET) << QByteArray("\x01\x02", 2) << 0 << 0
                                 << QString();
-  QTest::newRow("unknown family") << 99 << QByteArray("\x01\x02\x03\x04", 4) << 0 << 0
-                                  << QString();
+  QTest::newRow("unknown family") << 99 << QByteArray("\x01\x02\x03\x04", 4) << 0 << 0 << QString();
 }
 
 void tst_IPAddressHelpers::socketAddresses() {
@@ -82,8 +81,9 @@ void tst_IPAddressHelpers::socketAddresses() {
   const TSocketAddress Address{std::uint16_t(family), address, std::uint16_t(port),
                                std::uint32_t(scope)};
   QCOMPARE(SOCKET_ADDRESSToString(Address), text);
-  const QStringList Errors = HeldRecordFields(QStringLiteral("title")).filter(
-      QStringLiteral("Error on convert SOCKET_ADDRESS to string ("));
+  const QStringList Errors =
+      HeldRecordFields(QStringLiteral("title"))
+          .filter(QStringLiteral("Error on convert SOCKET_ADDRESS to string ("));
   QCOMPARE(Errors.size(), text.isEmpty() ? 1 : 0);
 }
 
@@ -113,8 +113,8 @@ void tst_IPAddressHelpers::zeroFilled_data() {
                                << false;
   QTest::newRow("parts after the fourth ignored")
       << QStringLiteral("1.2.3.4.5") << QStringLiteral("001002003004") << false;
-  QTest::newRow("three parts unchanged") << QStringLiteral("1.2.3") << QStringLiteral("1.2.3")
-                                         << true;
+  QTest::newRow("three parts unchanged")
+      << QStringLiteral("1.2.3") << QStringLiteral("1.2.3") << true;
   QTest::newRow("empty part") << QStringLiteral("1..3.4") << QStringLiteral("1..3.4") << true;
   QTest::newRow("blank is no separator")
       << QStringLiteral("1.2.3. 4") << QStringLiteral("001002003004") << false;
@@ -145,8 +145,8 @@ void tst_IPAddressHelpers::networkAddresses_data() {
                          << QStringLiteral("0.0.0.0");
   QTest::newRow("no address") << QString() << QStringLiteral("255.0.0.0") << QString();
   QTest::newRow("no mask") << QStringLiteral("10.0.0.1") << QString() << QString();
-  QTest::newRow("not a dotted quad") << QStringLiteral("fe80::1") << QStringLiteral("255.0.0.0")
-                                     << QStringLiteral("error");
+  QTest::newRow("not a dotted quad")
+      << QStringLiteral("fe80::1") << QStringLiteral("255.0.0.0") << QStringLiteral("error");
 }
 
 void tst_IPAddressHelpers::networkAddresses() {
@@ -176,14 +176,14 @@ void tst_IPAddressHelpers::ipv6Texts_data() {
                           << QStringLiteral("fe80:0000:0000:0000:0000:0000:0000:0000") << true;
   QTest::newRow("groups padded") << QStringLiteral("fe80::20c:29ff:fe4c:1")
                                  << QStringLiteral("fe80:0000:0000:0000:20c:29ff:fe4c:1")
-                                 << QStringLiteral("fe80:0000:0000:0000:020c:29ff:fe4c:0001") << true;
+                                 << QStringLiteral("fe80:0000:0000:0000:020c:29ff:fe4c:0001")
+                                 << true;
   QTest::newRow("no :: only the ends trimmed")
       << QStringLiteral(":2001:db8:1:2:3:4:5:6:") << QStringLiteral("2001:db8:1:2:3:4:5:6")
       << QStringLiteral("2001:0db8:0001:0002:0003:0004:0005:0006") << false;
-  QTest::newRow("upper case link-local") << QStringLiteral("FE80::1")
-                                         << QStringLiteral("FE80:0000:0000:0000:0000:0000:0000:1")
-                                         << QStringLiteral("FE80:0000:0000:0000:0000:0000:0000:0001")
-                                         << true;
+  QTest::newRow("upper case link-local")
+      << QStringLiteral("FE80::1") << QStringLiteral("FE80:0000:0000:0000:0000:0000:0000:1")
+      << QStringLiteral("FE80:0000:0000:0000:0000:0000:0000:0001") << true;
   QTest::newRow("fe80:1::1 is not link-local")
       << QStringLiteral("fe80:1::1") << QStringLiteral("fe80:1:0000:0000:0000:0000:0000:1")
       << QStringLiteral("fe80:0001:0000:0000:0000:0000:0000:0001") << false;
@@ -212,7 +212,10 @@ void tst_IPAddressHelpers::socketsStartAndStop() {
   QVERIFY(HeldRecordFields(QStringLiteral("title")).isEmpty());
   Fake.FakeNet().StartResult = int(WSASYSNOTREADY);
   InitializeIPAddressHelpers();
-  QCOMPARE(HeldRecordFields(QStringLiteral("title")).filter(QStringLiteral("WSAStartup failed with error code (")).size(), 1);
+  QCOMPARE(HeldRecordFields(QStringLiteral("title"))
+               .filter(QStringLiteral("WSAStartup failed with error code ("))
+               .size(),
+           1);
 }
 
 KELVANE_TEST_MAIN(tst_IPAddressHelpers)

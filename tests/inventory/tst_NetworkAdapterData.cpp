@@ -216,7 +216,8 @@ void tst_NetworkAdapterData::defaults() {
   QCOMPARE(Record.IPFilderSecurityEnabled(), false);
   QVERIFY(Record.IPv6AdressList()->IsEmpty());
   // The records are found by class name, as the readers of the file need.
-  std::unique_ptr<QObject> Made(CreateMappedObject(QStringLiteral("TNetworkAdapterGatewayIPv6Data")));
+  std::unique_ptr<QObject> Made(
+      CreateMappedObject(QStringLiteral("TNetworkAdapterGatewayIPv6Data")));
   QVERIFY(qobject_cast<TNetworkAdapterGatewayIPv6Data*>(Made.get()));
   QVERIFY(!CreateMappedObject(QStringLiteral("TNoSuchRecord")));
 }
@@ -236,19 +237,17 @@ void tst_NetworkAdapterData::shortOrOddFiles_data() {
       << QStringLiteral("MACAddress") << QVariant(QStringLiteral("aa:bb"));
   QTest::newRow("unknown element ignored")
       << QStringLiteral("\t\t<Name>") << QStringLiteral("\t\t<Colour>red</Colour>\r\n\t\t<Name>")
-      << QStringLiteral("Name") << QVariant(QStringLiteral("Intel(R) Ethernet <eth0> & \"uplink\""));
-  QTest::newRow("speed of 10^9")
-      << QStringLiteral("<MaxSpeed>4294967295</MaxSpeed>")
-      << QStringLiteral("<MaxSpeed>1000000000</MaxSpeed>") << QStringLiteral("MaxSpeed")
-      << QVariant(qint64(1000000000));
-  QTest::newRow("speed in letters reads as 0")
-      << QStringLiteral("<MaxSpeed>4294967295</MaxSpeed>")
-      << QStringLiteral("<MaxSpeed>fast</MaxSpeed>") << QStringLiteral("MaxSpeed")
-      << QVariant(qint64(0));
+      << QStringLiteral("Name")
+      << QVariant(QStringLiteral("Intel(R) Ethernet <eth0> & \"uplink\""));
+  QTest::newRow("speed of 10^9") << QStringLiteral("<MaxSpeed>4294967295</MaxSpeed>")
+                                 << QStringLiteral("<MaxSpeed>1000000000</MaxSpeed>")
+                                 << QStringLiteral("MaxSpeed") << QVariant(qint64(1000000000));
+  QTest::newRow("speed in letters reads as 0") << QStringLiteral("<MaxSpeed>4294967295</MaxSpeed>")
+                                               << QStringLiteral("<MaxSpeed>fast</MaxSpeed>")
+                                               << QStringLiteral("MaxSpeed") << QVariant(qint64(0));
   QTest::newRow("duplicate element: the first counts")
-      << QStringLiteral("\t\t<Name>")
-      << QStringLiteral("\t\t<Name>first</Name>\r\n\t\t<Name>") << QStringLiteral("Name")
-      << QVariant(QStringLiteral("first"));
+      << QStringLiteral("\t\t<Name>") << QStringLiteral("\t\t<Name>first</Name>\r\n\t\t<Name>")
+      << QStringLiteral("Name") << QVariant(QStringLiteral("first"));
   QTest::newRow("empty element reads as empty")
       << QStringLiteral("<NetAddress>192.168.1.0</NetAddress>") << QStringLiteral("<NetAddress/>")
       << QStringLiteral("NetAddress") << QVariant(QString());
@@ -274,10 +273,12 @@ void tst_NetworkAdapterData::hostileFiles_data() {
   QTest::addColumn<int>("records");
   QTest::addColumn<bool>("failureLogged");
   QTest::newRow("Boolean that is no Boolean")
-      << goldenWith(QStringLiteral("<UseDHCP>true</UseDHCP>"), QStringLiteral("<UseDHCP>yes</UseDHCP>"))
+      << goldenWith(QStringLiteral("<UseDHCP>true</UseDHCP>"),
+                    QStringLiteral("<UseDHCP>yes</UseDHCP>"))
       << 2 << true;
   QTest::newRow("record without identity")
-      << goldenWith(QStringLiteral("\t\t<CLTHDWNCID>{00000001-0000-0000-0000-000000000000}</CLTHDWNCID>\r\n"),
+      << goldenWith(QStringLiteral(
+                        "\t\t<CLTHDWNCID>{00000001-0000-0000-0000-000000000000}</CLTHDWNCID>\r\n"),
                     QString())
       << 2 << false;
   QString Many;
@@ -287,9 +288,10 @@ void tst_NetworkAdapterData::hostileFiles_data() {
                            "</TNetworkAdapterDNSServerIPv6Data>")
                 .arg(I);
   QTest::newRow("list element with 100,000 items")
-      << QStringLiteral("<?xml version=\"1.0\"?><TNetworkAdapterDataList><TNetworkAdapterData>"
-                        "<TNetworkAdapterDNSServerIPv6DataList>%1</TNetworkAdapterDNSServerIPv6DataList>"
-                        "</TNetworkAdapterData></TNetworkAdapterDataList>")
+      << QStringLiteral(
+             "<?xml version=\"1.0\"?><TNetworkAdapterDataList><TNetworkAdapterData>"
+             "<TNetworkAdapterDNSServerIPv6DataList>%1</TNetworkAdapterDNSServerIPv6DataList>"
+             "</TNetworkAdapterData></TNetworkAdapterDataList>")
              .arg(Many)
       << 1 << false;
   QTest::newRow("records of another class are not records")
@@ -305,8 +307,8 @@ void tst_NetworkAdapterData::hostileFiles() {
   TObjectList<TNetworkAdapterData> Read;
   read(Read, xml);
   QCOMPARE(Read.Count(), records);
-  QCOMPARE(HeldRecordFields(QStringLiteral("title")).contains(
-               QStringLiteral("Read from data source failed")),
+  QCOMPARE(HeldRecordFields(QStringLiteral("title"))
+               .contains(QStringLiteral("Read from data source failed")),
            failureLogged);
   if (QTest::currentDataTag() == QLatin1String("list element with 100,000 items")) {
     QCOMPARE(Read[0]->IPv6DNSServerList()->Count(), 100000);
@@ -335,12 +337,18 @@ void tst_NetworkAdapterData::readInParts_data() {
   QTest::newRow("the golden file") << Golden << 2;
   QTest::newRow("the completed working file") << QString::fromUtf8(fixture("completed.xml")) << 4;
   QTest::newRow("a value that does not read")
-      << goldenWith(QStringLiteral("<UseDHCP>true</UseDHCP>"), QStringLiteral("<UseDHCP>yes</UseDHCP>")) << 2;
-  QTest::newRow("an empty list") << QStringLiteral("<?xml version=\"1.0\"?><TNetworkAdapterDataList/>") << 0;
+      << goldenWith(QStringLiteral("<UseDHCP>true</UseDHCP>"),
+                    QStringLiteral("<UseDHCP>yes</UseDHCP>"))
+      << 2;
+  QTest::newRow("an empty list") << QStringLiteral(
+                                        "<?xml version=\"1.0\"?><TNetworkAdapterDataList/>")
+                                 << 0;
   QTest::newRow("other elements, comments and text between the records")
       << QStringLiteral("<?xml version=\"1.0\"?><TNetworkAdapterDataList a=\"1\">text<!-- c -->"
-                        "<TOther><Name>x</Name></TOther><TNetworkAdapterData><Name>one</Name></TNetworkAdapterData>"
-                        " <tnetworkadapterdata><Name>two</Name></tnetworkadapterdata></TNetworkAdapterDataList>")
+                        "<TOther><Name>x</Name></TOther><TNetworkAdapterData><Name>one</Name></"
+                        "TNetworkAdapterData>"
+                        " <tnetworkadapterdata><Name>two</Name></tnetworkadapterdata></"
+                        "TNetworkAdapterDataList>")
       << 2;
   QTest::newRow("a root of another name")
       << QStringLiteral("<?xml version=\"1.0\"?><Other><TNetworkAdapterData/></Other>") << -1;
@@ -386,7 +394,8 @@ void tst_NetworkAdapterData::readInParts() {
     Serializer.LoadFromFile(Path);
     DeserializeAdapterList(Serializer, AList);
   });
-  const auto InParts = outcome([&](TObjectList<TNetworkAdapterData>& AList) { LoadAdapterList(Path, AList); });
+  const auto InParts =
+      outcome([&](TObjectList<TNetworkAdapterData>& AList) { LoadAdapterList(Path, AList); });
   QCOMPARE(InParts.first, Whole.first);
   QCOMPARE(InParts.second, Whole.second);
   QCOMPARE(InParts.first.isEmpty(), records >= 0);

@@ -78,7 +78,8 @@ const QByteArray Mac3("\x52\x54\x00\x00\x00\x03", 6);
 void fillThree(TMachine& AMachine) {
   TIpAdapterAddresses Eth0 = systemAdapter(QStringLiteral("eth0"), Mac1);
   Eth0.Ipv6Enabled = true;
-  Eth0.DnsServerAddresses = {v4("10.0.0.53"), v4("10.0.0.54"), v6({0x2001, 0xdb8, 0, 0, 0, 0, 0, 0x53}),
+  Eth0.DnsServerAddresses = {v4("10.0.0.53"), v4("10.0.0.54"),
+                             v6({0x2001, 0xdb8, 0, 0, 0, 0, 0, 0x53}),
                              v6({0x2001, 0xdb8, 0, 0, 0, 0, 0, 0x54})};
   Eth0.Dhcpv6Iaid = 72545280;
   Eth0.Dhcpv6ClientDuid = QByteArray("\x00\x01\x00\x01", 4);
@@ -86,8 +87,9 @@ void fillThree(TMachine& AMachine) {
       Eth0, systemAdapter(QStringLiteral("lo"), QByteArray(), IF_TYPE_SOFTWARE_LOOPBACK),
       systemAdapter(QStringLiteral("wlan0"), Mac2, IF_TYPE_IEEE80211),
       systemAdapter(QStringLiteral("sit0"), QByteArray(), IF_TYPE_TUNNEL)};
-  TIpAdapterInfo Eth0Info = componentAdapter(QStringLiteral(" eth0 "), Mac1, QStringLiteral("192.168.1.20"),
-                                             QStringLiteral("255.255.255.0"));
+  TIpAdapterInfo Eth0Info =
+      componentAdapter(QStringLiteral(" eth0 "), Mac1, QStringLiteral("192.168.1.20"),
+                       QStringLiteral("255.255.255.0"));
   Eth0Info.GatewayList = {{QStringLiteral("192.168.1.1"), QStringLiteral("255.255.255.255")}};
   Eth0Info.DhcpEnabled = true;
   AMachine.Fake.FakeAdapters().AdapterInfo = {
@@ -131,10 +133,11 @@ void tst_NetworkAdapterScanner::mergesTheTwoViews() {
   Scanner.Scan();
   // Loopback and tunnels never become records, wireless does; the system's
   // untrimmed name stays, the component's lists arrive.
-  QCOMPARE(summary(*Scanner.NetworkAdapterList()),
-           (QStringList{QStringLiteral("eth0|52:54:00:00:00:01|1|192.168.1.20|192.168.1.0|10.0.0.53"),
-                        QStringLiteral("wlan0|52:54:00:00:00:02|0|||"),
-                        QStringLiteral("veth1|52:54:00:00:00:03|0|10.1.0.2|10.1.0.0|")}));
+  QCOMPARE(
+      summary(*Scanner.NetworkAdapterList()),
+      (QStringList{QStringLiteral("eth0|52:54:00:00:00:01|1|192.168.1.20|192.168.1.0|10.0.0.53"),
+                   QStringLiteral("wlan0|52:54:00:00:00:02|0|||"),
+                   QStringLiteral("veth1|52:54:00:00:00:03|0|10.1.0.2|10.1.0.0|")}));
   const TNetworkAdapterData* Eth0 = Scanner.NetworkAdapterList()->First();
   QVERIFY(Eth0->UseDHCP());
   QCOMPARE(Eth0->IPv4Gateways(), QStringLiteral("192.168.1.1"));
@@ -166,10 +169,12 @@ void tst_NetworkAdapterScanner::dnsServersAndDhcpv6() {
 void tst_NetworkAdapterScanner::listTexts_data() {
   QTest::addColumn<QStringList>("entries");
   QTest::addColumn<QString>("text");
-  QTest::newRow("two addresses") << QStringList{QStringLiteral("10.0.0.5"), QStringLiteral("10.0.0.6")}
+  QTest::newRow("two addresses") << QStringList{QStringLiteral("10.0.0.5"),
+                                                QStringLiteral("10.0.0.6")}
                                  << QStringLiteral("10.0.0.5,10.0.0.6");
   QTest::newRow("one empty entry") << QStringList{QString()} << QString();
-  QTest::newRow("one address") << QStringList{QStringLiteral("10.0.0.5")} << QStringLiteral("10.0.0.5");
+  QTest::newRow("one address") << QStringList{QStringLiteral("10.0.0.5")}
+                               << QStringLiteral("10.0.0.5");
 }
 
 void tst_NetworkAdapterScanner::listTexts() {
@@ -179,7 +184,8 @@ void tst_NetworkAdapterScanner::listTexts() {
   TIpAdapterInfo Info = componentAdapter(QStringLiteral("eth0"), Mac1, {}, {});
   Info.GatewayList.clear();
   for (const QString& Entry : entries)
-    Info.GatewayList.push_back({Entry, Entry.isEmpty() ? QString() : QStringLiteral("255.255.255.255")});
+    Info.GatewayList.push_back(
+        {Entry, Entry.isEmpty() ? QString() : QStringLiteral("255.255.255.255")});
   Machine.Fake.FakeAdapters().AdapterInfo = {Info};
   TSysInfoNetwork Network;
   Network.RefreshData(0);
@@ -191,7 +197,8 @@ void tst_NetworkAdapterScanner::listTexts() {
 void tst_NetworkAdapterScanner::failingQuery() {
   TMachine Machine;
   fillThree(Machine);
-  Machine.Fake.FakeAdapters().Failing[TIpHelperFunction::GetAdaptersAddresses] = ERROR_NOT_SUPPORTED;
+  Machine.Fake.FakeAdapters().Failing[TIpHelperFunction::GetAdaptersAddresses] =
+      ERROR_NOT_SUPPORTED;
   TSysInfoNetwork Network;
   Network.RefreshData(0);
   TNetworkAdapterScanner Scanner(&Network);
@@ -237,25 +244,30 @@ void tst_NetworkAdapterScanner::workingFile() {
       .Set(QStringLiteral("IPFilterSecurityEnabled"), wbemCimtypeBoolean, false)
       .Set(QStringLiteral("DNSEnabledForWINSResolution"), wbemCimtypeBoolean, false)
       .Set(QStringLiteral("IPAddress"), Strings,
-           QStringList{QStringLiteral("192.168.1.20"), QStringLiteral("2001:db8::20"), QStringLiteral("fe80::1")})
+           QStringList{QStringLiteral("192.168.1.20"), QStringLiteral("2001:db8::20"),
+                       QStringLiteral("fe80::1")})
       .Set(QStringLiteral("IPSubnet"), Strings,
            QStringList{QStringLiteral("255.255.255.0"), QStringLiteral("64"), QStringLiteral("64")})
-      .Set(QStringLiteral("DefaultIPGateway"), Strings, QStringList{QStringLiteral("192.168.1.1"), QStringLiteral("fe80::fe")})
-      .Set(QStringLiteral("GatewayCostMetric"), wbemCimtypeUint16 | wbemCimtypeArrayFlag, QVariantList{0, 1024})
+      .Set(QStringLiteral("DefaultIPGateway"), Strings,
+           QStringList{QStringLiteral("192.168.1.1"), QStringLiteral("fe80::fe")})
+      .Set(QStringLiteral("GatewayCostMetric"), wbemCimtypeUint16 | wbemCimtypeArrayFlag,
+           QVariantList{0, 1024})
       .Set(QStringLiteral("SettingID"), wbemCimtypeString, QStringLiteral("{ETH0}"));
   TWmiObject Wg0(QStringLiteral("Win32_NetworkAdapterConfiguration"));
-  for (const char* Name : {"DNSHostName", "DNSDomain", "IPFilterSecurityEnabled",
-                           "DNSEnabledForWINSResolution", "IPAddress", "IPSubnet", "DefaultIPGateway",
-                           "GatewayCostMetric"})
+  for (const char* Name :
+       {"DNSHostName", "DNSDomain", "IPFilterSecurityEnabled", "DNSEnabledForWINSResolution",
+        "IPAddress", "IPSubnet", "DefaultIPGateway", "GatewayCostMetric"})
     Wg0.Set(QLatin1String(Name), wbemCimtypeString, QVariant());
   Wg0.Set(QStringLiteral("MACAddress"), wbemCimtypeString, QStringLiteral("52:54:00:00:00:02"))
       .Set(QStringLiteral("Description"), wbemCimtypeString, QStringLiteral("wg0"))
       .Set(QStringLiteral("SettingID"), wbemCimtypeString, QStringLiteral("{WG0}"));
-  Machine.Fake.FakeWmiService().AddDefinition(TWmiObject(Eth0.ClassName()).Set(
-      QStringLiteral("Description"), wbemCimtypeString, QVariant()));
+  Machine.Fake.FakeWmiService().AddDefinition(
+      TWmiObject(Eth0.ClassName())
+          .Set(QStringLiteral("Description"), wbemCimtypeString, QVariant()));
   Machine.Fake.FakeWmiService().AddInstance(Eth0);
   Machine.Fake.FakeWmiService().AddInstance(Wg0);
-  Machine.Fake.FakeReg().Load(QStringLiteral("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services\\{WG0}]\n"));
+  Machine.Fake.FakeReg().Load(
+      QStringLiteral("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services\\{WG0}]\n"));
   TWmiNetcard Netcard;
   Netcard.Init(Dir.path());
   Netcard.AddAllProperties();

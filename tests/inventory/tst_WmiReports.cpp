@@ -22,7 +22,8 @@ TWmiObject instance(const QString& AClass,
   return Object;
 }
 
-TWmiObject definition(const QString& AClass, std::initializer_list<std::pair<const char*, int>> AProperties) {
+TWmiObject definition(const QString& AClass,
+                      std::initializer_list<std::pair<const char*, int>> AProperties) {
   TWmiObject Object(AClass);
   for (const auto& [Name, Type] : AProperties)
     Object.Set(QLatin1String(Name), Type, QVariant());
@@ -59,21 +60,25 @@ private Q_SLOTS:
 void tst_WmiReports::reportLines() {
   FakePlatform Fake;
   ScopedPlatform Scope(Fake);
-  Fake.FakeWmiService().AddDefinition(definition(
-      QStringLiteral("C"), {{"b", wbemCimtypeString}, {"A", wbemCimtypeUint32}, {"On", wbemCimtypeBoolean},
-                            {"Ratio", wbemCimtypeReal64}}));
+  Fake.FakeWmiService().AddDefinition(
+      definition(QStringLiteral("C"), {{"b", wbemCimtypeString},
+                                       {"A", wbemCimtypeUint32},
+                                       {"On", wbemCimtypeBoolean},
+                                       {"Ratio", wbemCimtypeReal64}}));
   for (int I = 0; I < 3; ++I)
-    Fake.FakeWmiService().AddInstance(instance(
-        QStringLiteral("C"), {{"A", wbemCimtypeUint32, 5 + I},
-                              {"b", wbemCimtypeString, I == 0 ? QVariant() : QVariant(QStringLiteral("  "))},
-                              {"On", wbemCimtypeBoolean, I == 2},
-                              {"Ratio", wbemCimtypeReal64, 0.5}}));
+    Fake.FakeWmiService().AddInstance(
+        instance(QStringLiteral("C"),
+                 {{"A", wbemCimtypeUint32, 5 + I},
+                  {"b", wbemCimtypeString, I == 0 ? QVariant() : QVariant(QStringLiteral("  "))},
+                  {"On", wbemCimtypeBoolean, I == 2},
+                  {"Ratio", wbemCimtypeReal64, 0.5}}));
   TCustomWMI_Report Report;
   Report.SetWMI_Class(QStringLiteral("C"));
   const QStringList Lines = reportOf(Report);
   // Names in case-insensitive order; blank values get ";" in front.
-  QCOMPARE(Lines.mid(0, 6), (QStringList{QStringLiteral("[C|0]"), QStringLiteral("A=5"), QStringLiteral(";b="),
-                                         QStringLiteral("On=False"), QStringLiteral("Ratio=0.5"), QString()}));
+  QCOMPARE(Lines.mid(0, 6),
+           (QStringList{QStringLiteral("[C|0]"), QStringLiteral("A=5"), QStringLiteral(";b="),
+                        QStringLiteral("On=False"), QStringLiteral("Ratio=0.5"), QString()}));
   QCOMPARE(Lines.value(8), QStringLiteral(";b=  "));
   QCOMPARE(Lines.value(15), QStringLiteral("On=True"));
   QCOMPARE(Lines.mid(Lines.size() - 3),
@@ -83,30 +88,38 @@ void tst_WmiReports::reportLines() {
 void tst_WmiReports::classWithoutInstancesOrDefinition() {
   FakePlatform Fake;
   ScopedPlatform Scope(Fake);
-  Fake.FakeWmiService().AddDefinition(definition(QStringLiteral("Empty"), {{"A", wbemCimtypeString}}));
+  Fake.FakeWmiService().AddDefinition(
+      definition(QStringLiteral("Empty"), {{"A", wbemCimtypeString}}));
   Fake.FakeWmiService().AddClass(QStringLiteral("Empty"));
   TCustomWMI_Report Empty;
   Empty.SetWMI_Class(QStringLiteral("Empty"));
-  QCOMPARE(reportOf(Empty), (QStringList{QStringLiteral("[Empty]"), QStringLiteral("MAX=-1"), QString()}));
+  QCOMPARE(reportOf(Empty),
+           (QStringList{QStringLiteral("[Empty]"), QStringLiteral("MAX=-1"), QString()}));
   TCustomWMI_Report Unknown;
   Unknown.SetWMI_Class(QStringLiteral("Win32_Nothing"));
-  QCOMPARE(reportOf(Unknown), (QStringList{QStringLiteral("[Win32_Nothing]"), QStringLiteral("MAX=-1"), QString()}));
+  QCOMPARE(reportOf(Unknown),
+           (QStringList{QStringLiteral("[Win32_Nothing]"), QStringLiteral("MAX=-1"), QString()}));
   QVERIFY(HeldRecordFields(QStringLiteral("title")).contains(QStringLiteral("No objects")));
 }
 
 void tst_WmiReports::arraysAndTranslators() {
   FakePlatform Fake;
   ScopedPlatform Scope(Fake);
-  Fake.FakeWmiService().AddDefinition(definition(
-      QStringLiteral("T"), {{"Kind", wbemCimtypeUint32}, {"List", Strings}, {"Long", Strings}, {"On", wbemCimtypeBoolean}}));
+  Fake.FakeWmiService().AddDefinition(
+      definition(QStringLiteral("T"), {{"Kind", wbemCimtypeUint32},
+                                       {"List", Strings},
+                                       {"Long", Strings},
+                                       {"On", wbemCimtypeBoolean}}));
   QStringList Five, Many;
   for (int I = 0; I < 500; ++I)
     Five << QStringLiteral("x");
   Many = Five;
   Many << QStringLiteral("x");
-  Fake.FakeWmiService().AddInstance(instance(
-      QStringLiteral("T"), {{"Kind", wbemCimtypeUint32, 2}, {"List", Strings, Five}, {"Long", Strings, Many},
-                            {"On", wbemCimtypeBoolean, true}}));
+  Fake.FakeWmiService().AddInstance(
+      instance(QStringLiteral("T"), {{"Kind", wbemCimtypeUint32, 2},
+                                     {"List", Strings, Five},
+                                     {"Long", Strings, Many},
+                                     {"On", wbemCimtypeBoolean, true}}));
   QTemporaryDir Dir;
   QFile Ini(Dir.filePath(QStringLiteral("T.ini")));
   QVERIFY(Ini.open(QIODevice::WriteOnly));
@@ -117,7 +130,8 @@ void tst_WmiReports::arraysAndTranslators() {
   Report.SetEvalDirectory(Dir.path());
   const QStringList Lines = reportOf(Report);
   QCOMPARE(Lines.value(1), QStringLiteral("Kind=Ethernet"));
-  QCOMPARE(Lines.value(2), QStringLiteral("List=") + QStringList(500, QStringLiteral("y")).join(QLatin1String("<|>")));
+  QCOMPARE(Lines.value(2), QStringLiteral("List=") +
+                               QStringList(500, QStringLiteral("y")).join(QLatin1String("<|>")));
   QCOMPARE(Lines.value(3), QStringLiteral(";Long="));
   QCOMPARE(Lines.value(4), QStringLiteral("On=True")); // Booleans are never translated
 }
@@ -158,14 +172,14 @@ struct TNetcardMachine {
     TXmlSerializer Serializer;
     SerializeAdapterList(Serializer, Records);
     Serializer.SaveToFile(Dir.filePath(QStringLiteral("NetworkAdapters.xml")));
-    Fake.FakeWmiService().AddDefinition(definition(QStringLiteral("Win32_NetworkAdapterConfiguration"),
-                                                   {{"Description", wbemCimtypeString}}));
+    Fake.FakeWmiService().AddDefinition(definition(
+        QStringLiteral("Win32_NetworkAdapterConfiguration"), {{"Description", wbemCimtypeString}}));
   }
   void add(std::initializer_list<std::tuple<const char*, int, QVariant>> AValues) {
     TWmiObject Object(QStringLiteral("Win32_NetworkAdapterConfiguration"));
-    for (const char* Name : {"MACAddress", "Description", "DNSHostName", "DNSDomain", "IPFilterSecurityEnabled",
-                             "DNSEnabledForWINSResolution", "IPAddress", "IPSubnet", "DefaultIPGateway",
-                             "GatewayCostMetric", "SettingID"})
+    for (const char* Name : {"MACAddress", "Description", "DNSHostName", "DNSDomain",
+                             "IPFilterSecurityEnabled", "DNSEnabledForWINSResolution", "IPAddress",
+                             "IPSubnet", "DefaultIPGateway", "GatewayCostMetric", "SettingID"})
       Object.Set(QLatin1String(Name), wbemCimtypeString, QVariant());
     for (const auto& [Name, Type, Value] : AValues)
       Object.Set(QLatin1String(Name), Type, Value);
@@ -189,15 +203,18 @@ struct TNetcardMachine {
 
 void tst_WmiReports::completesTheRecords() {
   TNetcardMachine Machine;
-  Machine.add({{"MACAddress", wbemCimtypeString, QStringLiteral("52:54:00:12:34:56").toLower()},
-               {"Description", wbemCimtypeString, QStringLiteral("eth0")},
-               {"DNSHostName", wbemCimtypeString, QStringLiteral("pc")},
-               {"IPAddress", Strings, QStringList{QStringLiteral("192.168.1.20"), QStringLiteral("2001:db8::2"),
-                                                  QStringLiteral("fe80::1")}},
-               {"IPSubnet", Strings, QStringList{QStringLiteral("255.255.255.0"), QStringLiteral("64"),
-                                                 QStringLiteral("64")}},
-               {"DefaultIPGateway", Strings, QStringList{QStringLiteral("192.168.1.1"), QStringLiteral("fe80::fe")}},
-               {"GatewayCostMetric", wbemCimtypeUint16 | wbemCimtypeArrayFlag, QVariantList{0, 1024}}});
+  Machine.add(
+      {{"MACAddress", wbemCimtypeString, QStringLiteral("52:54:00:12:34:56").toLower()},
+       {"Description", wbemCimtypeString, QStringLiteral("eth0")},
+       {"DNSHostName", wbemCimtypeString, QStringLiteral("pc")},
+       {"IPAddress", Strings,
+        QStringList{QStringLiteral("192.168.1.20"), QStringLiteral("2001:db8::2"),
+                    QStringLiteral("fe80::1")}},
+       {"IPSubnet", Strings,
+        QStringList{QStringLiteral("255.255.255.0"), QStringLiteral("64"), QStringLiteral("64")}},
+       {"DefaultIPGateway", Strings,
+        QStringList{QStringLiteral("192.168.1.1"), QStringLiteral("fe80::fe")}},
+       {"GatewayCostMetric", wbemCimtypeUint16 | wbemCimtypeArrayFlag, QVariantList{0, 1024}}});
   // A second instance of the same card adds to the same record.
   Machine.add({{"MACAddress", wbemCimtypeString, QStringLiteral("52:54:00:12:34:56")},
                {"Description", wbemCimtypeString, QStringLiteral("eth0")},
@@ -220,8 +237,8 @@ void tst_WmiReports::completesTheRecords() {
 
 void tst_WmiReports::nameOnlyRecords() {
   TNetcardMachine Machine;
-  Machine.Fake.FakeReg().Load(QStringLiteral(
-      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services\\{PRESENT}]\n"));
+  Machine.Fake.FakeReg().Load(
+      QStringLiteral("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services\\{PRESENT}]\n"));
   // Seen by one source only: a present adapter adds a record by its name,
   // once however often it is met, and never beside a record of that name.
   for (const char* Name : {"wg0", "wg0", "veth9"})
@@ -235,8 +252,8 @@ void tst_WmiReports::nameOnlyRecords() {
   QStringList Names;
   for (const TNetworkAdapterData* Record : *Records)
     Names << Record->Name() + u'|' + Record->MACAddress();
-  QCOMPARE(Names, (QStringList{QStringLiteral("eth0|52:54:00:12:34:56"), QStringLiteral("veth9|AA:BB:CC:00:00:09"),
-                               QStringLiteral("wg0|")}));
+  QCOMPARE(Names, (QStringList{QStringLiteral("eth0|52:54:00:12:34:56"),
+                               QStringLiteral("veth9|AA:BB:CC:00:00:09"), QStringLiteral("wg0|")}));
 }
 
 void tst_WmiReports::sharedHardwareAddress() {
@@ -267,9 +284,11 @@ void tst_WmiReports::sharedHardwareAddress() {
 void tst_WmiReports::namesDifferingByControlsOrBlanks_data() {
   QTest::addColumn<QString>("recorded"); // the record's name, as the working file gives it back
   QTest::addColumn<QString>("reported"); // the instance's Description
-  QTest::newRow("a control byte the scanner trimmed away") << QStringLiteral("tn") << QStringLiteral("\x01tn");
-  QTest::newRow("a control byte the file holds as U+FFFD")
-      << QStringLiteral("c\uFFFDd") << QStringLiteral("c\x01" "d");
+  QTest::newRow("a control byte the scanner trimmed away")
+      << QStringLiteral("tn") << QStringLiteral("\x01tn");
+  QTest::newRow("a control byte the file holds as U+FFFD") << QStringLiteral("c\uFFFDd")
+                                                           << QStringLiteral("c\x01"
+                                                                             "d");
   QTest::newRow("blanks around") << QStringLiteral("wg0") << QStringLiteral(" wg0 ");
   QTest::newRow("letter case") << QStringLiteral("WG0") << QStringLiteral("wg0");
 }
@@ -281,8 +300,8 @@ void tst_WmiReports::namesDifferingByControlsOrBlanks() {
   QFETCH(QString, recorded);
   QFETCH(QString, reported);
   TNetcardMachine Machine;
-  Machine.Fake.FakeReg().Load(QStringLiteral(
-      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services\\{PRESENT}]\n"));
+  Machine.Fake.FakeReg().Load(
+      QStringLiteral("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\services\\{PRESENT}]\n"));
   {
     TObjectList<TNetworkAdapterData> Records;
     Records.AddNew()->SetName(recorded);

@@ -27,12 +27,16 @@ void tst_LogImages::pictureRecords_data() {
   QTest::addColumn<bool>("supported");
   QTest::addColumn<bool>("fromFile");
   QTest::addColumn<QString>("data"); // the start of the record's data; %1: the file's size
-  QTest::newRow("picture, supported") << true << false << QStringLiteral("image 2x1, PNG base64 iVBORw0KGgo");
-  QTest::newRow("picture file, supported") << true << true << QStringLiteral("image 2x1, PNG base64 iVBORw0KGgo");
+  QTest::newRow("picture, supported")
+      << true << false << QStringLiteral("image 2x1, PNG base64 iVBORw0KGgo");
+  QTest::newRow("picture file, supported")
+      << true << true << QStringLiteral("image 2x1, PNG base64 iVBORw0KGgo");
   QTest::newRow("picture, no support")
-      << false << false << QStringLiteral("(a picture, not shown: this program has no picture support)");
+      << false << false
+      << QStringLiteral("(a picture, not shown: this program has no picture support)");
   QTest::newRow("picture file, no support")
-      << false << true << QStringLiteral("(a picture of %1 bytes, not shown: this program has no picture support)");
+      << false << true
+      << QStringLiteral("(a picture of %1 bytes, not shown: this program has no picture support)");
 }
 
 void tst_LogImages::pictureRecords() {
@@ -58,7 +62,8 @@ void tst_LogImages::pictureRecords() {
   }
   const QJsonObject Record = QJsonDocument::fromJson(Engine.MemoryContents().trimmed()).object();
   QCOMPARE(Record.value(QStringLiteral("title")).toString(), QStringLiteral("shown"));
-  QCOMPARE(Record.value(QStringLiteral("kind")).toString(), LogEntryKindName(TLogEntryKind::Graphic));
+  QCOMPARE(Record.value(QStringLiteral("kind")).toString(),
+           LogEntryKindName(TLogEntryKind::Graphic));
   QVERIFY2(Record.value(QStringLiteral("data")).toString().startsWith(data),
            qPrintable(Record.value(QStringLiteral("data")).toString()));
 }

@@ -43,20 +43,40 @@ void tst_Files::reads_data() {
   QTest::addColumn<QByteArray>("data");
   QTest::addColumn<QString>("reason");
   const QByteArray Ten("0123456789");
-  QTest::newRow("a file under the cap") << "ten" << int(frDefault) << int(TFileContent::fcRead) << Ten << QString();
-  QTest::newRow("a file of exactly the cap") << "cap" << int(frDefault) << int(TFileContent::fcRead) << QByteArray(64, 'c') << QString();
-  QTest::newRow("an empty file") << "empty" << int(frDefault) << int(TFileContent::fcRead) << QByteArray() << QString();
-  QTest::newRow("one byte over the cap: refused") << "over" << int(frDefault) << int(TFileContent::fcTooLarge) << QByteArray() << "larger than 64 bytes";
-  QTest::newRow("over the cap, truncating") << "over" << int(frTruncate) << int(TFileContent::fcRead) << QByteArray(64, 'o') << QString();
-  QTest::newRow("a file of many chunks") << "large" << int(frDefault) << int(TFileContent::fcTooLarge) << QByteArray() << "larger than 64 bytes";
-  QTest::newRow("missing") << "missing" << int(frDefault) << int(TFileContent::fcMissing) << QByteArray() << "No such file or directory";
-  QTest::newRow("a FIFO without writer: no wait") << "fifo" << int(frDefault) << int(TFileContent::fcNotRegular) << QByteArray() << "not a regular file";
-  QTest::newRow("a folder") << "folder" << int(frDefault) << int(TFileContent::fcNotRegular) << QByteArray() << "not a regular file";
-  QTest::newRow("a character device") << "device" << int(frDefault) << int(TFileContent::fcNotRegular) << QByteArray() << "not a regular file";
-  QTest::newRow("a link to a file, followed") << "link" << int(frDefault) << int(TFileContent::fcRead) << Ten << QString();
-  QTest::newRow("a link to a file, not followed") << "link" << int(frNoFollow) << int(TFileContent::fcNotRegular) << QByteArray() << "a link, not followed";
-  QTest::newRow("a link to a FIFO") << "link to fifo" << int(frDefault) << int(TFileContent::fcNotRegular) << QByteArray() << "not a regular file";
-  QTest::newRow("an empty name") << "" << int(frDefault) << int(TFileContent::fcMissing) << QByteArray() << "No such file or directory";
+  QTest::newRow("a file under the cap")
+      << "ten" << int(frDefault) << int(TFileContent::fcRead) << Ten << QString();
+  QTest::newRow("a file of exactly the cap")
+      << "cap" << int(frDefault) << int(TFileContent::fcRead) << QByteArray(64, 'c') << QString();
+  QTest::newRow("an empty file") << "empty" << int(frDefault) << int(TFileContent::fcRead)
+                                 << QByteArray() << QString();
+  QTest::newRow("one byte over the cap: refused")
+      << "over" << int(frDefault) << int(TFileContent::fcTooLarge) << QByteArray()
+      << "larger than 64 bytes";
+  QTest::newRow("over the cap, truncating")
+      << "over" << int(frTruncate) << int(TFileContent::fcRead) << QByteArray(64, 'o') << QString();
+  QTest::newRow("a file of many chunks")
+      << "large" << int(frDefault) << int(TFileContent::fcTooLarge) << QByteArray()
+      << "larger than 64 bytes";
+  QTest::newRow("missing") << "missing" << int(frDefault) << int(TFileContent::fcMissing)
+                           << QByteArray() << "No such file or directory";
+  QTest::newRow("a FIFO without writer: no wait")
+      << "fifo" << int(frDefault) << int(TFileContent::fcNotRegular) << QByteArray()
+      << "not a regular file";
+  QTest::newRow("a folder") << "folder" << int(frDefault) << int(TFileContent::fcNotRegular)
+                            << QByteArray() << "not a regular file";
+  QTest::newRow("a character device")
+      << "device" << int(frDefault) << int(TFileContent::fcNotRegular) << QByteArray()
+      << "not a regular file";
+  QTest::newRow("a link to a file, followed")
+      << "link" << int(frDefault) << int(TFileContent::fcRead) << Ten << QString();
+  QTest::newRow("a link to a file, not followed")
+      << "link" << int(frNoFollow) << int(TFileContent::fcNotRegular) << QByteArray()
+      << "a link, not followed";
+  QTest::newRow("a link to a FIFO")
+      << "link to fifo" << int(frDefault) << int(TFileContent::fcNotRegular) << QByteArray()
+      << "not a regular file";
+  QTest::newRow("an empty name") << "" << int(frDefault) << int(TFileContent::fcMissing)
+                                 << QByteArray() << "No such file or directory";
 }
 
 void tst_Files::reads() {
@@ -76,7 +96,7 @@ void tst_Files::reads() {
   QVERIFY(QDir(Dir.path()).mkdir("folder"));
   QVERIFY(QFile::link(Dir.filePath("ten"), Dir.filePath("link")));
   QVERIFY(QFile::link(Dir.filePath("fifo"), Dir.filePath("link to fifo")));
-  const QString Path = kind == "device"  ? QStringLiteral("/dev/null")
+  const QString Path = kind == "device" ? QStringLiteral("/dev/null")
                        : kind.isEmpty() ? QString()
                                         : Dir.filePath(kind);
 
@@ -107,7 +127,8 @@ void tst_Files::systemAttributes() {
   QVERIFY(Status.Ok());
   QVERIFY(Status.Data.startsWith("Name:"));
   QVERIFY(Status.Data.contains("\nPid:"));
-  const TFileContent Truncated = ReadBoundedFile(QStringLiteral("/proc/self/status"), 5, frTruncate);
+  const TFileContent Truncated =
+      ReadBoundedFile(QStringLiteral("/proc/self/status"), 5, frTruncate);
   QCOMPARE(Truncated.Data, QByteArray("Name:"));
   const TFileContent Loopback =
       ReadBoundedFile(QStringLiteral("/sys/class/net/lo/type"), 64, frTruncate);
@@ -139,11 +160,16 @@ void tst_Files::lockTakesTurns() {
 void tst_Files::lockRefusesPlantedNames_data() {
   QTest::addColumn<QString>("kind");
   QTest::addColumn<QString>("reason");
-  QTest::newRow("a link to a file elsewhere") << "link" << "a link, not followed";
-  QTest::newRow("a dangling link") << "dangling" << "a link, not followed";
-  QTest::newRow("a FIFO") << "fifo" << "not a regular file";
-  QTest::newRow("a folder") << "folder" << "not a regular file";
-  QTest::newRow("a missing folder") << "missing" << "No such file or directory";
+  QTest::newRow("a link to a file elsewhere") << "link"
+                                              << "a link, not followed";
+  QTest::newRow("a dangling link") << "dangling"
+                                   << "a link, not followed";
+  QTest::newRow("a FIFO") << "fifo"
+                          << "not a regular file";
+  QTest::newRow("a folder") << "folder"
+                            << "not a regular file";
+  QTest::newRow("a missing folder") << "missing"
+                                    << "No such file or directory";
 }
 
 void tst_Files::lockRefusesPlantedNames() {

@@ -31,7 +31,8 @@ void tst_LinuxIpHelper::nameServers_data() {
   QTest::addColumn<QStringList>("servers");
   QTest::addColumn<QStringList>("search");
   QTest::newRow("both families, in order")
-      << QByteArray("# comment\nnameserver 10.0.0.53\nnameserver  2001:db8::53\nsearch a.test b.test\n")
+      << QByteArray(
+             "# comment\nnameserver 10.0.0.53\nnameserver  2001:db8::53\nsearch a.test b.test\n")
       << QStringList{QStringLiteral("10.0.0.53"), QStringLiteral("2001:db8::53")}
       << QStringList{QStringLiteral("a.test"), QStringLiteral("b.test")};
   QTest::newRow("zone suffix dropped, junk skipped")
@@ -83,7 +84,8 @@ void tst_LinuxIpHelper::networkParameters_data() {
   QTest::newRow("the resolved stub stands for its upstream servers")
       << QByteArray("[proc/sys/kernel]\nhostname = pc\n"
                     "[etc]\nresolv.conf = nameserver 127.0.0.53\\nsearch lan\\n\n"
-                    "[run/systemd/resolve]\nresolv.conf = nameserver 192.168.1.1\\nnameserver 192.168.1.2\\nsearch home.test\\n\n")
+                    "[run/systemd/resolve]\nresolv.conf = nameserver 192.168.1.1\\nnameserver "
+                    "192.168.1.2\\nsearch home.test\\n\n")
       << QStringLiteral("pc") << QStringLiteral("home.test")
       << QStringList{QStringLiteral("192.168.1.1"), QStringLiteral("192.168.1.2")} << 0u;
   QTest::newRow("no resolv.conf: one empty server")
@@ -127,8 +129,11 @@ void tst_LinuxIpHelper::dhcpv6Leases_data() {
       "lease6 {\n  interface \"eth0\";\n  ia-na 00:00:00:01 {\n    starts 1;\n  }\n}\n"
       "lease6 {\n  interface \"wlan0\";\n  ia-na 9e:a1:e7:5c {\n  }\n}\n"
       "lease6 {\n  interface \"eth0\";\n  ia-na 00:00:00:02 {\n  }\n}\n";
-  const QByteArray Duid("\x00\x01\x00\x01*\xdaRT\x00\x12" "4V", 12);
-  QTest::newRow("the newest lease of the interface") << Leases << QStringLiteral("eth0") << 2u << Duid;
+  const QByteArray Duid("\x00\x01\x00\x01*\xdaRT\x00\x12"
+                        "4V",
+                        12);
+  QTest::newRow("the newest lease of the interface")
+      << Leases << QStringLiteral("eth0") << 2u << Duid;
   QTest::newRow("another interface") << Leases << QStringLiteral("wlan0") << 0x9ea1e75cu << Duid;
   QTest::newRow("no lease") << Leases << QStringLiteral("eth1") << 0u << Duid;
   QTest::newRow("no file") << QByteArray() << QStringLiteral("eth0") << 0u << QByteArray();
@@ -159,13 +164,15 @@ void tst_LinuxIpHelper::dhcpServers_data() {
   QTest::addColumn<QByteArray>("tree");
   QTest::addColumn<QString>("server");
   QTest::newRow("systemd-networkd")
-      << QByteArray("[run/systemd/netif/leases]\n3 = ADDRESS=10.0.0.9\\nSERVER_ADDRESS=10.0.0.1\\n\n")
+      << QByteArray(
+             "[run/systemd/netif/leases]\n3 = ADDRESS=10.0.0.9\\nSERVER_ADDRESS=10.0.0.1\\n\n")
       << QStringLiteral("10.0.0.1");
   QTest::newRow("the newest dhclient lease of the interface")
-      << QByteArray("[var/lib/dhcp]\ndhclient.eth0.leases = lease {\\n interface \"eth0\";\\n"
-                    " option dhcp-server-identifier 192.168.1.1;\\n}\\nlease {\\n interface \"eth1\";\\n"
-                    " option dhcp-server-identifier 172.16.0.1;\\n}\\nlease {\\n interface \"eth0\";\\n"
-                    " option dhcp-server-identifier 192.168.1.254;\\n}\\n\n")
+      << QByteArray(
+             "[var/lib/dhcp]\ndhclient.eth0.leases = lease {\\n interface \"eth0\";\\n"
+             " option dhcp-server-identifier 192.168.1.1;\\n}\\nlease {\\n interface \"eth1\";\\n"
+             " option dhcp-server-identifier 172.16.0.1;\\n}\\nlease {\\n interface \"eth0\";\\n"
+             " option dhcp-server-identifier 192.168.1.254;\\n}\\n\n")
       << QStringLiteral("192.168.1.254");
   QTest::newRow("no lease") << QByteArray("[etc]\nhostname = pc\n") << QString();
   QTest::newRow("networkd's lease names no server: dhclient's counts")

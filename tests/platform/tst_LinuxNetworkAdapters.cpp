@@ -29,7 +29,8 @@ struct TWmiMachine {
     Eth0.IfType = IF_TYPE_ETHERNET_CSMACD;
     Eth0.Mtu = 1500;
     // IPv6 first in the snapshot: the class lists IPv4 first.
-    Eth0.UnicastAddresses = {{address(WSA_AF_INET6, V6Address), 64}, {address(WSA_AF_INET, V4Address), 24}};
+    Eth0.UnicastAddresses = {{address(WSA_AF_INET6, V6Address), 64},
+                             {address(WSA_AF_INET, V4Address), 24}};
     Eth0.GatewayAddresses = {address(WSA_AF_INET6, V6Gateway), address(WSA_AF_INET, V4Gateway)};
     Eth0.GatewayMetrics = {1024, 100};
     Eth0.DnsServerAddresses = {address(WSA_AF_INET, V4Gateway)};
@@ -70,7 +71,8 @@ void tst_LinuxNetworkAdapters::instances() {
   const TWmiObject& Eth0 = Objects[0];
   QCOMPARE(Eth0.Value(QStringLiteral("Description")).toString(), QStringLiteral("eth0"));
   QCOMPARE(Eth0.Value(QStringLiteral("SettingID")).toString(), QStringLiteral("{SETTING}"));
-  QCOMPARE(Eth0.Value(QStringLiteral("MACAddress")).toString(), QStringLiteral("52:54:00:12:34:56"));
+  QCOMPARE(Eth0.Value(QStringLiteral("MACAddress")).toString(),
+           QStringLiteral("52:54:00:12:34:56"));
   QCOMPARE(Eth0.Value(QStringLiteral("IPAddress")).toStringList(),
            (QStringList{QStringLiteral("192.168.1.20"), QStringLiteral("2001:db8::2")}));
   QCOMPARE(Eth0.Value(QStringLiteral("IPSubnet")).toStringList(),
@@ -82,23 +84,26 @@ void tst_LinuxNetworkAdapters::instances() {
   QCOMPARE(Eth0.Value(QStringLiteral("IPEnabled")).toBool(), true);
   QCOMPARE(Eth0.Value(QStringLiteral("DNSDomain")).toString(), QStringLiteral("example.test"));
   QCOMPARE(Eth0.Value(QStringLiteral("IPFilterSecurityEnabled")).toBool(), false);
-  QCOMPARE(Eth0.Property(QStringLiteral("IPAddress"))->CimType, wbemCimtypeString | wbemCimtypeArrayFlag);
+  QCOMPARE(Eth0.Property(QStringLiteral("IPAddress"))->CimType,
+           wbemCimtypeString | wbemCimtypeArrayFlag);
   // No hardware address, no addresses: Null, as Windows has them.
   const TWmiObject& Tun = Objects[1];
   QVERIFY(!Tun.Value(QStringLiteral("MACAddress")).isValid());
   QVERIFY(!Tun.Value(QStringLiteral("IPAddress")).isValid());
   QCOMPARE(Tun.Value(QStringLiteral("IPEnabled")).toBool(), false);
   // Conditions work as for any class.
-  QCOMPARE(int(Machine.query(QStringLiteral("SELECT Description FROM Win32_NetworkAdapterConfiguration "
-                                            "WHERE Description = 'tun0'"))
-                   .size()),
-           1);
+  QCOMPARE(
+      int(Machine
+              .query(QStringLiteral("SELECT Description FROM Win32_NetworkAdapterConfiguration "
+                                    "WHERE Description = 'tun0'"))
+              .size()),
+      1);
 }
 
 void tst_LinuxNetworkAdapters::classDefinition() {
   TWmiMachine Machine;
-  const std::vector<TWmiObject> Definitions = Machine.query(
-      QStringLiteral("SELECT * from Meta_Class Where __CLASS = \"Win32_NetworkAdapterConfiguration\""));
+  const std::vector<TWmiObject> Definitions = Machine.query(QStringLiteral(
+      "SELECT * from Meta_Class Where __CLASS = \"Win32_NetworkAdapterConfiguration\""));
   QCOMPARE(int(Definitions.size()), 1);
   QStringList Names;
   for (const TWmiProperty& Property : Definitions[0].Properties()) {
@@ -108,7 +113,9 @@ void tst_LinuxNetworkAdapters::classDefinition() {
   QVERIFY(Names.contains(QStringLiteral("DNSHostName")));
   QVERIFY(Names.contains(QStringLiteral("GatewayCostMetric")));
   QCOMPARE(Names.size(), 29);
-  QVERIFY(Machine.query(QStringLiteral("SELECT * from Meta_Class Where __CLASS = \"Win32_Nothing\"")).empty());
+  QVERIFY(
+      Machine.query(QStringLiteral("SELECT * from Meta_Class Where __CLASS = \"Win32_Nothing\""))
+          .empty());
 }
 
 KELVANE_TEST_MAIN(tst_LinuxNetworkAdapters)

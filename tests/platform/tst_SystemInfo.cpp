@@ -211,8 +211,9 @@ void tst_SystemInfo::linuxLogonVariables() {
 }
 
 void tst_SystemInfo::linuxTemporaryDirectory_data() {
-  QTest::addColumn<QString>("temp");     // "<own>", "<shared>", "<group>", "<blank>", "<unset>"
-  QTest::addColumn<QString>("runtime");  // XDG_RUNTIME_DIR: "<private>", "<open>", "<relative>", "<unset>"
+  QTest::addColumn<QString>("temp"); // "<own>", "<shared>", "<group>", "<blank>", "<unset>"
+  QTest::addColumn<QString>(
+      "runtime"); // XDG_RUNTIME_DIR: "<private>", "<open>", "<relative>", "<unset>"
   QTest::addColumn<QString>("expected"); // "<own>", "<below temp>", "<below TMPDIR>", "<runtime>"
   QTest::newRow("own folder is used as it is")
       << QStringLiteral("<own>") << QStringLiteral("<private>") << QStringLiteral("<own>");
@@ -231,7 +232,8 @@ void tst_SystemInfo::linuxTemporaryDirectory_data() {
   QTest::newRow("a runtime folder others may enter is not used")
       << QStringLiteral("<unset>") << QStringLiteral("<open>") << QStringLiteral("<below TMPDIR>");
   QTest::newRow("a relative runtime folder is not used")
-      << QStringLiteral("<unset>") << QStringLiteral("<relative>") << QStringLiteral("<below TMPDIR>");
+      << QStringLiteral("<unset>") << QStringLiteral("<relative>")
+      << QStringLiteral("<below TMPDIR>");
 }
 
 void tst_SystemInfo::linuxTemporaryDirectory() {
@@ -251,12 +253,14 @@ void tst_SystemInfo::linuxTemporaryDirectory() {
   TScopedVariable Upper("TEMP", {}, false);
   TScopedVariable Base("TMPDIR", QFile::encodeName(TmpDir.path()));
   TScopedVariable RuntimeDir("XDG_RUNTIME_DIR",
-                             runtime == QLatin1String("<relative>") ? QByteArray("run/user")
-                                                                    : QFile::encodeName(Runtime.path()),
+                             runtime == QLatin1String("<relative>")
+                                 ? QByteArray("run/user")
+                                 : QFile::encodeName(Runtime.path()),
                              runtime != QLatin1String("<unset>"));
   const QString Private = QStringLiteral("kelvane-%1").arg(::geteuid());
-  const QString Want = expected == QLatin1String("<own>")          ? Own.path()
-                       : expected == QLatin1String("<below temp>") ? QDir(Shared.path()).filePath(Private)
+  const QString Want = expected == QLatin1String("<own>") ? Own.path()
+                       : expected == QLatin1String("<below temp>")
+                           ? QDir(Shared.path()).filePath(Private)
                        : expected == QLatin1String("<runtime>")
                            ? QDir(Runtime.path()).filePath(QStringLiteral("kelvane"))
                            : QDir(TmpDir.path()).filePath(Private);
@@ -298,19 +302,23 @@ void tst_SystemInfo::privateDirectoryTaken() {
     QSKIP("needs root to hand a folder to another user");
 
   const QString Fresh = LinuxSystemInfo::PrivateTempDirectory(Base.path());
-  QVERIFY2(Fresh.startsWith(Expected + u'.') && Fresh.size() == Expected.size() + 7, qPrintable(Fresh));
+  QVERIFY2(Fresh.startsWith(Expected + u'.') && Fresh.size() == Expected.size() + 7,
+           qPrintable(Fresh));
   QCOMPARE(modeOf(Fresh) & 0777, mode_t(0700));
   QVERIFY(S_ISDIR(modeOf(Fresh)));
   QCOMPARE(LinuxSystemInfo::PrivateTempDirectory(Base.path() + u'/'), Fresh);
   QVERIFY(QDir(Elsewhere.path()).isEmpty());
-  QCOMPARE(QDir(Base.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(), 2);
+  QCOMPARE(
+      QDir(Base.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(),
+      2);
 }
 
 // Nothing can be made where the base is missing: no folder at all, never
 // the root.
 void tst_SystemInfo::privateDirectoryWithoutBase() {
   QTemporaryDir Base;
-  QCOMPARE(LinuxSystemInfo::PrivateTempDirectory(Base.filePath(QStringLiteral("missing"))), QString());
+  QCOMPARE(LinuxSystemInfo::PrivateTempDirectory(Base.filePath(QStringLiteral("missing"))),
+           QString());
 }
 
 KELVANE_TEST_MAIN(tst_SystemInfo)

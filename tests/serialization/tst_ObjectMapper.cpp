@@ -248,9 +248,9 @@ void tst_ObjectMapper::attributeTexts_data() {
       << QStringLiteral("1000 dsAvailable");
   QTest::newRow("state") << QStringLiteral("N, false, dsReadOnly") << QStringLiteral("N")
                          << QStringLiteral("0000 dsReadOnly");
-  QTest::newRow("not in database") << QStringLiteral("IPFilderSecurityEnabled,false,false")
-                                   << QStringLiteral("IPFilderSecurityEnabled")
-                                   << QStringLiteral("0000 dsAvailable");
+  QTest::newRow("not in database")
+      << QStringLiteral("IPFilderSecurityEnabled,false,false")
+      << QStringLiteral("IPFilderSecurityEnabled") << QStringLiteral("0000 dsAvailable");
   QTest::newRow("null if empty") << QStringLiteral("N, false, true, true") << QStringLiteral("N")
                                  << QStringLiteral("0110 dsAvailable");
   QTest::newRow("crypted") << QStringLiteral("N, true, true, false, true") << QStringLiteral("N")
@@ -298,8 +298,8 @@ void tst_ObjectMapper::mappingOrderNamesAndFlags() {
     Entries << QStringLiteral("%1=%2 %3 key:%4 %5")
                    .arg(Entry->PropertyName(), Entry->FieldName(), Entry->TableName())
                    .arg(int(Entry->IsKeyProperty()))
-                   .arg(QLatin1String(QMetaEnum::fromType<TMappedPropertyDbState>().valueToKey(
-                       Entry->DbState())));
+                   .arg(QLatin1String(
+                       QMetaEnum::fromType<TMappedPropertyDbState>().valueToKey(Entry->DbState())));
   QCOMPARE(Entries, (QStringList{QStringLiteral("Label=Label CHILDREN key:0 dsAvailable"),
                                  QStringLiteral("MACAddress=Mac CHILDREN key:0 dsAvailable"),
                                  QStringLiteral("Count=Count CHILDREN key:1 dsAvailable")}));
@@ -372,11 +372,13 @@ void tst_ObjectMapper::enumerationTexts() {
   TKinds Target;
   Target.Colour = TKinds::clGreen;
   readInto(&Target,
-           QStringLiteral("<Root><TKinds><Colour>%1</Colour><Ratio>7</Ratio></TKinds></Root>").arg(text));
+           QStringLiteral("<Root><TKinds><Colour>%1</Colour><Ratio>7</Ratio></TKinds></Root>")
+               .arg(text));
   if (expected < 0) {
     QCOMPARE(Target.Colour, TKinds::clGreen);
     QCOMPARE(Target.Ratio, 0.0); // the pass ended before it
-    QVERIFY(HeldRecordFields(QStringLiteral("title")).contains(QStringLiteral("Read from data source failed")));
+    QVERIFY(HeldRecordFields(QStringLiteral("title"))
+                .contains(QStringLiteral("Read from data source failed")));
   } else {
     QCOMPARE(int(Target.Colour), expected);
     QCOMPARE(Target.Ratio, 7.0);
@@ -399,7 +401,8 @@ void tst_ObjectMapper::listsOfValues() {
   readInto(&Ratios, QStringLiteral("<Root><TRatios><Ratios><Value>1.5</Value></Ratios>"
                                    "</TRatios></Root>"));
   QVERIFY(Ratios.Values.isEmpty());
-  QVERIFY(HeldRecordFields(QStringLiteral("title")).contains(QStringLiteral("Unsupported item kind")));
+  QVERIFY(
+      HeldRecordFields(QStringLiteral("title")).contains(QStringLiteral("Unsupported item kind")));
 }
 
 void tst_ObjectMapper::aggregations() {
@@ -437,7 +440,8 @@ void tst_ObjectMapper::failuresEndThePass() {
               .join(QString())
               .contains(QStringLiteral("Property [Name] has the wrong data type tkUString.\r\n"
                                        "Valid data types are: [tkInteger,tkEnumeration,tkSet]")));
-  QVERIFY(HeldRecordFields(QStringLiteral("title")).contains(QStringLiteral("Failed to update data source")));
+  QVERIFY(HeldRecordFields(QStringLiteral("title"))
+              .contains(QStringLiteral("Failed to update data source")));
 }
 
 void tst_ObjectMapper::classThatCannotBeMapped() {
@@ -446,21 +450,29 @@ void tst_ObjectMapper::classThatCannotBeMapped() {
     TXmlObjectMapper Mapper(&Object);
     QFAIL("no error raised");
   } catch (const ENotSupportedException& E) {
-    QCOMPARE(E.Message(), QStringLiteral("Class [TNotMappable] does not implement \"IObjectMapping\""));
+    QCOMPARE(E.Message(),
+             QStringLiteral("Class [TNotMappable] does not implement \"IObjectMapping\""));
   }
-  QVERIFY(HeldRecordFields(QStringLiteral("title"))
-              .contains(QStringLiteral("Class [TNotMappable] does not implement \"IObjectMapping\"")));
+  QVERIFY(
+      HeldRecordFields(QStringLiteral("title"))
+          .contains(QStringLiteral("Class [TNotMappable] does not implement \"IObjectMapping\"")));
 }
 
 void tst_ObjectMapper::encryptedValues() {
   TSecret Source;
   Source.Secret = QStringLiteral("abc");
   // Without the library the value passes unchanged, after a log entry.
-  QCOMPARE(written(&Source), QStringLiteral("<Root><TSecret><Secret>abc</Secret></TSecret></Root>"));
-  QCOMPARE(HeldRecordFields(QStringLiteral("title")).filter(QStringLiteral("Failed to load \"vaultkey.dll\"")).size(), 1);
+  QCOMPARE(written(&Source),
+           QStringLiteral("<Root><TSecret><Secret>abc</Secret></TSecret></Root>"));
+  QCOMPARE(HeldRecordFields(QStringLiteral("title"))
+               .filter(QStringLiteral("Failed to load \"vaultkey.dll\""))
+               .size(),
+           1);
 
-  TStringCipherLoader Previous = ReplaceStringCipherLoader(
-      [](std::uint32_t*) -> std::unique_ptr<IStringCipher> { return std::make_unique<TReversing>(); });
+  TStringCipherLoader Previous =
+      ReplaceStringCipherLoader([](std::uint32_t*) -> std::unique_ptr<IStringCipher> {
+        return std::make_unique<TReversing>();
+      });
   const QString Xml = written(&Source);
   TSecret Target;
   readInto(&Target, Xml);

@@ -9,8 +9,8 @@
 #include <QDate>
 #include <QFile>
 #include <QJsonDocument>
-#include <QRegularExpression>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -368,7 +368,8 @@ void tst_Serializers::valueKindsRoundTrip_data() {
   row("leading and trailing blanks", "string", QStringLiteral("  x  "));
   row("forbidden control character", "string", QStringLiteral("a\x01z"),
       QStringLiteral("a\uFFFDz"));
-  row("string list", "strings", QStringList{QStringLiteral("one"), QString(), QStringLiteral("<3>")},
+  row("string list", "strings",
+      QStringList{QStringLiteral("one"), QString(), QStringLiteral("<3>")},
       QStringList{QStringLiteral("one"), QStringLiteral("d"), QStringLiteral("<3>")});
   row("empty string list", "strings", QStringList());
   row("empty stream", "stream", QByteArray());
@@ -450,8 +451,8 @@ void tst_Serializers::enumerations_data() {
   QTest::addColumn<int>("expected");
   QTest::addColumn<QString>("error");
   QTest::newRow("name") << QStringLiteral("<V>clBlue</V>") << int(Kinds::clBlue) << QString();
-  QTest::newRow("any letter case") << QStringLiteral("<V>CLGREEN</V>") << int(Kinds::clGreen)
-                                   << QString();
+  QTest::newRow("any letter case")
+      << QStringLiteral("<V>CLGREEN</V>") << int(Kinds::clGreen) << QString();
   QTest::newRow("missing element gives the default")
       << QString() << int(Kinds::clGreen) << QString();
   QTest::newRow("empty element gives the default")
@@ -479,9 +480,8 @@ void tst_Serializers::enumerations() {
 void tst_Serializers::sets_data() {
   QTest::addColumn<QString>("xml");
   QTest::addColumn<int>("expected");
-  QTest::newRow("options")
-      << QStringLiteral("<V><option>Beta</option><option>delta</option></V>")
-      << int(Kinds::Beta | Kinds::Delta);
+  QTest::newRow("options") << QStringLiteral("<V><option>Beta</option><option>delta</option></V>")
+                           << int(Kinds::Beta | Kinds::Delta);
   QTest::newRow("unknown option skipped")
       << QStringLiteral("<V><option>Omega</option><option>Gamma</option></V>") << int(Kinds::Gamma);
   QTest::newRow("bracketed list") << QStringLiteral("<V>[Alpha,Beta]</V>")
@@ -496,7 +496,8 @@ void tst_Serializers::sets_data() {
 void tst_Serializers::sets() {
   QFETCH(QString, xml);
   QFETCH(int, expected);
-  auto Reader = reading(QStringLiteral("<?xml version=\"1.0\"?><Root>%1<After>x</After></Root>").arg(xml));
+  auto Reader =
+      reading(QStringLiteral("<?xml version=\"1.0\"?><Root>%1<After>x</After></Root>").arg(xml));
   QCOMPARE(Reader->GetEnumSet<Kinds::TOption>(QStringLiteral("V")).toInt(), expected);
   // Reading a set leaves the reader where it was.
   QCOMPARE(Reader->GetString(QStringLiteral("After"), {}), QStringLiteral("x"));
@@ -549,9 +550,11 @@ void tst_Serializers::deviceStreams() {
   QVERIFY(TargetBuffer.open(QIODevice::ReadWrite));
   QVERIFY(TargetBuffer.seek(1));
   Reader->GetStream(QStringLiteral("S"), &TargetBuffer);
-  QCOMPARE(Target, QByteArray("a\x01\x02\x03" "ef", 6));
-  QVERIFY_THROWS_EXCEPTION(EAssertionFailed,
-                           Reader->GetStream(QStringLiteral("S"), static_cast<QIODevice*>(nullptr)));
+  QCOMPARE(Target, QByteArray("a\x01\x02\x03"
+                              "ef",
+                              6));
+  QVERIFY_THROWS_EXCEPTION(
+      EAssertionFailed, Reader->GetStream(QStringLiteral("S"), static_cast<QIODevice*>(nullptr)));
   QVERIFY_THROWS_EXCEPTION(EAssertionFailed,
                            Writer.AddStream(QStringLiteral("S"), static_cast<QIODevice*>(nullptr)));
 }
@@ -622,8 +625,8 @@ void tst_Serializers::styleSheetAndSchema() {
 
 void tst_Serializers::partOfAnotherDocument() {
   TXmlDocument Document;
-  TXmlNode* Settings = Document.CreateRoot(QStringLiteral("Config"))
-                           ->AddElement(QStringLiteral("Settings"));
+  TXmlNode* Settings =
+      Document.CreateRoot(QStringLiteral("Config"))->AddElement(QStringLiteral("Settings"));
   {
     TXmlSerializer Serializer;
     Serializer.SetXmlDocumentAndCurrentNode(&Document, Settings);
@@ -632,7 +635,8 @@ void tst_Serializers::partOfAnotherDocument() {
     QVERIFY_THROWS_EXCEPTION(EAssertionFailed, Serializer.SetXmlDocumentAndCurrentNode(
                                                    &Other, Other.CreateRoot(QStringLiteral("X"))));
   } // the serializer leaves the caller's document alone
-  QCOMPARE(Document.RootXml(), QStringLiteral("<Config><Settings><Count>3</Count></Settings></Config>"));
+  QCOMPARE(Document.RootXml(),
+           QStringLiteral("<Config><Settings><Count>3</Count></Settings></Config>"));
 
   TXmlDocument Foreign;
   Foreign.CreateRoot(QStringLiteral("Foreign"));
@@ -668,7 +672,7 @@ void tst_Serializers::unnamedReads() {
   QVERIFY(Items->MoveNext());
   Serializer->PrepareForIterator(*Items);
   QVERIFY(Serializer->BeginObjectRead(&Name));
-  QCOMPARE(Name, QString()); // the iterator step entered the element
+  QCOMPARE(Name, QString());                    // the iterator step entered the element
   QVERIFY(!Serializer->BeginObjectRead(&Name)); // an empty element has nothing to enter
   Serializer->EndObjectRead(QStringLiteral("Item"));
   QCOMPARE(Serializer->GetIntegerAttributeFromCurrentNode(QStringLiteral("a"), 0), 1);

@@ -115,12 +115,11 @@ void tst_XmlDocument::preserveAroundTheRoot_data() {
   QTest::newRow("non-ASCII before the style sheet")
       << Declaration + "<!-- \xC3\xA9 -->\n<?xml-stylesheet href=\"b.xsl\"?>  <R>\xC3\xA9</R>"
       << Declaration + "<?xml-stylesheet href=\"b.xsl\"?>  <R>\xC3\xA9</R>";
-  QTest::newRow("trailing blank lines") << Declaration + "<R/>\r\n\r\n \t"
-                                        << Declaration + "<R/>\r\n\r\n \t";
+  QTest::newRow("trailing blank lines")
+      << Declaration + "<R/>\r\n\r\n \t" << Declaration + "<R/>\r\n\r\n \t";
   QTest::newRow("comment after the root") << Declaration + "<R/>\r\n<!-- c -->\r\n"
                                           << Declaration + "<R/>";
-  QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + Declaration + "<R/>"
-                                   << Declaration + "<R/>";
+  QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + Declaration + "<R/>" << Declaration + "<R/>";
 }
 
 void tst_XmlDocument::preserveAroundTheRoot() {
@@ -206,8 +205,8 @@ void tst_XmlDocument::hostileInput_data() {
                            << QStringLiteral("input.xml: ");
   QTest::newRow("two roots") << QByteArray("<?xml version=\"1.0\"?><a/><b/>")
                              << QStringLiteral("input.xml: line 1");
-  QTest::newRow("NUL inside a text")
-      << QByteArray("<?xml version=\"1.0\"?><r>a\0b</r>", 31) << QStringLiteral("input.xml: line 1");
+  QTest::newRow("NUL inside a text") << QByteArray("<?xml version=\"1.0\"?><r>a\0b</r>", 31)
+                                     << QStringLiteral("input.xml: line 1");
   QTest::newRow("larger than the bound")
       << QByteArray(MaxXmlBytes + 1, ' ')
       << QStringLiteral("input.xml: larger than 67108864 bytes, not read");
@@ -275,10 +274,14 @@ void tst_XmlDocument::costlyMarkup() {
 void tst_XmlDocument::loadRefusesUnfitFiles_data() {
   QTest::addColumn<QString>("kind");
   QTest::addColumn<QString>("error"); // after the file name
-  QTest::newRow("a file of 100 MB") << QStringLiteral("huge") << QStringLiteral(": larger than 67108864 bytes, not read");
-  QTest::newRow("a FIFO, which would block") << QStringLiteral("fifo") << QStringLiteral(": cannot be opened: not a regular file");
-  QTest::newRow("a folder") << QStringLiteral("folder") << QStringLiteral(": cannot be opened: not a regular file");
-  QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral(": cannot be opened: No such file or directory");
+  QTest::newRow("a file of 100 MB")
+      << QStringLiteral("huge") << QStringLiteral(": larger than 67108864 bytes, not read");
+  QTest::newRow("a FIFO, which would block")
+      << QStringLiteral("fifo") << QStringLiteral(": cannot be opened: not a regular file");
+  QTest::newRow("a folder") << QStringLiteral("folder")
+                            << QStringLiteral(": cannot be opened: not a regular file");
+  QTest::newRow("missing") << QStringLiteral("missing")
+                           << QStringLiteral(": cannot be opened: No such file or directory");
 }
 
 void tst_XmlDocument::loadRefusesUnfitFiles() {
@@ -345,21 +348,24 @@ void tst_XmlDocument::loadInParts_data() {
   QTest::addColumn<QStringList>("parts"); // per part: the root's compact XML
   QTest::addColumn<QString>("error");     // empty: loaded
   QTest::newRow("each child on its own, the root's attributes kept")
-      << QByteArray("<?xml version=\"1.0\"?>\r\n<list a=\"1\">\r\n\t<r><v>1</v></r>\r\n\t<r><v>2</v><w/></r>\r\n</list>\r\n")
+      << QByteArray("<?xml version=\"1.0\"?>\r\n<list "
+                    "a=\"1\">\r\n\t<r><v>1</v></r>\r\n\t<r><v>2</v><w/></r>\r\n</list>\r\n")
       << QStringList{QStringLiteral("<list a=\"1\"><r><v>1</v></r></list>"),
                      QStringLiteral("<list a=\"1\"><r><v>2</v><w/></r></list>")}
       << QString();
   QTest::newRow("text and comments between the children are left out")
       << QByteArray("<list>x<!-- c --><r/>y<s>z</s></list>")
-      << QStringList{QStringLiteral("<list><r/></list>"), QStringLiteral("<list><s>z</s></list>")} << QString();
-  QTest::newRow("a root without children: the root alone")
-      << QByteArray("<list a=\"1\">only text</list>") << QStringList{QStringLiteral("<list a=\"1\"/>")}
+      << QStringList{QStringLiteral("<list><r/></list>"), QStringLiteral("<list><s>z</s></list>")}
       << QString();
+  QTest::newRow("a root without children: the root alone")
+      << QByteArray("<list a=\"1\">only text</list>")
+      << QStringList{QStringLiteral("<list a=\"1\"/>")} << QString();
   QTest::newRow("an error after a part still raises")
       << QByteArray("<list><r/><r>") << QStringList{QStringLiteral("<list><r/></list>")}
       << QStringLiteral("NetworkAdapters.xml: line 1");
   QTest::newRow("an external entity raises before any part")
-      << QByteArray("<!DOCTYPE l [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><list><r>&e;</r></list>")
+      << QByteArray(
+             "<!DOCTYPE l [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><list><r>&e;</r></list>")
       << QStringList() << QStringLiteral("NetworkAdapters.xml: line 1");
 }
 
@@ -384,7 +390,8 @@ void tst_XmlDocument::loadInParts() {
     Raised = E.Message();
   }
   QCOMPARE(Seen, parts);
-  QVERIFY2(error.isEmpty() ? Raised.isEmpty() : Raised.startsWith(Dir.filePath(error)), qPrintable(Raised));
+  QVERIFY2(error.isEmpty() ? Raised.isEmpty() : Raised.startsWith(Dir.filePath(error)),
+           qPrintable(Raised));
   // A failed load keeps nothing.
   QCOMPARE(Document.Root() == nullptr, !error.isEmpty());
 }

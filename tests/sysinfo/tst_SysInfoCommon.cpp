@@ -63,7 +63,8 @@ void tst_SysInfoCommon::generations_data() {
             Amd64 = PROCESSOR_ARCHITECTURE_AMD64;
   QTest::newRow("95") << X << 4 << 0 << 0 << Intel << 1 << QStringLiteral("Windows 95");
   QTest::newRow("98") << X << 4 << 10 << 0 << Intel << 2 << QStringLiteral("Windows 98");
-  QTest::newRow("Me") << X << 4 << 90 << 0 << Intel << 3 << QStringLiteral("Windows Millennium Edition");
+  QTest::newRow("Me") << X << 4 << 90 << 0 << Intel << 3
+                      << QStringLiteral("Windows Millennium Edition");
   QTest::newRow("NT 4") << NT << 4 << 0 << W << Intel << 4 << QStringLiteral("Windows NT 4");
   QTest::newRow("2000") << NT << 5 << 0 << W << Intel << 5 << QStringLiteral("Windows 2000");
   QTest::newRow("XP") << NT << 5 << 1 << W << Intel << 6 << QStringLiteral("Windows XP");
@@ -145,10 +146,12 @@ void tst_SysInfoCommon::registryValueTexts() {
   QFETCH(QString, text);
   TMachine Machine;
   Machine.Fake.FakeSystem().Environment.insert(QStringLiteral("K"), QStringLiteral("kelvane"));
-  Machine.Fake.FakeReg().Load(QStringLiteral("[HKEY_LOCAL_MACHINE\\Test]\n") +
-                              (value.isEmpty() ? QString() : QStringLiteral("\"V\"=") + value + u'\n'));
-  QCOMPARE(ReadRegistryValueText(HKEY_LOCAL_MACHINE, QStringLiteral("\\Test"), QStringLiteral("V"), hex),
-           text);
+  Machine.Fake.FakeReg().Load(
+      QStringLiteral("[HKEY_LOCAL_MACHINE\\Test]\n") +
+      (value.isEmpty() ? QString() : QStringLiteral("\"V\"=") + value + u'\n'));
+  QCOMPARE(
+      ReadRegistryValueText(HKEY_LOCAL_MACHINE, QStringLiteral("\\Test"), QStringLiteral("V"), hex),
+      text);
   QCOMPARE(ReadRegistryValueText(HKEY_LOCAL_MACHINE, QStringLiteral("\\Missing"),
                                  QStringLiteral("V"), hex),
            QString());
@@ -158,8 +161,8 @@ void tst_SysInfoCommon::sidTexts_data() {
   QTest::addColumn<TSid>("sid");
   QTest::addColumn<QString>("text");
   QTest::newRow("domain user") << sid({21, 1000}) << QStringLiteral("S-1-5-21-1000");
-  QTest::newRow("top bit stays unsigned") << sid({21, 0x80000001u})
-                                          << QStringLiteral("S-1-5-21-2147483649");
+  QTest::newRow("top bit stays unsigned")
+      << sid({21, 0x80000001u}) << QStringLiteral("S-1-5-21-2147483649");
   QTest::newRow("Unix user") << sid({1, 1000}, 22) << QStringLiteral("S-1-22-1-1000");
 }
 
@@ -181,8 +184,8 @@ void tst_SysInfoCommon::loggedUser_data() {
       << QStringLiteral("explorer elsewhere") << QStringLiteral("tester");
   QTest::newRow("unreadable token: the SID stands in")
       << QStringLiteral("explorer without name") << QStringLiteral("S-1-5-21-77");
-  QTest::newRow("LAN group as domain") << QStringLiteral("workgroup")
-                                       << QStringLiteral("tester@OFFICE");
+  QTest::newRow("LAN group as domain")
+      << QStringLiteral("workgroup") << QStringLiteral("tester@OFFICE");
   QTest::newRow("local account: domain is the computer")
       << QStringLiteral("local") << QStringLiteral("tester");
   QTest::newRow("unknown decorated account stays bare")
@@ -211,7 +214,8 @@ void tst_SysInfoCommon::loggedUser() {
       Shell.SessionId = 3;
     if (source.endsWith(QLatin1String("without name")))
       Shell.User = sid({21, 77});
-    Users.ProcessList = {TProcessEntry{99, QStringLiteral("other.exe"), 2, true, sid({21, 1})}, Shell};
+    Users.ProcessList = {TProcessEntry{99, QStringLiteral("other.exe"), 2, true, sid({21, 1})},
+                         Shell};
   } else if (source == u"workgroup" || source == u"local" || source == u"unknown") {
     Machine.Fake.FakeNetwork().Failing.clear();
     Machine.Fake.FakeNetwork().Workstation.LanGroup =
@@ -226,22 +230,27 @@ void tst_SysInfoCommon::sessionTypes_data() {
   QTest::addColumn<QString>("reg");
   QTest::addColumn<int>("remote");
   QTest::addColumn<QString>("expected"); // the types' numbers
-  const QString Ide = QStringLiteral("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\IDE\\%1]\n");
-  const QString Scsi = QStringLiteral("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\SCSI\\%1]\n");
+  const QString Ide =
+      QStringLiteral("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\IDE\\%1]\n");
+  const QString Scsi =
+      QStringLiteral("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\SCSI\\%1]\n");
   QTest::newRow("console on hardware") << QString() << 0 << QStringLiteral("0");
-  QTest::newRow("VirtualBox disk") << Ide.arg(QStringLiteral("DiskVBOX_HARDDISK___1.0")) << 0
-                                   << QStringLiteral("0 3");
+  QTest::newRow("VirtualBox disk")
+      << Ide.arg(QStringLiteral("DiskVBOX_HARDDISK___1.0")) << 0 << QStringLiteral("0 3");
   QTest::newRow("VMware disk on SCSI")
       << Scsi.arg(QStringLiteral("Disk&Ven_VMware_&Prod_VMware_Virtual_S")) << 0
       << QStringLiteral("0 1");
-  QTest::newRow("VMware IDE disk") << Ide.arg(QStringLiteral("DiskVMware_Virtual_IDE_Hard_Drive")) << 0
-                                   << QStringLiteral("0 1");
+  QTest::newRow("VMware IDE disk")
+      << Ide.arg(QStringLiteral("DiskVMware_Virtual_IDE_Hard_Drive")) << 0 << QStringLiteral("0 1");
   QTest::newRow("QEMU disk on SCSI, remote session")
       << Scsi.arg(QStringLiteral("Disk&Ven_QEMU&Prod_QEMU_HARDDISK")) << 1 << QStringLiteral("4 5");
-  QTest::newRow("Virtual PC") << Ide.arg(QStringLiteral("DiskVirtual_HD")) << 0 << QStringLiteral("0 2");
-  QTest::newRow("Citrix logon") << QStringLiteral(
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon]\n"
-      "\"GinaDLL\"=\"ctxgina.dll\"\n") << 0 << QStringLiteral("0 6");
+  QTest::newRow("Virtual PC") << Ide.arg(QStringLiteral("DiskVirtual_HD")) << 0
+                              << QStringLiteral("0 2");
+  QTest::newRow("Citrix logon")
+      << QStringLiteral(
+             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon]\n"
+             "\"GinaDLL\"=\"ctxgina.dll\"\n")
+      << 0 << QStringLiteral("0 6");
 }
 
 void tst_SysInfoCommon::sessionTypes() {
@@ -266,7 +275,8 @@ void tst_SysInfoCommon::netBiosAddresses() {
   Bios.FailingResets = {3};
   QStringList List{QStringLiteral("stale")};
   QCOMPARE(GetNetBIOSMACAddresses(QString(), List), 3);
-  QCOMPARE(List, (QStringList{QStringLiteral("00-1A-2B-3C-4D-5E"), QStringLiteral("52-54-00-12-34-56")}));
+  QCOMPARE(List,
+           (QStringList{QStringLiteral("00-1A-2B-3C-4D-5E"), QStringLiteral("52-54-00-12-34-56")}));
   // An empty name asks for "*", a long one is cut to fifteen characters.
   QCOMPARE(Bios.Calls.back().CallName, QByteArray("*") + QByteArray(14, ' ') + QByteArray(1, '\0'));
   GetNetBIOSMACAddresses(QStringLiteral("a-very-long-machine-name"), List);
@@ -274,7 +284,8 @@ void tst_SysInfoCommon::netBiosAddresses() {
   Bios.EnumResult = NRC_BRIDGE;
   QCOMPARE(GetNetBIOSMACAddresses(QString(), List), -1);
   QVERIFY(List.isEmpty());
-  QCOMPARE(FormatMACAddress(QByteArray("\x0a\x0b\x0c\x0d\x0e\x0f", 6)), QStringLiteral("0A-0B-0C-0D-0E-0F"));
+  QCOMPARE(FormatMACAddress(QByteArray("\x0a\x0b\x0c\x0d\x0e\x0f", 6)),
+           QStringLiteral("0A-0B-0C-0D-0E-0F"));
 }
 
 void tst_SysInfoCommon::componentLifecycle() {
@@ -297,7 +308,10 @@ void tst_SysInfoCommon::componentLifecycle() {
   Component->SetSession(7);
   QCOMPARE(Component->SessionID(), DWORD(7));
   QPointer<TSysInfoComponent> Watch(Component);
-  { QObject Gone; Component->setParent(&Gone); }
+  {
+    QObject Gone;
+    Component->setParent(&Gone);
+  }
   QVERIFY(Watch.isNull()); // the owner destroys it
 }
 

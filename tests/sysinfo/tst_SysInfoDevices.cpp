@@ -69,15 +69,16 @@ void tst_SysInfoDevices::deviceTable() {
   QVERIFY(Devices.DataAvailable());
   // One entry per hardware identifier, the empty one included; sorted by
   // class and name as ordinal strings (upper case first).
-  QCOMPARE(table(Devices),
-           (QStringList{
-               QStringLiteral("MultiPortSerial_Serial board ROOT\\s %1").arg(int(dcPortSerial)),
-               QStringLiteral("Net_B ROOT\\tun %1").arg(int(dcNet)),
-               QStringLiteral("Net_Intel(R) PRO/1000 MT PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02 %1")
-                   .arg(int(dcNet)),
-               QStringLiteral("Net_a ROOT\\veth %1").arg(int(dcNet)),
-               QStringLiteral("PrintQueue_Printer queue ROOT\\p %1").arg(int(dcUnknown)),
-               QStringLiteral("System_First system device  %1").arg(int(dcSystem))}));
+  QCOMPARE(
+      table(Devices),
+      (QStringList{QStringLiteral("MultiPortSerial_Serial board ROOT\\s %1").arg(int(dcPortSerial)),
+                   QStringLiteral("Net_B ROOT\\tun %1").arg(int(dcNet)),
+                   QStringLiteral(
+                       "Net_Intel(R) PRO/1000 MT PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02 %1")
+                       .arg(int(dcNet)),
+                   QStringLiteral("Net_a ROOT\\veth %1").arg(int(dcNet)),
+                   QStringLiteral("PrintQueue_Printer queue ROOT\\p %1").arg(int(dcUnknown)),
+                   QStringLiteral("System_First system device  %1").arg(int(dcSystem))}));
   QCOMPARE(Devices.GetDeviceByHardwareID(QStringLiteral("root\\VETH")), 3);
   QCOMPARE(Devices.GetDeviceByHardwareID(QStringLiteral("ROOT\\gone")), -1);
   QStringList Names;
@@ -102,8 +103,8 @@ void tst_SysInfoDevices::deviceFields() {
   TMachine Machine;
   TSysInfoDevices Devices;
   Devices.RefreshData(0);
-  const TDevice Card = Devices.Devices(
-      Devices.GetDeviceByHardwareID(QStringLiteral("PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02")));
+  const TDevice Card = Devices.Devices(Devices.GetDeviceByHardwareID(
+      QStringLiteral("PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02")));
   QCOMPARE(Card.Subkey, QStringLiteral("3&11583659&0&18"));
   QCOMPARE(Card.GUID, QStringLiteral("{4D36E972-E325-11CE-BFC1-08002BE10318}"));
   QCOMPARE(Card.FriendlyName, QStringLiteral("Intel(R) PRO/1000 MT"));
@@ -126,7 +127,8 @@ void tst_SysInfoDevices::deviceFields() {
   QVERIFY(Card.Timestamp.Value > 0);
 
   // A device without a location takes its enumerator's service name.
-  const TDevice Virtual = Devices.Devices(Devices.GetDeviceByHardwareID(QStringLiteral("ROOT\\veth")));
+  const TDevice Virtual =
+      Devices.Devices(Devices.GetDeviceByHardwareID(QStringLiteral("ROOT\\veth")));
   QCOMPARE(Virtual.Location, QStringLiteral("Root enumerator"));
   QCOMPARE(Virtual.ResourceListKey, QString());
   const TDevice System = Devices.Devices(Devices.GetDeviceByHardwareID(QString()));
@@ -157,13 +159,14 @@ void tst_SysInfoDevices::classes() {
 void tst_SysInfoDevices::locations_data() {
   QTest::addColumn<QString>("location");
   QTest::addColumn<QString>("numbers");
-  QTest::newRow("bus, device, function") << QStringLiteral("PCI bus 2, device 0, function 0")
-                                         << QStringLiteral("2 0 0");
+  QTest::newRow("bus, device, function")
+      << QStringLiteral("PCI bus 2, device 0, function 0") << QStringLiteral("2 0 0");
   QTest::newRow("two-digit bus") << QStringLiteral("PCI bus 12, device 31, function 6")
                                  << QStringLiteral("12 31 6");
   QTest::newRow("in brackets") << QStringLiteral("on board (3,0,1)") << QStringLiteral("3 0 1");
   QTest::newRow("empty") << QString() << QStringLiteral("-1 -1 -1");
-  QTest::newRow("no commas") << QStringLiteral("Port_#0001.Hub_#0002") << QStringLiteral("-1 -1 -1");
+  QTest::newRow("no commas") << QStringLiteral("Port_#0001.Hub_#0002")
+                             << QStringLiteral("-1 -1 -1");
 }
 
 void tst_SysInfoDevices::locations() {
@@ -171,7 +174,10 @@ void tst_SysInfoDevices::locations() {
   QFETCH(QString, numbers);
   TDevice Device;
   ParsePCILocation(location, Device);
-  QCOMPARE(QStringLiteral("%1 %2 %3").arg(Device.PCINumber).arg(Device.DeviceNumber).arg(Device.FunctionNumber),
+  QCOMPARE(QStringLiteral("%1 %2 %3")
+               .arg(Device.PCINumber)
+               .arg(Device.DeviceNumber)
+               .arg(Device.FunctionNumber),
            numbers);
 }
 
@@ -180,8 +186,8 @@ void tst_SysInfoDevices::hardwareIds_data() {
   QTest::addColumn<QString>("ids");
   QTest::newRow("full") << QStringLiteral("PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02")
                         << QStringLiteral("8086 100e 1e8086 2");
-  QTest::newRow("no subsystem, no revision") << QStringLiteral("PCI\\VEN_10EC&DEV_8168")
-                                             << QStringLiteral("10ec 8168 0 0");
+  QTest::newRow("no subsystem, no revision")
+      << QStringLiteral("PCI\\VEN_10EC&DEV_8168") << QStringLiteral("10ec 8168 0 0");
   QTest::newRow("USB is not PCI") << QStringLiteral("USB\\VID_0BDA&PID_8153")
                                   << QStringLiteral("0 0 0 0");
 }
@@ -217,7 +223,8 @@ void tst_SysInfoDevices::sharesInPages() {
   Net.Sessions.push_back({QStringLiteral("\\\\client"), QStringLiteral("guest"), 2, 60, 5, 1,
                           QStringLiteral("Linux"), QStringLiteral("tcp")});
   Net.Files.push_back({17, 1, 0, QStringLiteral("/srv/file"), QStringLiteral("alice")});
-  Net.Connections.push_back({3, 0x80000000u, 1, 1, 30, QStringLiteral("bob"), QStringLiteral("share0")});
+  Net.Connections.push_back(
+      {3, 0x80000000u, 1, 1, 30, QStringLiteral("bob"), QStringLiteral("share0")});
   TNTShares Shares;
   QCOMPARE(Shares.Machine(), QStringLiteral("\\\\FAKEHOST"));
   Shares.RefreshShares();

@@ -57,7 +57,8 @@ private Q_SLOTS:
 void tst_SysInfoNetwork::adapterTable() {
   TMachine Machine;
   FakeIpHelper& Ip = Machine.Fake.FakeAdapters();
-  TIpAdapterInfo First = adapter(QStringLiteral("eth0  \t"), QByteArray("\x00\x1A\x2B\x3C\x4D\x5E", 6), 2);
+  TIpAdapterInfo First =
+      adapter(QStringLiteral("eth0  \t"), QByteArray("\x00\x1A\x2B\x3C\x4D\x5E", 6), 2);
   First.IpAddressList = {{QStringLiteral("192.168.1.20"), QStringLiteral("255.255.255.0")},
                          {QStringLiteral("10.0.0.5"), QStringLiteral("255.0.0.0")}};
   First.GatewayList = {{QStringLiteral("192.168.1.1"), QStringLiteral("255.255.255.255")}};
@@ -94,16 +95,19 @@ void tst_SysInfoNetwork::bufferGrowth() {
   FakeIpHelper& Ip = Machine.Fake.FakeAdapters();
   for (DWORD I = 1; I <= 3; ++I)
     Ip.AdapterInfo.push_back(adapter(QStringLiteral("eth%1").arg(I), {}, I));
-  Ip.Parameters.DnsServerList = {{QStringLiteral("10.0.0.1"), {}}, {QStringLiteral("10.0.0.2"), {}}};
+  Ip.Parameters.DnsServerList = {{QStringLiteral("10.0.0.1"), {}},
+                                 {QStringLiteral("10.0.0.2"), {}}};
   TSysInfoTCPIP TCPIP;
   TCPIP.RefreshData(0);
   QCOMPARE(TCPIP.AdapterCount(), std::uint16_t(3));
   // The adapter query grows by the size asked for plus one record; the
   // parameter query to exactly the size asked for.
-  QCOMPARE(Ip.Calls.filter(QStringLiteral("GetAdaptersInfo")),
-           (QStringList{QStringLiteral("GetAdaptersInfo 640"), QStringLiteral("GetAdaptersInfo 2560")}));
+  QCOMPARE(
+      Ip.Calls.filter(QStringLiteral("GetAdaptersInfo")),
+      (QStringList{QStringLiteral("GetAdaptersInfo 640"), QStringLiteral("GetAdaptersInfo 2560")}));
   QCOMPARE(Ip.Calls.filter(QStringLiteral("GetNetworkParams")),
-           (QStringList{QStringLiteral("GetNetworkParams 584"), QStringLiteral("GetNetworkParams 624")}));
+           (QStringList{QStringLiteral("GetNetworkParams 584"),
+                        QStringLiteral("GetNetworkParams 624")}));
 }
 
 void tst_SysInfoNetwork::noAdapters() {
@@ -136,15 +140,17 @@ void tst_SysInfoNetwork::parameters_data() {
   QTest::addColumn<QStringList>("dnsServers");
   QTest::addColumn<QStringList>("suffixes");
   const QString A = QStringLiteral("10.0.0.1"), B = QStringLiteral("10.0.0.2");
-  QTest::newRow("repeat ends the chain") << QStringList{A, A, B} << QStringLiteral("-")
-                                         << QStringList{A} << QStringList{QString()};
-  QTest::newRow("only the neighbour counts") << QStringList{A, B, A} << QString()
-                                             << QStringList{A, B, A} << QStringList{QString()};
+  QTest::newRow("repeat ends the chain")
+      << QStringList{A, A, B} << QStringLiteral("-") << QStringList{A} << QStringList{QString()};
+  QTest::newRow("only the neighbour counts")
+      << QStringList{A, B, A} << QString() << QStringList{A, B, A} << QStringList{QString()};
   QTest::newRow("two suffixes") << QStringList{A} << QStringLiteral("a.example,b.example")
                                 << QStringList{A}
-                                << QStringList{QStringLiteral("a.example"), QStringLiteral("b.example")};
+                                << QStringList{QStringLiteral("a.example"),
+                                               QStringLiteral("b.example")};
   QTest::newRow("trailing comma") << QStringList{A} << QStringLiteral("a.example,")
-                                  << QStringList{A} << QStringList{QStringLiteral("a.example"), QString()};
+                                  << QStringList{A}
+                                  << QStringList{QStringLiteral("a.example"), QString()};
 }
 
 void tst_SysInfoNetwork::parameters() {
@@ -152,10 +158,11 @@ void tst_SysInfoNetwork::parameters() {
   QFETCH(QString, searchList);
   QFETCH(QStringList, dnsServers);
   QFETCH(QStringList, suffixes);
-  TMachine Machine(searchList == u"-" ? QString()
-                                      : QStringLiteral("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\"
-                                                       "Services\\Tcpip\\Parameters]\n\"SearchList\"=\"%1\"\n")
-                                            .arg(searchList));
+  TMachine Machine(searchList == u"-"
+                       ? QString()
+                       : QStringLiteral("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\"
+                                        "Services\\Tcpip\\Parameters]\n\"SearchList\"=\"%1\"\n")
+                             .arg(searchList));
   TFixedInfo& Info = Machine.Fake.FakeAdapters().Parameters;
   Info.DnsServerList.clear();
   for (const QString& Server : servers)
@@ -196,22 +203,29 @@ void tst_SysInfoNetwork::adapterTypes() {
 
 void tst_SysInfoNetwork::deviceSplitAndWalks() {
   TMachine Machine(QStringLiteral(
-      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}]\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-"
+      "08002BE10318}]\n"
       "\"Class\"=\"Net\"\n"
-      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E975-E325-11CE-BFC1-08002BE10318}]\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E975-E325-11CE-BFC1-"
+      "08002BE10318}]\n"
       "\"Class\"=\"NetTrans\"\n"
-      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E976-0000-0000-0000-000000000000}]\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E976-0000-0000-0000-"
+      "000000000000}]\n"
       "\"Class\"=\"NetTrans\"\n"
-      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E975-E325-11CE-BFC1-08002BE10318}\\{1}]\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E975-E325-11CE-BFC1-"
+      "08002BE10318}\\{1}]\n"
       "\"Description\"=\"IPv4\"\n"
-      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E975-E325-11CE-BFC1-08002BE10318}\\{2}]\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E975-E325-11CE-BFC1-"
+      "08002BE10318}\\{2}]\n"
       "\"Description\"=\"IPv4\"\n"
-      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E976-0000-0000-0000-000000000000}\\{3}]\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E976-0000-0000-0000-"
+      "000000000000}\\{3}]\n"
       "\"Description\"=\"never read\"\n"
       "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\A\\1]\n"
       "\"ClassGUID\"=\"{4D36E972-E325-11CE-BFC1-08002BE10318}\"\n\"FriendlyName\"=\"eth0\"\n"
       "\"LocationInformation\"=\"PCI bus 1, device 0, function 0\"\n\"HardwareID\"=\"PCI\\\\A\"\n"
-      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\A\\1\\LogConf]\n\"BootConfig\"=hex(8):00\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\A\\1\\LogConf]\n\"BootConfig\"="
+      "hex(8):00\n"
       "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\B\\1]\n"
       "\"ClassGUID\"=\"{4D36E972-E325-11CE-BFC1-08002BE10318}\"\n\"FriendlyName\"=\"located\"\n"
       "\"LocationInformation\"=\"PCI bus 2, device 0, function 0\"\n\"HardwareID\"=\"PCI\\\\B\"\n"
@@ -235,7 +249,8 @@ void tst_SysInfoNetwork::deviceSplitAndWalks() {
   QCOMPARE(Network.VirtualAdapters(), QStringList{QStringLiteral("located")});
   QCOMPARE(Network.Protocols(), (QStringList{QStringLiteral("IPv4"), QStringLiteral("IPv4")}));
   QVERIFY(Network.Services().isEmpty());
-  QCOMPARE(Network.IPAddresses(), (QStringList{QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2")}));
+  QCOMPARE(Network.IPAddresses(),
+           (QStringList{QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2")}));
   QCOMPARE(Network.MACAddresses(), QStringList{QStringLiteral("52-54-00-12-34-56")});
   QCOMPARE(Network.TCPIP()->objectName(), QStringLiteral("TCPIP"));
   // The class walks add to their lists on every refresh.

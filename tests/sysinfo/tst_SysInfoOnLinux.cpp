@@ -46,13 +46,13 @@ void tst_SysInfoOnLinux::fixtureMachines_data() {
   QTest::newRow("Ethernet and wireless on PCI")
       << QStringLiteral("pci") << QStringList{QStringLiteral("eno1"), QStringLiteral("wlp2s0")}
       << QStringList() << false;
-  QTest::newRow("USB Ethernet adapter") << QStringLiteral("usb")
-                                        << QStringList{QStringLiteral("enx00e04c680001")}
-                                        << QStringList() << false;
+  QTest::newRow("USB Ethernet adapter")
+      << QStringLiteral("usb") << QStringList{QStringLiteral("enx00e04c680001")} << QStringList()
+      << false;
   QTest::newRow("virtual links")
       << QStringLiteral("virtual") << QStringList()
-      << QStringList{QStringLiteral("br0"), QStringLiteral("dummy0"), QStringLiteral("macvlan0"),
-                     QStringLiteral("tap0"), QStringLiteral("tun0"), QStringLiteral("veth0"),
+      << QStringList{QStringLiteral("br0"),  QStringLiteral("dummy0"), QStringLiteral("macvlan0"),
+                     QStringLiteral("tap0"), QStringLiteral("tun0"),   QStringLiteral("veth0"),
                      QStringLiteral("wg0")}
       << false;
   QTest::newRow("QEMU guest") << QStringLiteral("qemu") << QStringList{QStringLiteral("enp0s3")}

@@ -190,8 +190,8 @@ UCHAR FakeNetBios::Netbios(TNcb& ANcb) {
 
 namespace {
 template <class T>
-NET_API_STATUS page(const std::vector<T>& ATable, std::size_t APageSize,
-                    std::vector<T>& AEntries, DWORD& AResumeHandle) {
+NET_API_STATUS page(const std::vector<T>& ATable, std::size_t APageSize, std::vector<T>& AEntries,
+                    DWORD& AResumeHandle) {
   AEntries.clear();
   const std::size_t First = AResumeHandle;
   for (std::size_t I = First; I < ATable.size() && I < First + APageSize; ++I)
@@ -315,8 +315,7 @@ DWORD FakeIpHelper::GetAdaptersInfo(std::vector<TIpAdapterInfo>& AInfo, ULONG& A
 }
 
 DWORD FakeIpHelper::GetNetworkParams(TFixedInfo& AInfo, ULONG& ASize) {
-  const ULONG Needed =
-      SizeOfFixedInfo + ULONG(Parameters.DnsServerList.size() - 1) * 40;
+  const ULONG Needed = SizeOfFixedInfo + ULONG(Parameters.DnsServerList.size() - 1) * 40;
   return sized("GetNetworkParams", Calls, Failing, TIpHelperFunction::GetNetworkParams, Needed,
                ASize, [&] { AInfo = Parameters; });
 }

@@ -98,8 +98,8 @@ TFileContent ReadBoundedFile(const QByteArray& ANativePath, qint64 ACap, int AFl
 
 TFileLock::TFileLock(const QString& APath, int ATimeoutMs) {
   const QByteArray Path = QFile::encodeName(APath);
-  const int Fd =
-      ::open(Path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  const int Fd = ::open(Path.constData(),
+                        O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
   if (Fd < 0) {
     FReason = errno == ELOOP    ? QStringLiteral("a link, not followed")
               : errno == EISDIR ? QStringLiteral("not a regular file")

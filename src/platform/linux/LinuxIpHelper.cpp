@@ -92,9 +92,8 @@ TSnapshot takeSnapshot() {
   std::unique_ptr<nl_sock, TSocketFree> Socket(nl_socket_alloc());
   if (!Socket || nl_connect(Socket.get(), NETLINK_ROUTE) != 0)
     return Snapshot;
-  TCachePtr Links = dump([&](nl_cache** ACache) {
-    return rtnl_link_alloc_cache(Socket.get(), AF_UNSPEC, ACache);
-  });
+  TCachePtr Links = dump(
+      [&](nl_cache** ACache) { return rtnl_link_alloc_cache(Socket.get(), AF_UNSPEC, ACache); });
   TCachePtr Addresses =
       dump([&](nl_cache** ACache) { return rtnl_addr_alloc_cache(Socket.get(), ACache); });
   TCachePtr Routes = dump([&](nl_cache** ACache) {
@@ -135,8 +134,8 @@ TSnapshot takeSnapshot() {
       Entry.Family = rtnl_addr_get_family(Address);
       Entry.Bytes = bytesOf(Local ? Local : rtnl_addr_get_peer(Address));
       Entry.PrefixLength = rtnl_addr_get_prefixlen(Address);
-      Entry.Dynamic = rtnl_addr_get_valid_lifetime(Address) != 0xFFFFFFFFu &&
-                      !(Flags & IFA_F_PERMANENT);
+      Entry.Dynamic =
+          rtnl_addr_get_valid_lifetime(Address) != 0xFFFFFFFFu && !(Flags & IFA_F_PERMANENT);
       if (!Entry.Bytes.isEmpty())
         Link->Addresses.push_back(std::move(Entry));
     }
@@ -145,7 +144,8 @@ TSnapshot takeSnapshot() {
          Object = nl_cache_get_next(Object)) {
       auto* Route = reinterpret_cast<rtnl_route*>(Object);
       nl_addr* Destination = rtnl_route_get_dst(Route);
-      if (rtnl_route_get_table(Route) != RT_TABLE_MAIN || rtnl_route_get_type(Route) != RTN_UNICAST ||
+      if (rtnl_route_get_table(Route) != RT_TABLE_MAIN ||
+          rtnl_route_get_type(Route) != RTN_UNICAST ||
           (Destination && nl_addr_get_prefixlen(Destination) != 0))
         continue;
       const int Family = rtnl_route_get_family(Route);
@@ -178,8 +178,9 @@ QString ipv4Text(const QByteArray& ABytes) {
 }
 
 QString maskText(int APrefixLength) {
-  const std::uint32_t Mask =
-      APrefixLength <= 0 ? 0 : APrefixLength >= 32 ? 0xFFFFFFFFu : ~((1u << (32 - APrefixLength)) - 1);
+  const std::uint32_t Mask = APrefixLength <= 0    ? 0
+                             : APrefixLength >= 32 ? 0xFFFFFFFFu
+                                                   : ~((1u << (32 - APrefixLength)) - 1);
   return QStringLiteral("%1.%2.%3.%4")
       .arg(Mask >> 24)
       .arg((Mask >> 16) & 0xFF)
@@ -307,7 +308,8 @@ QByteArray dhcpv6Leases(const QString& ARoot) {
   QByteArray All;
   for (const auto& [Folder, Pattern] :
        {std::pair{QStringLiteral("/var/lib/dhcp"), QStringLiteral("dhclient6*.leases")},
-        std::pair{QStringLiteral("/var/lib/NetworkManager"), QStringLiteral("dhclient6-*.lease")}}) {
+        std::pair{QStringLiteral("/var/lib/NetworkManager"),
+                  QStringLiteral("dhclient6-*.lease")}}) {
     const QDir Dir(ARoot + Folder);
     const QStringList Files = Dir.entryList({Pattern}, QDir::Files);
     for (qsizetype I = 0; I < Files.size() && I < 16; ++I)
@@ -329,7 +331,8 @@ struct TSysContext {
     QStringList Servers = LinuxIpHelper::NameServers(Resolv, &Search);
     // The local stub of systemd-resolved stands for the servers it asks.
     if (Servers == QStringList{QStringLiteral("127.0.0.53")}) {
-      const QByteArray Upstream = readSmall(ARoot + QStringLiteral("/run/systemd/resolve/resolv.conf"));
+      const QByteArray Upstream =
+          readSmall(ARoot + QStringLiteral("/run/systemd/resolve/resolv.conf"));
       if (!Upstream.isEmpty())
         Servers = LinuxIpHelper::NameServers(Upstream, &Search);
     }
@@ -351,7 +354,8 @@ struct TSysContext {
   }
   DWORD Speed(const QString& AName) const {
     return once(FSpeed, AName, [&] {
-      return LinuxIpHelper::SpeedBits(readSmall(Root + QStringLiteral("/sys/class/net/%1/speed").arg(AName), 32));
+      return LinuxIpHelper::SpeedBits(
+          readSmall(Root + QStringLiteral("/sys/class/net/%1/speed").arg(AName), 32));
     });
   }
 
@@ -364,7 +368,8 @@ struct TSysContext {
   }
 
 private:
-  template <class T, class TRead> T once(QHash<QString, T>& AMemo, const QString& AName, TRead ARead) const {
+  template <class T, class TRead>
+  T once(QHash<QString, T>& AMemo, const QString& AName, TRead ARead) const {
     std::lock_guard Guard(FMemoLock);
     const auto It = AMemo.constFind(AName);
     return It != AMemo.constEnd() ? *It : (AMemo[AName] = ARead());
@@ -475,8 +480,9 @@ DWORD LinuxIpHelper::SpeedBits(const QByteArray& ASysfsSpeed) {
   const qint64 Mbits = ASysfsSpeed.trimmed().toLongLong(&Ok);
   if (!Ok || Mbits <= 0)
     return 0;
-  const qint64 Bits = Mbits > std::numeric_limits<qint64>::max() / 1000000 ? std::numeric_limits<qint64>::max()
-                                                                           : Mbits * 1000000;
+  const qint64 Bits = Mbits > std::numeric_limits<qint64>::max() / 1000000
+                          ? std::numeric_limits<qint64>::max()
+                          : Mbits * 1000000;
   return DWORD(std::min<qint64>(Bits, 0xFFFFFFFFLL));
 }
 
@@ -517,7 +523,8 @@ DWORD LinuxIpHelper::GetAdaptersInfo(std::vector<TIpAdapterInfo>& AInfo, ULONG& 
   }
   if (Result.empty())
     return ERROR_NO_DATA;
-  if (const DWORD Status = fits(ULONG(Result.size()) * SizeOfIpAdapterInfo, ASize); Status != NO_ERROR)
+  if (const DWORD Status = fits(ULONG(Result.size()) * SizeOfIpAdapterInfo, ASize);
+      Status != NO_ERROR)
     return Status;
   AInfo = std::move(Result);
   return NO_ERROR;
@@ -526,7 +533,8 @@ DWORD LinuxIpHelper::GetAdaptersInfo(std::vector<TIpAdapterInfo>& AInfo, ULONG& 
 DWORD LinuxIpHelper::GetNetworkParams(TFixedInfo& AInfo, ULONG& ASize) {
   const TSysContext Context(FRootDir);
   TFixedInfo Info;
-  QString Host = QFile::decodeName(readSmall(FRootDir + QStringLiteral("/proc/sys/kernel/hostname"), 256).trimmed());
+  QString Host = QFile::decodeName(
+      readSmall(FRootDir + QStringLiteral("/proc/sys/kernel/hostname"), 256).trimmed());
   if (Host.isEmpty() && FRootDir == QLatin1String("/"))
     Host = QSysInfo::machineHostName();
   Info.HostName = Host.section(u'.', 0, 0);
@@ -540,10 +548,10 @@ DWORD LinuxIpHelper::GetNetworkParams(TFixedInfo& AInfo, ULONG& ASize) {
   if (Info.DnsServerList.empty())
     Info.DnsServerList.resize(1);
   Info.EnableRouting =
-      readSmall(FRootDir + QStringLiteral("/proc/sys/net/ipv4/ip_forward"), 8).trimmed() == "1" ? 1 : 0;
+      readSmall(FRootDir + QStringLiteral("/proc/sys/net/ipv4/ip_forward"), 8).trimmed() == "1" ? 1
+                                                                                                : 0;
   // NetBIOS node type and scope have no meaning here and stay empty.
-  if (const DWORD Status =
-          fits(SizeOfFixedInfo + ULONG(Info.DnsServerList.size() - 1) * 40, ASize);
+  if (const DWORD Status = fits(SizeOfFixedInfo + ULONG(Info.DnsServerList.size() - 1) * 40, ASize);
       Status != NO_ERROR)
     return Status;
   AInfo = Info;
@@ -566,12 +574,13 @@ DWORD LinuxIpHelper::GetIfEntry(TMibIfRow& ARow) {
   ARow.PhysAddr = hasHardwareAddress(Link->ArpType) ? Link->HardwareAddress : QByteArray();
   ARow.AdminStatus = (Link->Flags & IFF_UP) ? 1 : 2;
   // MIB_IF_OPER_STATUS: 5 operational, 2 disconnected, 3 connecting, 0 non-operational.
-  ARow.OperStatus = Link->OperState == QLatin1String("up") ||
-                            (Link->OperState == QLatin1String("unknown") && (Link->Flags & IFF_RUNNING))
-                        ? 5
-                    : Link->OperState == QLatin1String("dormant") ? 3
-                    : (Link->Flags & IFF_UP)                      ? 2
-                                                                  : 0;
+  ARow.OperStatus =
+      Link->OperState == QLatin1String("up") ||
+              (Link->OperState == QLatin1String("unknown") && (Link->Flags & IFF_RUNNING))
+          ? 5
+      : Link->OperState == QLatin1String("dormant") ? 3
+      : (Link->Flags & IFF_UP)                      ? 2
+                                                    : 0;
   return NO_ERROR;
 }
 
@@ -594,7 +603,8 @@ DWORD LinuxIpHelper::GetAdaptersAddresses(ULONG AFamily, ULONG,
     Entry.AdapterName = Interface ? Interface->SettingId : QString();
     Entry.Description = Interface ? Interface->Name : Link.Name;
     Entry.FriendlyName = Entry.Description;
-    Entry.PhysicalAddress = hasHardwareAddress(Link.ArpType) ? Link.HardwareAddress.left(8) : QByteArray();
+    Entry.PhysicalAddress =
+        hasHardwareAddress(Link.ArpType) ? Link.HardwareAddress.left(8) : QByteArray();
     Entry.Mtu = Link.Mtu;
     Entry.IfType = interfaceType(Link, Interface);
     Entry.OperStatus = (Link.Flags & IFF_UP) && (Link.Flags & IFF_RUNNING) ? 1 : 2;
@@ -628,8 +638,9 @@ DWORD LinuxIpHelper::GetAdaptersAddresses(ULONG AFamily, ULONG,
         const bool Six = Server.contains(u':');
         if (wanted(Six ? AF_INET6 : AF_INET) &&
             inet_pton(Six ? AF_INET6 : AF_INET, Server.toLatin1().constData(), Bytes) == 1)
-          Entry.DnsServerAddresses.push_back(socketAddress(
-              Six ? AF_INET6 : AF_INET, QByteArray(reinterpret_cast<const char*>(Bytes), Six ? 16 : 4)));
+          Entry.DnsServerAddresses.push_back(
+              socketAddress(Six ? AF_INET6 : AF_INET,
+                            QByteArray(reinterpret_cast<const char*>(Bytes), Six ? 16 : 4)));
       }
     Result.push_back(std::move(Entry));
   }

@@ -31,7 +31,8 @@ bool LinuxAccounts::HasEntryPoint(TAccountsFunction AFunction) {
 
 namespace {
 // getpwnam_r / getpwuid_r with a buffer that grows to a bound.
-template <class TLookup> bool lookupUser(TLookup ALookup, passwd& AEntry, std::vector<char>& ABuffer) {
+template <class TLookup>
+bool lookupUser(TLookup ALookup, passwd& AEntry, std::vector<char>& ABuffer) {
   ABuffer.resize(1024);
   passwd* Result = nullptr;
   for (int Try = 0; Try < 8; ++Try) {
@@ -50,8 +51,9 @@ bool isLocalMachine(const QString& AMachine) {
   while (Name.startsWith(u'\\'))
     Name.remove(0, 1);
   return Name.isEmpty() || Name == u'.' ||
-         Name.section(u'.', 0, 0).compare(QSysInfo::machineHostName().section(u'.', 0, 0),
-                                          Qt::CaseInsensitive) == 0;
+         Name.section(u'.', 0, 0)
+                 .compare(QSysInfo::machineHostName().section(u'.', 0, 0), Qt::CaseInsensitive) ==
+             0;
 }
 } // namespace
 
@@ -62,7 +64,8 @@ TSid LinuxAccounts::UnixUserSid(std::uint32_t AUid) {
   return Sid;
 }
 
-bool LinuxAccounts::LookupAccountName(const QString& AMachine, const QString& AAccount, TSid& ASid) {
+bool LinuxAccounts::LookupAccountName(const QString& AMachine, const QString& AAccount,
+                                      TSid& ASid) {
   FLastError = ERROR_NONE_MAPPED;
   if (!isLocalMachine(AMachine) || AAccount.isEmpty())
     return false;

@@ -16,8 +16,7 @@ public:
   NET_API_STATUS NetWkstaGetInfo(const QString&, TWkstaInfo100&) override {
     return NERR_WkstaNotStarted;
   }
-  NET_API_STATUS NetShareEnum(const QString&, std::vector<TShareInfo2>& AEntries,
-                              DWORD&) override {
+  NET_API_STATUS NetShareEnum(const QString&, std::vector<TShareInfo2>& AEntries, DWORD&) override {
     AEntries.clear();
     return NERR_ServerNotStarted;
   }

@@ -47,9 +47,14 @@ QString text(const TSocketAddress& AAddress) {
 }
 
 QString maskOf(int APrefixLength) {
-  const quint32 Mask =
-      APrefixLength <= 0 ? 0 : APrefixLength >= 32 ? 0xFFFFFFFFu : ~((1u << (32 - APrefixLength)) - 1);
-  return QStringLiteral("%1.%2.%3.%4").arg(Mask >> 24).arg((Mask >> 16) & 0xFF).arg((Mask >> 8) & 0xFF).arg(Mask & 0xFF);
+  const quint32 Mask = APrefixLength <= 0    ? 0
+                       : APrefixLength >= 32 ? 0xFFFFFFFFu
+                                             : ~((1u << (32 - APrefixLength)) - 1);
+  return QStringLiteral("%1.%2.%3.%4")
+      .arg(Mask >> 24)
+      .arg((Mask >> 16) & 0xFF)
+      .arg((Mask >> 8) & 0xFF)
+      .arg(Mask & 0xFF);
 }
 } // namespace
 
@@ -85,7 +90,9 @@ std::vector<TWmiObject> TLinuxNetworkAdapterConfigurationProvider::Instances(con
     set("Index", Adapter.IfIndex);
     set("InterfaceIndex", Adapter.IfIndex);
     set("Description", Adapter.Description);
-    set("Caption", QStringLiteral("[%1] %2").arg(Adapter.IfIndex, 8, 10, QLatin1Char('0')).arg(Adapter.Description));
+    set("Caption", QStringLiteral("[%1] %2")
+                       .arg(Adapter.IfIndex, 8, 10, QLatin1Char('0'))
+                       .arg(Adapter.Description));
     set("SettingID", Adapter.AdapterName);
     if (!Adapter.PhysicalAddress.isEmpty()) {
       QStringList Bytes;
@@ -114,8 +121,9 @@ std::vector<TWmiObject> TLinuxNetworkAdapterConfigurationProvider::Instances(con
       for (std::size_t I = 0; I < Adapter.GatewayAddresses.size(); ++I)
         if (Adapter.GatewayAddresses[I].Family == Family) {
           Gateways << text(Adapter.GatewayAddresses[I]);
-          Metrics << QVariant::fromValue(
-              quint16(I < Adapter.GatewayMetrics.size() ? qMin<DWORD>(Adapter.GatewayMetrics[I], 0xFFFF) : 0));
+          Metrics << QVariant::fromValue(quint16(
+              I < Adapter.GatewayMetrics.size() ? qMin<DWORD>(Adapter.GatewayMetrics[I], 0xFFFF)
+                                                : 0));
         }
     if (!Gateways.isEmpty()) {
       set("DefaultIPGateway", Gateways);
@@ -123,7 +131,8 @@ std::vector<TWmiObject> TLinuxNetworkAdapterConfigurationProvider::Instances(con
     }
     set("DHCPEnabled", Adapter.DhcpEnabled);
     for (const TIpAdapterInfo& Info : Infos)
-      if (Info.Index == Adapter.IfIndex && Adapter.DhcpEnabled && !Info.DhcpServer.front().IpAddress.isEmpty())
+      if (Info.Index == Adapter.IfIndex && Adapter.DhcpEnabled &&
+          !Info.DhcpServer.front().IpAddress.isEmpty())
         set("DHCPServer", Info.DhcpServer.front().IpAddress);
     set("DNSHostName", Parameters.HostName);
     if (!Parameters.DomainName.isEmpty())

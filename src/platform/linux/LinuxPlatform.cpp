@@ -5,7 +5,6 @@
 #include "platform/linux/LinuxPing.h"
 #include "platform/linux/SystemView.h"
 
-
 namespace {
 std::shared_ptr<TRegHive> machineHive(const QString& AMachineFile, const QString& ASystemRoot) {
   auto Hive = std::make_shared<TRegHive>();

@@ -14,7 +14,8 @@ QString RunSiblingProgram(const QString& AName, char** AArguments) {
   char Self[4096];
   const ssize_t Length = ::readlink("/proc/self/exe", Self, sizeof Self - 1);
   if (Length <= 0)
-    return QStringLiteral("cannot find this program's own file: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("cannot find this program's own file: %1")
+        .arg(QString::fromLocal8Bit(std::strerror(errno)));
   const QString Path =
       QFileInfo(QFile::decodeName(QByteArray(Self, int(Length)))).absolutePath() + u'/' + AName;
   ::execv(QFile::encodeName(Path).constData(), AArguments);

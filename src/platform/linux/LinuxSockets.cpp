@@ -172,7 +172,7 @@ std::vector<std::uint32_t> LinuxSockets::GetHostByName(const QString& AName, int
 }
 
 std::optional<QString> LinuxSockets::FormatSocketAddress(const TSocketAddress& AAddress,
-                                                        int& AError) {
+                                                         int& AError) {
   char Text[INET6_ADDRSTRLEN] = {};
   QString Result;
   if (AAddress.Family == WSA_AF_INET) {

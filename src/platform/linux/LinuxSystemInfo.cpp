@@ -244,6 +244,7 @@ std::optional<bool> LinuxSystemInfo::GetProductInfo(DWORD, DWORD, DWORD, DWORD,
 
 int LinuxSystemInfo::GetSystemMetrics(int AIndex) {
   if (AIndex == SM_REMOTESESSION)
-    return qEnvironmentVariableIsSet("SSH_CONNECTION") || qEnvironmentVariableIsSet("SSH_TTY") ? 1 : 0;
+    return qEnvironmentVariableIsSet("SSH_CONNECTION") || qEnvironmentVariableIsSet("SSH_TTY") ? 1
+                                                                                               : 0;
   return 0;
 }

@@ -17,8 +17,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
-#include <mutex>
 #include <fcntl.h>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -246,8 +246,9 @@ uint hexAttribute(const QByteArray& ADir, const char* AName, uint AMax, bool* AO
 bool isDigits(const QByteArray& AText, int AMin, int AMax, bool AHex) {
   if (AText.size() < AMin || AText.size() > AMax)
     return false;
-  return std::all_of(AText.begin(), AText.end(),
-                     [AHex](char C) { return AHex ? std::isxdigit(uchar(C)) != 0 : std::isdigit(uchar(C)) != 0; });
+  return std::all_of(AText.begin(), AText.end(), [AHex](char C) {
+    return AHex ? std::isxdigit(uchar(C)) != 0 : std::isdigit(uchar(C)) != 0;
+  });
 }
 
 // The parts of a PCI address "dddd:bb:dd.f" (a domain of 4 to 8 hex
@@ -260,8 +261,8 @@ QStringList pciAddressParts(const QByteArray& AName) {
   if (Slot.size() != 2 || !isDigits(Parts[0], 4, 8, true) || !isDigits(Parts[1], 2, 2, true) ||
       !isDigits(Slot[0], 2, 2, true) || Slot[1].size() != 1 || Slot[1][0] < '0' || Slot[1][0] > '7')
     return {};
-  return {QString::fromLatin1(Parts[0]), QString::fromLatin1(Parts[1]), QString::fromLatin1(Slot[0]),
-          QString::fromLatin1(Slot[1])};
+  return {QString::fromLatin1(Parts[0]), QString::fromLatin1(Parts[1]),
+          QString::fromLatin1(Slot[0]), QString::fromLatin1(Slot[1])};
 }
 
 // USB devices are named bus-port[.port...] (up to seven ports); root hubs
@@ -272,8 +273,9 @@ QStringList usbPortParts(const QByteArray& AName) {
   if (Parts.size() != 2 || !isDigits(Parts[0], 1, 3, false))
     return {};
   const QList<QByteArray> Ports = Parts[1].split('.');
-  if (Ports.size() > 7 || !std::all_of(Ports.begin(), Ports.end(),
-                                       [](const QByteArray& APort) { return isDigits(APort, 1, 3, false); }))
+  if (Ports.size() > 7 || !std::all_of(Ports.begin(), Ports.end(), [](const QByteArray& APort) {
+        return isDigits(APort, 1, 3, false);
+      }))
     return {};
   return {QString::fromLatin1(Parts[0]), QString::fromLatin1(Parts[1])};
 }
@@ -528,8 +530,9 @@ std::optional<TDevice> readPciDevice(const QByteArray& APath) {
   const QString Subsys =
       VenDev + QStringLiteral("&SUBSYS_") + hex(SubDevice, 4) + hex(SubVendor, 4);
   D.DeviceId = Subsys + QStringLiteral("&REV_") + hex(Revision, 2);
-  D.Instance = QStringLiteral("%1&%2&%3&%4")
-                   .arg(Address[0].toUpper(), Address[1].toUpper(), Address[2].toUpper(), Address[3]);
+  D.Instance =
+      QStringLiteral("%1&%2&%3&%4")
+          .arg(Address[0].toUpper(), Address[1].toUpper(), Address[2].toUpper(), Address[3]);
   D.HardwareIds = {QStringLiteral("PCI\\") + D.DeviceId, QStringLiteral("PCI\\") + Subsys,
                    QStringLiteral("PCI\\") + VenDev};
   D.CompatibleIds = {QStringLiteral("PCI\\CC_") + hex(ClassCode, 6),
