@@ -1,11 +1,38 @@
 #pragma once
-// The Windows error codes the ports return and the algorithms branch on, and
-// the system message text for each, as the log records show them.
+// The Windows base types and error codes the ports return and the
+// algorithms branch on, and the system message text for each, as the log
+// records show them.
+//
+// Built for Windows, the codes are the system's own (<winerror.h>,
+// <lmerr.h>) and the types are declared exactly as the system declares
+// them, so that a backend including <windows.h> meets no second definition.
+// Elsewhere the same names have the same values and widths.
 
 #include <QString>
 
 #include <cstdint>
 
+#if defined(_WIN32)
+
+#include <lmerr.h>
+#include <winerror.h>
+
+using BYTE = unsigned char;
+using UCHAR = unsigned char;
+using WORD = unsigned short;
+using UINT = unsigned int;
+using ULONG = unsigned long;
+using DWORD = unsigned long;
+using LONG = long;
+using HRESULT = long;
+
+#else
+
+using BYTE = std::uint8_t;
+using UCHAR = std::uint8_t;
+using WORD = std::uint16_t;
+using UINT = std::uint32_t;
+using ULONG = std::uint32_t;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using HRESULT = std::int32_t;
@@ -76,6 +103,8 @@ inline constexpr DWORD WSAHOST_NOT_FOUND = 11001;
 inline constexpr DWORD WSATRY_AGAIN = 11002;
 inline constexpr DWORD WSANO_RECOVERY = 11003;
 inline constexpr DWORD WSANO_DATA = 11004;
+
+#endif
 
 // The system's message text for AErrorCode (Windows error codes, network
 // management codes, Windows Sockets codes). A code the table does not know

@@ -20,8 +20,7 @@
 #include <cstdint>
 #include <vector>
 
-using ULONG = std::uint32_t;
-using UINT = std::uint32_t;
+#include "platform/PortNamesBegin.h"
 
 // Interface types (IF_TYPE_*) the callers and the Linux backend use.
 inline constexpr DWORD IF_TYPE_OTHER = 1;
@@ -139,3 +138,5 @@ public:
                                      std::vector<TIpAdapterAddresses>& AAddresses,
                                      ULONG& ASize) = 0;
 };
+
+#include "platform/PortNamesEnd.h"

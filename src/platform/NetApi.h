@@ -31,7 +31,8 @@
 #include <cstdint>
 #include <vector>
 
-using UCHAR = std::uint8_t;
+#include "platform/PortNamesBegin.h"
+
 using NET_API_STATUS = DWORD;
 
 inline constexpr UCHAR NCBRESET = 0x32;
@@ -193,3 +194,5 @@ public:
   virtual std::vector<TProcessEntry> Processes() = 0;
   virtual bool IsWow64Process(bool& AIsWow64) = 0;
 };
+
+#include "platform/PortNamesEnd.h"

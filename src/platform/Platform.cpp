@@ -1,7 +1,5 @@
 #include "platform/Platform.h"
 
-#include "platform/linux/LinuxPlatform.h"
-
 #include <atomic>
 
 namespace {
@@ -11,8 +9,7 @@ std::atomic<Platform*> Installed{nullptr};
 Platform& Platform::current() {
   if (Platform* P = Installed.load(std::memory_order_acquire))
     return *P;
-  static LinuxPlatform Linux;
-  return Linux;
+  return DefaultPlatform();
 }
 
 ScopedPlatform::ScopedPlatform(Platform& APlatform)

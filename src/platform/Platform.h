@@ -24,9 +24,15 @@ public:
   virtual IAccounts& Accounts() = 0;
   virtual IIpHelper& IpHelper() = 0;
 
-  // The installed platform, or the process's Linux platform when none is.
+  // The installed platform, or DefaultPlatform() when none is.
   static Platform& current();
 };
+
+// The platform of the system the program runs on, made on first use. The
+// backend target of that system defines it (kelvane_platform_linux,
+// kelvane_platform_windows); the ports know no backend, so a program that
+// links none of them does not link.
+Platform& DefaultPlatform();
 
 // Installs APlatform for the lifetime of this object and restores the
 // previous one afterwards; scopes nest.

@@ -10,7 +10,7 @@ namespace {
 struct TRootName {
   const char* Long;
   const char* Short;
-  HKEY Key;
+  TRegHandle Key;
 };
 
 constexpr TRootName RootNames[] = {
@@ -267,7 +267,7 @@ private:
     const qsizetype Depth = KeyPathDepth(Path) - 1; // below the root
     auto Parts = Path.tokenize(u'\\', Qt::SkipEmptyParts);
     auto Part = Parts.begin();
-    HKEY Root = 0;
+    TRegHandle Root = 0;
     if (Depth < 0 || !TRegHive::RootFromName(*Part, Root)) {
       warn(QStringLiteral("unknown root key in \"%1\"").arg(excerpt(Path)));
       return;
@@ -500,7 +500,7 @@ void TRegHive::Clear() {
     FRoots.emplace_back(R.Key, std::make_unique<TRegKey>(QString::fromLatin1(R.Long)));
 }
 
-bool TRegHive::RootFromName(QStringView AName, HKEY& ARoot) {
+bool TRegHive::RootFromName(QStringView AName, TRegHandle& ARoot) {
   for (const TRootName& R : RootNames)
     if (AName.compare(QLatin1StringView(R.Long), Qt::CaseInsensitive) == 0 ||
         AName.compare(QLatin1StringView(R.Short), Qt::CaseInsensitive) == 0) {
@@ -510,14 +510,14 @@ bool TRegHive::RootFromName(QStringView AName, HKEY& ARoot) {
   return false;
 }
 
-TRegKey* TRegHive::Root(HKEY ARoot) const {
+TRegKey* TRegHive::Root(TRegHandle ARoot) const {
   for (const auto& [Key, Node] : FRoots)
     if (Key == ARoot)
       return Node.get();
   return nullptr;
 }
 
-TRegKey* TRegHive::Find(HKEY ARoot, const QStringList& APath) const {
+TRegKey* TRegHive::Find(TRegHandle ARoot, const QStringList& APath) const {
   TRegKey* Key = Root(ARoot);
   for (const QString& Part : APath) {
     if (!Key)
@@ -566,7 +566,7 @@ QStringList TRegHive::ApplyFile(const QString& APath) {
 // ---- THiveRegistry --------------------------------------------------------
 
 namespace {
-bool isPredefined(HKEY AKey) {
+bool isPredefined(TRegHandle AKey) {
   return AKey >= HKEY_CLASSES_ROOT && AKey <= HKEY_DYN_DATA;
 }
 constexpr REGSAM WriteAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK |
@@ -577,7 +577,7 @@ constexpr REGSAM WriteAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_L
 THiveRegistry::THiveRegistry(std::shared_ptr<TRegHive> AHive) : FHive(std::move(AHive)) {}
 THiveRegistry::~THiveRegistry() = default;
 
-TRegKey* THiveRegistry::resolve(HKEY AKey, LONG& AError, TOpenKey* AOpen) {
+TRegKey* THiveRegistry::resolve(TRegHandle AKey, LONG& AError, TOpenKey* AOpen) {
   TOpenKey Open;
   if (isPredefined(AKey)) {
     Open.Root = AKey;
@@ -600,7 +600,7 @@ TRegKey* THiveRegistry::resolve(HKEY AKey, LONG& AError, TOpenKey* AOpen) {
   return Key;
 }
 
-HKEY THiveRegistry::newHandle() {
+TRegHandle THiveRegistry::newHandle() {
   // Never 0, never a predefined root, never one still open.
   do {
     ++FNextHandle;
@@ -608,7 +608,8 @@ HKEY THiveRegistry::newHandle() {
   return FNextHandle;
 }
 
-LONG THiveRegistry::OpenKey(HKEY AKey, const QString& ASubKey, REGSAM ASamDesired, HKEY& AResult) {
+LONG THiveRegistry::OpenKey(TRegHandle AKey, const QString& ASubKey, REGSAM ASamDesired,
+                            TRegHandle& AResult) {
   std::lock_guard Guard(FLock);
   AResult = 0;
   LONG Error = ERROR_SUCCESS;
@@ -628,21 +629,21 @@ LONG THiveRegistry::OpenKey(HKEY AKey, const QString& ASubKey, REGSAM ASamDesire
   return ERROR_SUCCESS;
 }
 
-LONG THiveRegistry::CloseKey(HKEY AKey) {
+LONG THiveRegistry::CloseKey(TRegHandle AKey) {
   std::lock_guard Guard(FLock);
   if (isPredefined(AKey))
     return ERROR_SUCCESS;
   return FHandles.remove(AKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-template <class TRead> LONG THiveRegistry::withKey(HKEY AKey, TRead ARead) {
+template <class TRead> LONG THiveRegistry::withKey(TRegHandle AKey, TRead ARead) {
   std::lock_guard Guard(FLock);
   LONG Error = ERROR_SUCCESS;
   const TRegKey* Key = resolve(AKey, Error);
   return Key ? ARead(*Key) : Error;
 }
 
-LONG THiveRegistry::QueryValue(HKEY AKey, const QString& AValueName, TRegValue& AValue) {
+LONG THiveRegistry::QueryValue(TRegHandle AKey, const QString& AValueName, TRegValue& AValue) {
   return withKey(AKey, [&](const TRegKey& Key) -> LONG {
     const TRegValue* Value = Key.Value(AValueName);
     if (!Value)
@@ -652,7 +653,7 @@ LONG THiveRegistry::QueryValue(HKEY AKey, const QString& AValueName, TRegValue& 
   });
 }
 
-LONG THiveRegistry::EnumKey(HKEY AKey, DWORD AIndex, QString& AName) {
+LONG THiveRegistry::EnumKey(TRegHandle AKey, DWORD AIndex, QString& AName) {
   return withKey(AKey, [&](const TRegKey& Key) -> LONG {
     if (AIndex >= Key.SubKeyCount())
       return ERROR_NO_MORE_ITEMS;
@@ -661,7 +662,7 @@ LONG THiveRegistry::EnumKey(HKEY AKey, DWORD AIndex, QString& AName) {
   });
 }
 
-LONG THiveRegistry::EnumValue(HKEY AKey, DWORD AIndex, QString& AName) {
+LONG THiveRegistry::EnumValue(TRegHandle AKey, DWORD AIndex, QString& AName) {
   return withKey(AKey, [&](const TRegKey& Key) -> LONG {
     if (AIndex >= Key.ValueCount())
       return ERROR_NO_MORE_ITEMS;
@@ -670,7 +671,7 @@ LONG THiveRegistry::EnumValue(HKEY AKey, DWORD AIndex, QString& AName) {
   });
 }
 
-LONG THiveRegistry::QueryInfoKey(HKEY AKey, TRegKeyInfo& AInfo) {
+LONG THiveRegistry::QueryInfoKey(TRegHandle AKey, TRegKeyInfo& AInfo) {
   return withKey(AKey, [&](const TRegKey& Key) -> LONG {
     AInfo.SubKeys = static_cast<DWORD>(Key.SubKeyCount());
     AInfo.Values = static_cast<DWORD>(Key.ValueCount());

@@ -28,6 +28,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/PortNamesBegin.h"
+
 inline constexpr int MaxKeyDepth = 512;
 inline constexpr qint64 MaxRegFileBytes = 64 * 1024 * 1024;
 inline constexpr qsizetype MaxRegItems = 262144;
@@ -126,18 +128,18 @@ public:
   void Clear();
 
   // The root key of a predefined handle, or null.
-  TRegKey* Root(HKEY ARoot) const;
+  TRegKey* Root(TRegHandle ARoot) const;
   // The key at APath (backslash-separated, case-insensitive) below ARoot.
-  TRegKey* Find(HKEY ARoot, const QStringList& APath) const;
+  TRegKey* Find(TRegHandle ARoot, const QStringList& APath) const;
 
   // Accepts the long names (HKEY_LOCAL_MACHINE) and the short ones (HKLM).
-  static bool RootFromName(QStringView AName, HKEY& ARoot);
+  static bool RootFromName(QStringView AName, TRegHandle& ARoot);
 
 private:
   class TReader;
   void compactAll();
 
-  std::vector<std::pair<HKEY, std::unique_ptr<TRegKey>>> FRoots;
+  std::vector<std::pair<TRegHandle, std::unique_ptr<TRegKey>>> FRoots;
 };
 
 // Splits a key path at backslashes, leaving out empty parts.
@@ -156,12 +158,13 @@ public:
 
   TRegHive& Hive() { return *FHive; }
 
-  LONG OpenKey(HKEY AKey, const QString& ASubKey, REGSAM ASamDesired, HKEY& AResult) override;
-  LONG CloseKey(HKEY AKey) override;
-  LONG QueryValue(HKEY AKey, const QString& AValueName, TRegValue& AValue) override;
-  LONG EnumKey(HKEY AKey, DWORD AIndex, QString& AName) override;
-  LONG EnumValue(HKEY AKey, DWORD AIndex, QString& AName) override;
-  LONG QueryInfoKey(HKEY AKey, TRegKeyInfo& AInfo) override;
+  LONG OpenKey(TRegHandle AKey, const QString& ASubKey, REGSAM ASamDesired,
+               TRegHandle& AResult) override;
+  LONG CloseKey(TRegHandle AKey) override;
+  LONG QueryValue(TRegHandle AKey, const QString& AValueName, TRegValue& AValue) override;
+  LONG EnumKey(TRegHandle AKey, DWORD AIndex, QString& AName) override;
+  LONG EnumValue(TRegHandle AKey, DWORD AIndex, QString& AName) override;
+  LONG QueryInfoKey(TRegHandle AKey, TRegKeyInfo& AInfo) override;
 
 protected:
   // Changes to the hive made while other threads read go through this lock.
@@ -169,19 +172,19 @@ protected:
 
 private:
   struct TOpenKey {
-    HKEY Root;
+    TRegHandle Root;
     QStringList Path;
   };
   // The key behind AKey, or null with AError set.
-  TRegKey* resolve(HKEY AKey, LONG& AError, TOpenKey* AOpen = nullptr);
+  TRegKey* resolve(TRegHandle AKey, LONG& AError, TOpenKey* AOpen = nullptr);
   // Runs ARead on the key behind AKey under the lock, or returns the error.
-  template <class TRead> LONG withKey(HKEY AKey, TRead ARead);
-  HKEY newHandle();
+  template <class TRead> LONG withKey(TRegHandle AKey, TRead ARead);
+  TRegHandle newHandle();
 
   std::shared_ptr<TRegHive> FHive;
   std::mutex FLock;
-  QHash<HKEY, TOpenKey> FHandles;
-  HKEY FNextHandle = 0x1000;
+  QHash<TRegHandle, TOpenKey> FHandles;
+  TRegHandle FNextHandle = 0x1000;
 };
 
 // ---- TRegNamedList --------------------------------------------------------
@@ -276,3 +279,5 @@ template <class T> qsizetype TRegNamedList<T>::slotOf(qsizetype AIndex) const {
       return I;
   return AIndex;
 }
+
+#include "platform/PortNamesEnd.h"

@@ -17,16 +17,21 @@
 
 #include <cstdint>
 
-using HKEY = std::uintptr_t;
-using REGSAM = std::uint32_t;
+#include "platform/PortNamesBegin.h"
 
-inline constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000u;
-inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
-inline constexpr HKEY HKEY_LOCAL_MACHINE = 0x80000002u;
-inline constexpr HKEY HKEY_USERS = 0x80000003u;
-inline constexpr HKEY HKEY_PERFORMANCE_DATA = 0x80000004u;
-inline constexpr HKEY HKEY_CURRENT_CONFIG = 0x80000005u;
-inline constexpr HKEY HKEY_DYN_DATA = 0x80000006u;
+// A key: a predefined root or what OpenKey gave. A number of the port's
+// own rather than the system's HKEY, so that a registry of the program's
+// (the hive below) can hand out keys as well.
+using TRegHandle = std::uintptr_t;
+using REGSAM = DWORD;
+
+inline constexpr TRegHandle HKEY_CLASSES_ROOT = 0x80000000u;
+inline constexpr TRegHandle HKEY_CURRENT_USER = 0x80000001u;
+inline constexpr TRegHandle HKEY_LOCAL_MACHINE = 0x80000002u;
+inline constexpr TRegHandle HKEY_USERS = 0x80000003u;
+inline constexpr TRegHandle HKEY_PERFORMANCE_DATA = 0x80000004u;
+inline constexpr TRegHandle HKEY_CURRENT_CONFIG = 0x80000005u;
+inline constexpr TRegHandle HKEY_DYN_DATA = 0x80000006u;
 
 inline constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
 inline constexpr REGSAM KEY_SET_VALUE = 0x0002;
@@ -92,11 +97,14 @@ public:
   // Opens ASubKey (backslash-separated, case-insensitive; empty = AKey itself)
   // below a predefined root or an open key. Write access on a read-only hive
   // gives ERROR_ACCESS_DENIED.
-  virtual LONG OpenKey(HKEY AKey, const QString& ASubKey, REGSAM ASamDesired, HKEY& AResult) = 0;
-  virtual LONG CloseKey(HKEY AKey) = 0;
-  virtual LONG QueryValue(HKEY AKey, const QString& AValueName, TRegValue& AValue) = 0;
+  virtual LONG OpenKey(TRegHandle AKey, const QString& ASubKey, REGSAM ASamDesired,
+                       TRegHandle& AResult) = 0;
+  virtual LONG CloseKey(TRegHandle AKey) = 0;
+  virtual LONG QueryValue(TRegHandle AKey, const QString& AValueName, TRegValue& AValue) = 0;
   // Enumeration in stored order; ERROR_NO_MORE_ITEMS past the end.
-  virtual LONG EnumKey(HKEY AKey, DWORD AIndex, QString& AName) = 0;
-  virtual LONG EnumValue(HKEY AKey, DWORD AIndex, QString& AName) = 0;
-  virtual LONG QueryInfoKey(HKEY AKey, TRegKeyInfo& AInfo) = 0;
+  virtual LONG EnumKey(TRegHandle AKey, DWORD AIndex, QString& AName) = 0;
+  virtual LONG EnumValue(TRegHandle AKey, DWORD AIndex, QString& AName) = 0;
+  virtual LONG QueryInfoKey(TRegHandle AKey, TRegKeyInfo& AInfo) = 0;
 };
+
+#include "platform/PortNamesEnd.h"

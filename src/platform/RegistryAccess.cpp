@@ -21,14 +21,14 @@ TRegistry::~TRegistry() {
   CloseKey();
 }
 
-void TRegistry::SetRootKey(HKEY ARoot) {
+void TRegistry::SetRootKey(TRegHandle ARoot) {
   if (ARoot != FRootKey) {
     CloseKey();
     FRootKey = ARoot;
   }
 }
 
-HKEY TRegistry::baseKey(bool ARelative) const {
+TRegHandle TRegistry::baseKey(bool ARelative) const {
   return ARelative && FCurrentKey ? FCurrentKey : FRootKey;
 }
 
@@ -58,7 +58,7 @@ QString TRegistry::resolvePath(const QString& AKey) const {
 }
 
 bool TRegistry::openKey(const QString& AKey, REGSAM ASam) {
-  HKEY Result = 0;
+  TRegHandle Result = 0;
   FLastError =
       FPort.OpenKey(baseKey(isRelative(AKey)), withoutLeadingDelimiter(AKey), ASam, Result);
   if (FLastError != ERROR_SUCCESS)
@@ -80,7 +80,7 @@ bool TRegistry::OpenKeyReadOnly(const QString& AKey) {
 }
 
 bool TRegistry::KeyExists(const QString& AKey) {
-  HKEY Result = 0;
+  TRegHandle Result = 0;
   const LONG Error = FPort.OpenKey(baseKey(isRelative(AKey)), withoutLeadingDelimiter(AKey),
                                    KEY_READ | (FAccess & ViewFlags), Result);
   if (Error != ERROR_SUCCESS)
@@ -103,7 +103,7 @@ bool TRegistry::HasSubKeys() {
 QStringList TRegistry::GetKeyNames() {
   QStringList Names;
   QString Name;
-  const HKEY Key = FCurrentKey ? FCurrentKey : FRootKey;
+  const TRegHandle Key = FCurrentKey ? FCurrentKey : FRootKey;
   for (DWORD I = 0; FPort.EnumKey(Key, I, Name) == ERROR_SUCCESS; ++I)
     Names << Name;
   return Names;
@@ -112,7 +112,7 @@ QStringList TRegistry::GetKeyNames() {
 QStringList TRegistry::GetValueNames() {
   QStringList Names;
   QString Name;
-  const HKEY Key = FCurrentKey ? FCurrentKey : FRootKey;
+  const TRegHandle Key = FCurrentKey ? FCurrentKey : FRootKey;
   for (DWORD I = 0; FPort.EnumValue(Key, I, Name) == ERROR_SUCCESS; ++I)
     Names << Name;
   return Names;

@@ -9,6 +9,8 @@
 
 #include <QStringList>
 
+#include "platform/PortNamesBegin.h"
+
 class IRegistry;
 
 class TRegistry {
@@ -22,11 +24,11 @@ public:
   TRegistry(const TRegistry&) = delete;
   TRegistry& operator=(const TRegistry&) = delete;
 
-  HKEY RootKey() const { return FRootKey; }
-  void SetRootKey(HKEY ARoot);
+  TRegHandle RootKey() const { return FRootKey; }
+  void SetRootKey(TRegHandle ARoot);
   REGSAM Access() const { return FAccess; }
   void SetAccess(REGSAM AAccess) { FAccess = AAccess; }
-  HKEY CurrentKey() const { return FCurrentKey; }
+  TRegHandle CurrentKey() const { return FCurrentKey; }
   QString CurrentPath() const { return FCurrentPath; }
   DWORD LastError() const { return FLastError; }
 
@@ -55,7 +57,7 @@ public:
   QByteArray ReadBinaryData(const QString& AName); // any type: the raw bytes
 
 private:
-  HKEY baseKey(bool ARelative) const;
+  TRegHandle baseKey(bool ARelative) const;
   bool openKey(const QString& AKey, REGSAM ASam);
   QString resolvePath(const QString& AKey) const;
   bool readValue(const QString& AName, TRegValue& AValue);
@@ -63,9 +65,11 @@ private:
   TRegValue readTyped(const QString& AName, DWORD AType);
 
   IRegistry& FPort;
-  HKEY FRootKey = HKEY_CURRENT_USER;
+  TRegHandle FRootKey = HKEY_CURRENT_USER;
   REGSAM FAccess;
-  HKEY FCurrentKey = 0;
+  TRegHandle FCurrentKey = 0;
   QString FCurrentPath;
   DWORD FLastError = ERROR_SUCCESS;
 };
+
+#include "platform/PortNamesEnd.h"

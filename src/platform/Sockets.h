@@ -15,7 +15,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
+
+#include "platform/PortNamesBegin.h"
 
 inline constexpr int SOCKET_ERROR = -1;
 
@@ -62,3 +65,14 @@ public:
 
 // Dotted-decimal text of an IPv4 address in host byte order.
 QString Ipv4ToString(std::uint32_t AAddress);
+
+// The text of AAddress as WSAAddressToString gives it: IPv6 in the short
+// form (the longest run of two or more zero groups as "::", the first of
+// equal runs; an IPv4-mapped or -compatible address ending in dotted
+// decimal), the scope as its number, the port after the address; the
+// Windows Sockets error code in AError when there is none. Written out here
+// rather than taken from the system so that every backend and the fakes
+// give the same text.
+std::optional<QString> FormatSocketAddress(const TSocketAddress& AAddress, int& AError);
+
+#include "platform/PortNamesEnd.h"

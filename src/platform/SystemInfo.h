@@ -15,8 +15,7 @@
 #include <cstdint>
 #include <optional>
 
-using WORD = std::uint16_t;
-using BYTE = std::uint8_t;
+#include "platform/PortNamesBegin.h"
 
 inline constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
 inline constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
@@ -88,3 +87,5 @@ inline constexpr qsizetype MaxExpandedLength = 32767;
 // is written (a few references to a long value would otherwise take memory
 // in the square of the text's length).
 QString ExpandEnvironmentStrings(ISystemInfo& ASystem, const QString& AText);
+
+#include "platform/PortNamesEnd.h"

@@ -114,13 +114,14 @@ std::unique_ptr<TRegistry> CreateRegistryReader() {
   return std::make_unique<TRegistry>(KEY_READ | (Wow64 ? KEY_WOW64_64KEY : 0));
 }
 
-QString ReadRegistryString(HKEY ARoot, const QString& AKey, const QString& AName) {
+QString ReadRegistryString(TRegHandle ARoot, const QString& AKey, const QString& AName) {
   std::unique_ptr<TRegistry> Registry = CreateRegistryReader();
   Registry->SetRootKey(ARoot);
   return Registry->OpenKey(AKey) ? Registry->ReadString(AName) : QString();
 }
 
-QString ReadRegistryValueText(HKEY ARoot, const QString& AKey, const QString& AName, bool AHex) {
+QString ReadRegistryValueText(TRegHandle ARoot, const QString& AKey, const QString& AName,
+                              bool AHex) {
   std::unique_ptr<TRegistry> Registry = CreateRegistryReader();
   Registry->SetRootKey(ARoot);
   if (!Registry->OpenKey(AKey) || !Registry->ValueExists(AName))

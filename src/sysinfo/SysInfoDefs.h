@@ -49,12 +49,13 @@ QString ComputerNameFromSystem();
 std::unique_ptr<TRegistry> CreateRegistryReader();
 // The string value, empty when the key does not open or the value is
 // missing; a value of another type raises ERegistryException.
-QString ReadRegistryString(HKEY ARoot, const QString& AKey, const QString& AName);
+QString ReadRegistryString(TRegHandle ARoot, const QString& AKey, const QString& AName);
 // Any value as text by its type: strings as they are, expandable strings
 // expanded, numbers in decimal, multi-strings their first string, anything
 // else as at most 8194 raw bytes, in hexadecimal ("0A FF") or as characters
 // with control bytes shown as ".".
-QString ReadRegistryValueText(HKEY ARoot, const QString& AKey, const QString& AName, bool AHex);
+QString ReadRegistryValueText(TRegHandle ARoot, const QString& AKey, const QString& AName,
+                              bool AHex);
 
 // Decimal, or hexadecimal after "$", to 64 bits; 0 when the text is no number.
 std::int64_t SafeStrToInt64(const QString& AText);

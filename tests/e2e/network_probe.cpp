@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   Platform::current().IpHelper().GetAdaptersAddresses(0, 0, Views, Size);
   const auto text = [](const TSocketAddress& AAddress) {
     int Error = 0;
-    return LinuxSockets::FormatSocketAddress(AAddress, Error).value_or(QString());
+    return FormatSocketAddress(AAddress, Error).value_or(QString());
   };
   for (const TIpAdapterAddresses& View : Views) {
     QStringList Unicast, Gateways, Servers;

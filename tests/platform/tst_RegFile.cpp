@@ -57,8 +57,8 @@ QString valueText(const TRegValue& AValue) {
 // in stored order.
 QStringList dump(const TRegHive& AHive) {
   QStringList Lines;
-  for (HKEY Root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS,
-                    HKEY_CURRENT_CONFIG}) {
+  for (TRegHandle Root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS,
+                          HKEY_CURRENT_CONFIG}) {
     std::vector<std::pair<const TRegKey*, QString>> Stack;
     auto pushChildren = [&Stack](const TRegKey& AKey, const QString& APath) {
       for (qsizetype I = AKey.SubKeyCount() - 1; I >= 0; --I)

@@ -75,7 +75,7 @@ void tst_Registry::portErrorCodes() {
   QFETCH(uint, access);
   QFETCH(int, error);
   FakeRegistry Registry(Contents);
-  HKEY Key = 0;
+  TRegHandle Key = 0;
   QCOMPARE(int(Registry.OpenKey(HKEY_LOCAL_MACHINE, path, access, Key)), error);
   QCOMPARE(Key != 0, error == int(ERROR_SUCCESS));
   if (Key)
@@ -84,7 +84,7 @@ void tst_Registry::portErrorCodes() {
 
 void tst_Registry::enumerationInStoredOrder() {
   FakeRegistry Registry(Contents);
-  HKEY Key = 0;
+  TRegHandle Key = 0;
   QCOMPARE(
       int(Registry.OpenKey(HKEY_LOCAL_MACHINE, QStringLiteral("Software\\Kelvane"), KEY_READ, Key)),
       int(ERROR_SUCCESS));
@@ -115,7 +115,7 @@ void tst_Registry::enumerationInStoredOrder() {
 
 void tst_Registry::handlesOutliveNothing() {
   FakeRegistry Registry(Contents);
-  HKEY Key = 0;
+  TRegHandle Key = 0;
   QCOMPARE(int(Registry.OpenKey(HKEY_LOCAL_MACHINE, QStringLiteral("Software\\Kelvane\\Zoo"),
                                 KEY_READ, Key)),
            int(ERROR_SUCCESS));
@@ -124,7 +124,7 @@ void tst_Registry::handlesOutliveNothing() {
   QCOMPARE(int(Registry.QueryInfoKey(Key, Info)), int(ERROR_KEY_DELETED));
   QCOMPARE(int(Registry.CloseKey(Key)), int(ERROR_SUCCESS));
   QCOMPARE(int(Registry.CloseKey(Key)), int(ERROR_INVALID_HANDLE));
-  QCOMPARE(int(Registry.QueryInfoKey(HKEY(0x1234567), Info)), int(ERROR_INVALID_HANDLE));
+  QCOMPARE(int(Registry.QueryInfoKey(TRegHandle(0x1234567), Info)), int(ERROR_INVALID_HANDLE));
   QCOMPARE(int(Registry.CloseKey(HKEY_LOCAL_MACHINE)), int(ERROR_SUCCESS));
 }
 
@@ -143,7 +143,7 @@ void tst_Registry::concurrentReaders() {
   for (int T = 0; T < 3; ++T)
     Readers.emplace_back([&] {
       while (!Done.load()) {
-        HKEY Key = 0;
+        TRegHandle Key = 0;
         TRegValue Value;
         std::uint32_t Number = 0;
         QString Name;
@@ -246,7 +246,7 @@ void tst_Registry::openingKeys() {
   QVERIFY(!Registry.OpenKeyReadOnly(QStringLiteral("\\Software\\Missing")));
   QCOMPARE(Registry.CurrentPath(), QStringLiteral("Software\\WOW6432Node\\Kelvane"));
   Registry.CloseKey();
-  QCOMPARE(Registry.CurrentKey(), HKEY(0));
+  QCOMPARE(Registry.CurrentKey(), TRegHandle(0));
 }
 
 void tst_Registry::viewFlagsChangeNothing() {

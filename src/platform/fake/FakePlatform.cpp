@@ -1,7 +1,5 @@
 #include "platform/fake/FakePlatform.h"
 
-#include "platform/linux/LinuxSockets.h"
-
 FakeRegistry::FakeRegistry() : THiveRegistry(std::make_shared<TRegHive>()) {}
 
 FakeRegistry::FakeRegistry(const QString& ARegText) : FakeRegistry() {
@@ -155,7 +153,7 @@ std::vector<std::uint32_t> FakeSockets::GetHostByName(const QString& AName, int)
 
 int FakeSockets::WSAAddressToString(const TSocketAddress& AAddress, QString& AText) {
   int Error = 0;
-  const std::optional<QString> Text = LinuxSockets::FormatSocketAddress(AAddress, Error);
+  const std::optional<QString> Text = FormatSocketAddress(AAddress, Error);
   if (!Text) {
     FLastError = Error;
     return SOCKET_ERROR;

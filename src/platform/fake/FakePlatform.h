@@ -17,6 +17,8 @@
 #include <memory>
 #include <set>
 
+#include "platform/PortNamesBegin.h"
+
 class FakeRegistry : public THiveRegistry {
 public:
   FakeRegistry();
@@ -233,3 +235,5 @@ private:
   FakeAccounts FAccounts;
   FakeIpHelper FIpHelper;
 };
+
+#include "platform/PortNamesEnd.h"

@@ -43,7 +43,7 @@ const std::pair<const char*, int> Properties[] = {
 
 QString text(const TSocketAddress& AAddress) {
   int Error = 0;
-  return LinuxSockets::FormatSocketAddress(AAddress, Error).value_or(QString());
+  return FormatSocketAddress(AAddress, Error).value_or(QString());
 }
 
 QString maskOf(int APrefixLength) {

@@ -37,3 +37,8 @@ LinuxPlatform::LinuxPlatform() {
   FWmi.AddProvider(std::make_unique<TMetaClassProvider>(
       std::vector<TWmiObject>{TLinuxNetworkAdapterConfigurationProvider::Definition()}));
 }
+
+Platform& DefaultPlatform() {
+  static LinuxPlatform Linux;
+  return Linux;
+}

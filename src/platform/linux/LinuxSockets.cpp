@@ -171,38 +171,6 @@ std::vector<std::uint32_t> LinuxSockets::GetHostByName(const QString& AName, int
   return Lookup->Addresses;
 }
 
-std::optional<QString> LinuxSockets::FormatSocketAddress(const TSocketAddress& AAddress,
-                                                         int& AError) {
-  char Text[INET6_ADDRSTRLEN] = {};
-  QString Result;
-  if (AAddress.Family == WSA_AF_INET) {
-    if (AAddress.Address.size() != 4) {
-      AError = int(WSAEFAULT);
-      return std::nullopt;
-    }
-    inet_ntop(AF_INET, AAddress.Address.constData(), Text, sizeof Text);
-    Result = QString::fromLatin1(Text);
-    if (AAddress.Port != 0)
-      Result += u':' + QString::number(AAddress.Port);
-    return Result;
-  }
-  if (AAddress.Family == WSA_AF_INET6) {
-    if (AAddress.Address.size() != 16) {
-      AError = int(WSAEFAULT);
-      return std::nullopt;
-    }
-    inet_ntop(AF_INET6, AAddress.Address.constData(), Text, sizeof Text);
-    Result = QString::fromLatin1(Text);
-    if (AAddress.ScopeId != 0)
-      Result += u'%' + QString::number(AAddress.ScopeId);
-    if (AAddress.Port != 0)
-      Result = u'[' + Result + QStringLiteral("]:") + QString::number(AAddress.Port);
-    return Result;
-  }
-  AError = int(WSAEINVAL);
-  return std::nullopt;
-}
-
 int LinuxSockets::WSAAddressToString(const TSocketAddress& AAddress, QString& AText) {
   int Error = 0;
   const std::optional<QString> Text = FormatSocketAddress(AAddress, Error);

@@ -20,11 +20,6 @@ public:
   std::vector<std::uint32_t> GetHostByName(const QString& AName, int ATimeoutMs = -1) override;
   int WSAAddressToString(const TSocketAddress& AAddress, QString& AText) override;
 
-  // The text of AAddress as WSAAddressToString gives it (the scope as its
-  // number, as Windows writes it); the Windows Sockets error code in AError
-  // when there is none.
-  static std::optional<QString> FormatSocketAddress(const TSocketAddress& AAddress, int& AError);
-
   // The host's own IPv4 addresses as described above.
   static std::vector<std::uint32_t> OwnAddresses();
   // True when AName is the host name, short or full, in any letter case.
