@@ -2,7 +2,7 @@
 PREFIX ?= /usr/local
 JOBS   ?= $(shell nproc)
 
-.PHONY: all deps run test bench fuzz install clean release dev
+.PHONY: all deps run test bench fuzz install clean release dev windows test-windows check-source
 
 all: release
 
@@ -21,8 +21,26 @@ dev: deps
 run: release
 	build/kelvane $(ARGS)
 
-test: dev
+# The Windows suite joins when Qt for mingw is at hand (KELVANE_QT_MINGW, or
+# the cache built before); building Qt for it is left to `make windows`.
+test: dev check-source
 	ctest --preset dev -j $(JOBS)
+	@if [ -n "$$KELVANE_QT_MINGW" ] || scripts/qt-mingw --available; then \
+	  $(MAKE) --no-print-directory test-windows; \
+	else echo "make test: no Qt for mingw (KELVANE_QT_MINGW), so no Windows suite"; fi
+
+check-source: deps
+	@scripts/check-source
+
+# Cross-compiles the whole tree for Windows x86_64 into build/windows.
+windows: deps
+	@scripts/install-deps --windows
+	@qt=$$(scripts/qt-mingw) && cmake --preset windows -DCMAKE_PREFIX_PATH="$$qt" >/dev/null
+	@cmake --build --preset windows -j $(JOBS)
+
+# The cross-built unit suite under wine.
+test-windows: windows
+	@scripts/wine-suite build/windows
 
 bench: deps
 	@scripts/install-deps --extra

@@ -146,9 +146,9 @@ QString WindowsVersionText(int AVersion) {
   case 6:
   case 7:
   case 8:
-    return Format(QStringLiteral("Windows NT 3.%u"), {V.MinorVersion});
+    return Format(QStringLiteral("Windows NT 3.%u"), {quint32(V.MinorVersion)});
   case 9:
-    return Format(QStringLiteral("Windows NT 4.%u"), {V.MinorVersion});
+    return Format(QStringLiteral("Windows NT 4.%u"), {quint32(V.MinorVersion)});
   default:
     break;
   }

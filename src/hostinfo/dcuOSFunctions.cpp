@@ -92,10 +92,10 @@ int ClassifyProductType(DWORD AProductType) {
       AProductType,
       {{0, 6}, {11, 11}, {16, 16}, {26, 28}, {47, 49}, {66, 72}, {84, 84}, {98, 101}, {103, 103}});
   if (!Server && !Workstation)
-    GetLogger()->LogError(QStringLiteral("Unknown ProductType $%.08x"), {AProductType});
+    GetLogger()->LogError(QStringLiteral("Unknown ProductType $%.08x"), {quint32(AProductType)});
   const DWORD Minor = Platform::current().SystemInfo().Version().MinorVersion;
   if (Minor > 3)
-    GetLogger()->LogError(QStringLiteral("Unkown Win32MinorVersion %d"), {Minor});
+    GetLogger()->LogError(QStringLiteral("Unkown Win32MinorVersion %d"), {quint32(Minor)});
   const int Base = Server ? 10 : 9;
   return Minor <= 3 ? Base + 2 * static_cast<int>(Minor) : Base;
 }

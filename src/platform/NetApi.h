@@ -147,14 +147,18 @@ struct TSid {
   bool operator==(const TSid&) const = default;
 };
 
+// In a namespace: the system's header declares the same enumerators.
+namespace WtsNames {
 enum TWtsInfoClass { WTSUserName = 5, WTSDomainName = 7 };
 enum TWtsConnectState { WTSActive = 0, WTSConnected = 1, WTSDisconnected = 4 };
+} // namespace WtsNames
+using namespace WtsNames;
 inline constexpr DWORD WTS_CURRENT_SESSION = 0xFFFFFFFF;
 
 struct TWtsSessionInfo {
   DWORD SessionId = 0;
   QString WinStationName;
-  TWtsConnectState State = WTSActive;
+  TWtsConnectState State = WtsNames::WTSActive;
 };
 
 // A running process with its session and, when it can be opened, the

@@ -20,14 +20,23 @@
 #include <optional>
 #include <vector>
 
+// The Windows headers declare these as enumerators of their own (WBEMSTATUS);
+// in a namespace the port's never collide with them, and a unit that has
+// both names the one it means.
+namespace WbemStatus {
 inline constexpr HRESULT WBEM_E_FAILED = HRESULT(0x80041001);
 inline constexpr HRESULT WBEM_E_NOT_FOUND = HRESULT(0x80041002);
 inline constexpr HRESULT WBEM_E_INVALID_NAMESPACE = HRESULT(0x8004100E);
 inline constexpr HRESULT WBEM_E_INVALID_CLASS = HRESULT(0x80041010);
 inline constexpr HRESULT WBEM_E_INVALID_QUERY = HRESULT(0x80041017);
 inline constexpr HRESULT WBEM_E_INVALID_QUERY_TYPE = HRESULT(0x80041018);
+} // namespace WbemStatus
+using namespace WbemStatus;
 
-// CIM types of properties; arrays add wbemCimtypeArrayFlag.
+// CIM types of properties; arrays add wbemCimtypeArrayFlag. In a namespace
+// for the same reason as the status codes (the system's scripting header
+// declares the same enumerators).
+namespace CimTypes {
 enum TCimType : int {
   wbemCimtypeSint16 = 2,
   wbemCimtypeSint32 = 3,
@@ -47,10 +56,12 @@ enum TCimType : int {
   wbemCimtypeChar16 = 103,
 };
 inline constexpr int wbemCimtypeArrayFlag = 0x2000;
+} // namespace CimTypes
+using namespace CimTypes;
 
 struct TWmiProperty {
   QString Name;
-  int CimType = wbemCimtypeString;
+  int CimType = CimTypes::wbemCimtypeString;
   QVariant Value; // invalid = null
 };
 

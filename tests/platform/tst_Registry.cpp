@@ -1,15 +1,13 @@
 // The registry port and the registry object over it: error codes,
-// enumeration order, typed reads, and the Linux backend's machine file.
+// enumeration order, typed reads.
 
 #include "support/TestMain.h"
 
 #include "common/Exceptions.h"
 #include "platform/RegistryAccess.h"
 #include "platform/fake/FakePlatform.h"
-#include "platform/linux/LinuxPlatform.h"
 
 #include <QFile>
-#include <QScopeGuard>
 #include <QTest>
 
 #include <atomic>
@@ -46,8 +44,6 @@ private Q_SLOTS:
   void typedReads();
   void openingKeys();
   void viewFlagsChangeNothing();
-  void linuxBackendReadsMachineFile();
-  void machineFileFromEnvironment();
 };
 
 void tst_Registry::portErrorCodes_data() {
@@ -259,45 +255,6 @@ void tst_Registry::viewFlagsChangeNothing() {
     QCOMPARE(Registry.ReadString(QStringLiteral("Zeta")), QStringLiteral("last"));
     QVERIFY(Registry.OpenKey(QStringLiteral("\\Software\\Kelvane\\Ant"), false));
   }
-}
-
-void tst_Registry::linuxBackendReadsMachineFile() {
-  LinuxRegistry Machine(QFINDTESTDATA("../fixtures/platform/machine.reg"));
-  TRegistry Registry(Machine, KEY_READ);
-  Registry.SetRootKey(HKEY_LOCAL_MACHINE);
-  QVERIFY(Registry.OpenKeyReadOnly(QStringLiteral("Software\\Morvel\\Tesk")));
-  QCOMPARE(Registry.ReadInteger(QStringLiteral("DebugEnabled")), 1);
-  QCOMPARE(Registry.ReadString(QStringLiteral("DirectDebugTCP")), QStringLiteral("127.0.0.1:4228"));
-  QVERIFY(Registry.KeyExists(QStringLiteral("\\SOFTWARE\\WOW6432Node\\Morvel")));
-
-  // Without a system below the root, a missing file leaves the hive empty.
-  LinuxRegistry Missing(QStringLiteral("/nonexistent/kelvane/machine.reg"),
-                        QStringLiteral("/nonexistent/kelvane/root"));
-  TRegistry Empty(Missing, KEY_READ);
-  Empty.SetRootKey(HKEY_LOCAL_MACHINE);
-  QVERIFY(!Empty.OpenKeyReadOnly(QStringLiteral("Software")));
-  QCOMPARE(Empty.LastError(), DWORD(ERROR_FILE_NOT_FOUND));
-}
-
-void tst_Registry::machineFileFromEnvironment() {
-  const QByteArray Saved = qgetenv("KELVANE_MACHINE_REG");
-  auto restore = qScopeGuard([&Saved] {
-    if (Saved.isNull())
-      qunsetenv("KELVANE_MACHINE_REG");
-    else
-      qputenv("KELVANE_MACHINE_REG", Saved);
-  });
-  const QString Fixture = QFINDTESTDATA("../fixtures/platform/machine.reg");
-  qputenv("KELVANE_MACHINE_REG", QFile::encodeName(Fixture));
-  QCOMPARE(LinuxRegistry::MachineFile(), Fixture);
-  LinuxRegistry Machine;
-  TRegistry Registry(Machine, KEY_READ);
-  Registry.SetRootKey(HKEY_LOCAL_MACHINE);
-  QVERIFY(Registry.OpenKeyReadOnly(QStringLiteral("\\Software\\Morvel\\Tesk")));
-  QCOMPARE(Registry.ReadString(QStringLiteral("DirectDebugTCP")), QStringLiteral("127.0.0.1:4228"));
-
-  qputenv("KELVANE_MACHINE_REG", "");
-  QCOMPARE(LinuxRegistry::MachineFile(), QStringLiteral("/etc/kelvane/machine.reg"));
 }
 
 KELVANE_TEST_MAIN(tst_Registry)

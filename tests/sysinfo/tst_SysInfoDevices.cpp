@@ -4,7 +4,6 @@
 #include "support/TestMain.h"
 
 #include "platform/fake/FakePlatform.h"
-#include "platform/linux/LinuxNetApi.h"
 #include "sysinfo/SysInfoDevices.h"
 #include "sysinfo/SysInfoShares.h"
 
@@ -58,7 +57,6 @@ private Q_SLOTS:
   void enumerationsThatFail();
   void serverNames_data();
   void serverNames();
-  void linuxHasNoServer();
 };
 
 void tst_SysInfoDevices::deviceTable() {
@@ -285,24 +283,6 @@ void tst_SysInfoDevices::serverNames() {
   TNTShares Shares;
   Shares.SetMachine(name);
   QCOMPARE(Shares.Machine(), server);
-}
-
-void tst_SysInfoDevices::linuxHasNoServer() {
-  TMachine Machine{QString()};
-  struct TLinuxServices : FakePlatform {
-    LinuxNetApi Net;
-    INetApi& NetApi() override { return Net; }
-  } Linux;
-  ScopedPlatform Scope(Linux);
-  TNTShares Shares;
-  Shares.RefreshShares();
-  Shares.RefreshSessions();
-  Shares.RefreshOpenFiles();
-  TConnections Connections;
-  Connections.Refresh(true);
-  QCOMPARE(Shares.ShareCount() + Shares.SessionCount() + Shares.OpenFileCount() +
-               Connections.ConnectionCount(),
-           0);
 }
 
 KELVANE_TEST_MAIN(tst_SysInfoDevices)

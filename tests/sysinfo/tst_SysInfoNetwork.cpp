@@ -6,7 +6,6 @@
 #include "support/TestMain.h"
 
 #include "platform/fake/FakePlatform.h"
-#include "platform/linux/SystemView.h"
 #include "sysinfo/SysInfoNetwork.h"
 
 #include <QTest>
@@ -51,7 +50,6 @@ private Q_SLOTS:
   void adapterTypes();
   void deviceSplitAndWalks();
   void winsock();
-  void thisMachine();
 };
 
 void tst_SysInfoNetwork::adapterTable() {
@@ -274,24 +272,6 @@ void tst_SysInfoNetwork::winsock() {
   Winsock.RefreshData(0);
   QCOMPARE(Winsock.Status(), QStringLiteral("Winsock cannot be initialized."));
   QCOMPARE(Winsock.Description(), QStringLiteral("Fake Sockets"));
-}
-
-// One refresh of this machine: every interface but loopback is an adapter,
-// under its own name, and the physical ones are physical.
-void tst_SysInfoNetwork::thisMachine() {
-  RetakeStartupSnapshot();
-  TSysInfoNetwork Network;
-  Network.RefreshData(0x3FFFFF);
-  TSysInfoTCPIP* TCPIP = Network.TCPIP();
-  QVERIFY(TCPIP->DataAvailable());
-  for (const TSysNetInterface& Interface : ReadSysNetInterfaces()) {
-    const std::int32_t Index = TCPIP->FindAdapter(Interface.Name);
-    QVERIFY2(Index >= 0, qPrintable(Interface.Name));
-    QCOMPARE(Network.PhysicalAdapters().contains(Interface.Name), Interface.HasDevice);
-    QCOMPARE(TCPIP->Adapters(std::uint16_t(Index)).IPAddress->size() >= 1, true);
-  }
-  QVERIFY(!TCPIP->HostName().isEmpty());
-  QVERIFY(Network.WinSock()->Status() == QLatin1String("Running"));
 }
 
 KELVANE_TEST_MAIN(tst_SysInfoNetwork)

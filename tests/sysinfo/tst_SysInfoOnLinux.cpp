@@ -6,8 +6,10 @@
 #include "support/TestMain.h"
 
 #include "platform/fake/FakePlatform.h"
+#include "platform/linux/LinuxNetApi.h"
 #include "platform/linux/SystemView.h"
 #include "sysinfo/SysInfoDevices.h"
+#include "sysinfo/SysInfoNetwork.h"
 #include "sysinfo/SysInfoShares.h"
 
 #include <QDir>
@@ -36,6 +38,8 @@ private Q_SLOTS:
   void fixtureMachines_data();
   void fixtureMachines();
   void thisMachine();
+  void networkOfThisMachine();
+  void linuxHasNoServer();
 };
 
 void tst_SysInfoOnLinux::fixtureMachines_data() {
@@ -105,6 +109,45 @@ void tst_SysInfoOnLinux::thisMachine() {
   QCOMPARE(Shares.ShareCount() + Connections.ConnectionCount(), 0);
   QStringList Addresses;
   QCOMPARE(GetNetBIOSMACAddresses(StartupSnapshot().MachineName, Addresses), 0);
+}
+
+// One refresh of this machine: every interface but loopback is an adapter,
+// under its own name, and the physical ones are physical.
+void tst_SysInfoOnLinux::networkOfThisMachine() {
+  RetakeStartupSnapshot();
+  TSysInfoNetwork Network;
+  Network.RefreshData(0x3FFFFF);
+  TSysInfoTCPIP* TCPIP = Network.TCPIP();
+  QVERIFY(TCPIP->DataAvailable());
+  for (const TSysNetInterface& Interface : ReadSysNetInterfaces()) {
+    const std::int32_t Index = TCPIP->FindAdapter(Interface.Name);
+    QVERIFY2(Index >= 0, qPrintable(Interface.Name));
+    QCOMPARE(Network.PhysicalAdapters().contains(Interface.Name), Interface.HasDevice);
+    QCOMPARE(TCPIP->Adapters(std::uint16_t(Index)).IPAddress->size() >= 1, true);
+  }
+  QVERIFY(!TCPIP->HostName().isEmpty());
+  QVERIFY(Network.WinSock()->Status() == QLatin1String("Running"));
+}
+
+// Linux serves no shares, sessions or files, and holds no connections.
+void tst_SysInfoOnLinux::linuxHasNoServer() {
+  struct TLinuxServices : FakePlatform {
+    LinuxNetApi Net;
+    INetApi& NetApi() override { return Net; }
+  } Linux;
+  ScopedPlatform Scope(Linux);
+  Linux.FakeSystem().SetWorkstation(1);
+  RetakeStartupSnapshot();
+  TNTShares Shares;
+  Shares.RefreshShares();
+  Shares.RefreshSessions();
+  Shares.RefreshOpenFiles();
+  TConnections Connections;
+  Connections.Refresh(true);
+  QCOMPARE(Shares.ShareCount() + Shares.SessionCount() + Shares.OpenFileCount() +
+               Connections.ConnectionCount(),
+           0);
+  RetakeStartupSnapshot();
 }
 
 KELVANE_TEST_MAIN(tst_SysInfoOnLinux)
