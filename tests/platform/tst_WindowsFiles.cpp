@@ -681,7 +681,7 @@ void tst_WindowsFiles::appendsAndRotates() {
   }
   QCOMPARE(readFile(Log), QByteArray("one\ntwo\n"));
 
-  // Rotating: the full file moves aside, over an older part, and a new one
+  // Rotating: the full file moves aside, over an older one, and a new one
   // starts.
   writeFile(Dir.filePath("k.1.sil"), "older\n");
   QVERIFY(Folder.Rename(QStringLiteral("k.sil"), QStringLiteral("k.1.sil")));

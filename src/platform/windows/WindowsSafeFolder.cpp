@@ -312,8 +312,8 @@ QString join(const QString& AFolder, const QString& AName) {
 // or "\\?\Volume{...}\".
 qsizetype rootLength(const QString& APath) {
   qsizetype At = 4;
-  const int Parts = QStringView(APath).mid(4).startsWith(u"UNC\\", Qt::CaseInsensitive) ? 3 : 1;
-  for (int I = 0; I < Parts; ++I) {
+  const int Names = QStringView(APath).mid(4).startsWith(u"UNC\\", Qt::CaseInsensitive) ? 3 : 1;
+  for (int I = 0; I < Names; ++I) {
     const qsizetype Slash = APath.indexOf(u'\\', At);
     if (Slash < 0)
       return APath.size();
@@ -366,12 +366,12 @@ TStart startOf(QString APath) {
   TStart Start;
   const auto rest = [&](qsizetype AFrom) { Start.Names = APath.mid(AFrom).split(u'\\'); };
   const auto unc = [&](qsizetype AFrom, const QString& AShownPrefix) {
-    const QStringList Parts = APath.mid(AFrom).split(u'\\');
-    const QString Server = Parts.value(0);
-    const QString Share = Parts.value(1);
+    const QStringList Names = APath.mid(AFrom).split(u'\\');
+    const QString Server = Names.value(0);
+    const QString Share = Names.value(1);
     Start.System = QStringLiteral("\\\\?\\UNC\\%1\\%2\\").arg(Server, Share);
     Start.Shown = AShownPrefix + Server + u'\\' + Share;
-    Start.Names = Parts.mid(2);
+    Start.Names = Names.mid(2);
   };
   if (APath.startsWith(u"\\\\?\\") || APath.startsWith(u"\\\\.\\")) {
     if (QStringView(APath).mid(4).startsWith(u"UNC\\", Qt::CaseInsensitive)) {
