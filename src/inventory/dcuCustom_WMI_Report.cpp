@@ -1,9 +1,9 @@
 #include "inventory/dcuCustom_WMI_Report.h"
 
-#include "common/AtomicFile.h"
 #include "common/Exceptions.h"
 #include "logging/MethodLog.h"
 #include "logging/MorvelDebug.h"
+#include "platform/AtomicFile.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
 

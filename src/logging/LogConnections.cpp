@@ -1,18 +1,13 @@
 #include "logging/LogConnections.h"
 
 #include "logging/LogSinks.h"
-#include "platform/SafeFolder.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "platform/StreamConnection.h"
 
 #include <spdlog/details/log_msg.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-
-#include <unistd.h>
 
 // ---- parsing ----------------------------------------------------------------
 
@@ -433,12 +428,12 @@ std::unique_ptr<TLogConnection> CreateConnection(const TConnectionSettings& ASet
   TStreamTarget Target;
   Target.Grace = ASettings.Grace;
   if (ASettings.Kind == TKind::Tcp) {
-    Target.Host = ASettings.Host.toUtf8();
+    Target.Host = ASettings.Host;
     Target.Port = ASettings.Port;
     Target.TimeoutMs = ASettings.TimeoutMs;
   } else {
-    Target.Unix = true;
-    Target.Host = QFile::encodeName(PipeSocketPath(ASettings.PipeName));
+    Target.Local = true;
+    Target.Host = PipeSocketPath(ASettings.PipeName);
   }
   return std::make_unique<TSinkConnection>(
       std::make_shared<TStreamSink>(std::move(Target), ASettings.Reconnect), ASettings.Level,
@@ -484,12 +479,5 @@ QByteArray FormatTextLine(const TLogRecord& ARecord) {
 }
 
 QString PipeSocketPath(const QString& APipeName) {
-  const QString Runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  const QString Folder =
-      Runtime.isEmpty() ? QStringLiteral("/tmp/kelvane-%1").arg(::geteuid()) : Runtime;
-  return Folder + u'/' + APipeName + QStringLiteral(".sock");
-}
-
-bool IsOwnFolder(const QString& AFolder) {
-  return TSafeFolder::Open(AFolder, false).IsOpen();
+  return LocalStreamEndpoint(APipeName);
 }

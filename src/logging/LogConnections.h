@@ -21,8 +21,9 @@
 //       port of 0 or above 65535 is accepted and never connects), timeout =
 //       connect timeout in milliseconds (default 2000).
 //   pipe(pipename, reconnect, level)
-//       JSON Lines to the Unix-domain socket PipeSocketPath(pipename);
-//       pipename default "kelvane".
+//       JSON Lines to the local endpoint PipeSocketPath(pipename): a
+//       Unix-domain socket on Linux, a named pipe on Windows; pipename
+//       default "kelvane".
 //   mem(maxsize, reconnect, level)
 //       the newest records within maxsize KiB (default 2048) in memory;
 //       reconnect is accepted and means nothing here.
@@ -111,12 +112,9 @@ std::unique_ptr<TLogConnection> CreateConnection(const TConnectionSettings& ASet
 QByteArray FormatJsonLine(const TLogRecord& ARecord);
 QByteArray FormatTextLine(const TLogRecord& ARecord);
 
-// $XDG_RUNTIME_DIR/<name>.sock, or /tmp/kelvane-<euid>/<name>.sock when
-// XDG_RUNTIME_DIR is unset or empty. The pipe target connects only when the
-// socket's folder passes IsOwnFolder, so nobody else's listener gets the log.
+// The local endpoint of a pipe target: on Linux $XDG_RUNTIME_DIR/<name>.sock,
+// or /tmp/kelvane-<euid>/<name>.sock when XDG_RUNTIME_DIR is unset or empty;
+// on Windows \\.\pipe\<name>. The target connects only to an endpoint
+// nobody else could have put there (see TStreamConnection::ConnectLocal), so
+// no other user's listener gets the log.
 QString PipeSocketPath(const QString& APipeName);
-
-// A folder the program may write its log into: an existing folder of the
-// effective user that nobody else may write to, reached by the rules of
-// platform/SafeFolder.h (no link or folder another user controls on the way).
-bool IsOwnFolder(const QString& AFolder);

@@ -5,6 +5,7 @@
 #include "common/Format.h"
 #include "common/WinError.h"
 #include "platform/Files.h"
+#include "platform/Process.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
@@ -605,14 +606,7 @@ void TLogSession::LogMemory(TLogLevel ALevel, const QString& ATitle, const void*
 void TLogSession::LogMemoryStatistic(TLogLevel ALevel, const QString& ATitle) {
   if (!Wants(ALevel))
     return;
-  QString Text;
-  const TFileContent Status =
-      ReadBoundedFile(QStringLiteral("/proc/self/status"), MaxContentBytes, frTruncate);
-  if (Status.Ok())
-    for (const QByteArray& Line : Status.Data.split('\n'))
-      if (Line.startsWith("Vm"))
-        Text += QString::fromLatin1(Line) + u'\n';
-  Send(ALevel, TLogEntryKind::System, ATitle, Text);
+  Send(ALevel, TLogEntryKind::System, ATitle, ProcessMemoryFigures());
 }
 
 void TLogSession::LogSystem(TLogLevel ALevel, const QString& ATitle) {

@@ -1,23 +1,12 @@
 #include "logging/LogSinks.h"
 
 #include "logging/LogConnections.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "platform/StreamConnection.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <string>
 #include <utility>
-#include <vector>
-
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 using TClock = std::chrono::steady_clock;
@@ -28,10 +17,6 @@ constexpr auto FileRetryDelay = 5s;
 // A viewer that takes nothing for this long counts as gone.
 constexpr auto SendTimeout = 5s;
 constexpr auto PeerCheckInterval = 200ms;
-// A stop request is seen within a slice: while connecting, one that the
-// program's exit waits for; while sending, one bounded by the grace anyway.
-constexpr int ConnectSliceMs = 10;
-constexpr int SendSliceMs = 100;
 constexpr size_t SendBatchBytes = 64 * 1024;
 
 } // namespace
@@ -175,121 +160,30 @@ void setResolving(TStreamState& AState, bool AValue) {
   AState.Done.notify_all();
 }
 
-// Connects within the target's timeout; -1 when it cannot.
-int connectTo(TStreamState& AState, const TStreamTarget& ATarget) {
-  std::vector<std::pair<sockaddr_storage, socklen_t>> Addresses;
-  if (ATarget.Unix) {
-    sockaddr_un Un{};
-    Un.sun_family = AF_UNIX;
-    if (!IsOwnFolder(QFileInfo(QFile::decodeName(ATarget.Host)).path()) ||
-        static_cast<size_t>(ATarget.Host.size()) >= sizeof Un.sun_path)
-      return -1;
-    std::memcpy(Un.sun_path, ATarget.Host.constData(), static_cast<size_t>(ATarget.Host.size()));
-    sockaddr_storage Address{};
-    std::memcpy(&Address, &Un, sizeof Un);
-    Addresses.emplace_back(Address, static_cast<socklen_t>(sizeof Un));
-  } else {
-    addrinfo Hints{};
-    Hints.ai_family = AF_UNSPEC;
-    Hints.ai_socktype = SOCK_STREAM;
-    Hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
-    addrinfo* Found = nullptr;
-    const QByteArray Port = QByteArray::number(ATarget.Port);
-    int Resolved = ::getaddrinfo(ATarget.Host.constData(), Port.constData(), &Hints, &Found);
-    if (Resolved == EAI_NONAME) {
-      setResolving(AState, true);
-      Hints.ai_flags = AI_NUMERICSERV;
-      Resolved = ::getaddrinfo(ATarget.Host.constData(), Port.constData(), &Hints, &Found);
-      setResolving(AState, false);
-    }
-    if (Resolved != 0)
-      return -1;
-    for (const addrinfo* A = Found; A; A = A->ai_next) {
-      if (A->ai_addrlen > sizeof(sockaddr_storage))
-        continue;
-      sockaddr_storage Address{};
-      std::memcpy(&Address, A->ai_addr, A->ai_addrlen);
-      Addresses.emplace_back(Address, A->ai_addrlen);
-    }
-    ::freeaddrinfo(Found);
-  }
-  const auto Deadline = TClock::now() + std::chrono::milliseconds(ATarget.TimeoutMs);
-  for (const auto& [Address, Length] : Addresses) {
-    const int Fd = ::socket(Address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (Fd < 0)
-      continue;
-    if (::connect(Fd, reinterpret_cast<const sockaddr*>(&Address), Length) == 0)
-      return Fd;
-    if (errno == EINPROGRESS) {
-      for (;;) {
-        // Once the sink is gone an attempt gets no more time: a viewer that
-        // has answered by then is still served, one that has not is not
-        // waited for.
-        const bool Going = shouldStop(AState);
-        pollfd P{Fd, POLLOUT, 0};
-        const int Ready = ::poll(&P, 1, Going ? 0 : ConnectSliceMs);
-        if (Ready > 0) {
-          int Error = 0;
-          socklen_t Size = sizeof Error;
-          if (::getsockopt(Fd, SOL_SOCKET, SO_ERROR, &Error, &Size) == 0 && Error == 0)
-            return Fd;
-          break;
-        }
-        if (Going || TClock::now() >= Deadline || (Ready < 0 && errno != EINTR))
-          break;
-      }
-    }
-    ::close(Fd);
-  }
-  return -1;
+// Within the target's timeout; once the sink is gone the attempt waits no
+// more.
+TStreamConnection connectTo(TStreamState& AState, const TStreamTarget& ATarget) {
+  const auto Stop = [&AState] { return shouldStop(AState); };
+  const std::chrono::milliseconds Timeout(ATarget.TimeoutMs);
+  if (ATarget.Local)
+    return TStreamConnection::ConnectLocal(ATarget.Host, Timeout, Stop);
+  return TStreamConnection::ConnectTcp(ATarget.Host, quint16(ATarget.Port), Timeout, Stop,
+                                       [&AState](bool AValue) { setResolving(AState, AValue); });
 }
 
-bool sendAll(TStreamState& AState, int AFd, const std::string& AData) {
-  size_t Sent = 0;
-  const auto GiveUp = TClock::now() + SendTimeout;
-  while (Sent < AData.size()) {
-    const ssize_t N =
-        ::send(AFd, AData.data() + Sent, AData.size() - Sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (N > 0) {
-      Sent += static_cast<size_t>(N);
-      continue;
-    }
-    if (N < 0 && errno == EINTR)
-      continue;
-    if (N < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      {
-        std::lock_guard Guard(AState.Lock);
-        if (AState.GraceOver())
-          return false;
-      }
-      if (TClock::now() >= GiveUp)
-        return false;
-      pollfd P{AFd, POLLOUT, 0};
-      ::poll(&P, 1, SendSliceMs);
-      continue;
-    }
-    return false;
-  }
-  return true;
-}
-
-// The viewer has nothing to say; what it sends is read and ignored, so only
-// its end of the connection matters.
-bool peerClosed(int AFd) {
-  char Buffer[4096];
-  for (int I = 0; I < 16; ++I) {
-    const ssize_t N = ::recv(AFd, Buffer, sizeof Buffer, MSG_DONTWAIT);
-    if (N == 0)
-      return true;
-    if (N < 0)
-      return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
-  }
-  return false;
+// A viewer that takes nothing for SendTimeout counts as gone; so does every
+// viewer once the grace is over.
+bool sendAll(TStreamState& AState, TStreamConnection& AConnection, const std::string& AData) {
+  return AConnection.SendAll(AData, SendTimeout, [&AState] {
+    std::lock_guard Guard(AState.Lock);
+    return AState.GraceOver();
+  });
 }
 
 // Sends queued lines until the connection is lost (true) or the sink is gone
 // (false). Called and returns with the lock held.
-bool deliver(TStreamState& AState, int AFd, std::unique_lock<std::mutex>& AGuard) {
+bool deliver(TStreamState& AState, TStreamConnection& AConnection,
+             std::unique_lock<std::mutex>& AGuard) {
   for (;;) {
     AState.Wake.wait_for(AGuard, PeerCheckInterval,
                          [&] { return AState.StopBy || !AState.Queue.empty(); });
@@ -297,7 +191,9 @@ bool deliver(TStreamState& AState, int AFd, std::unique_lock<std::mutex>& AGuard
       return false;
     if (AState.Queue.empty()) {
       AGuard.unlock();
-      const bool Closed = peerClosed(AFd);
+      // The viewer has nothing to say: only its end of the connection
+      // matters.
+      const bool Closed = AConnection.PeerClosed();
       AGuard.lock();
       if (Closed)
         return true;
@@ -311,7 +207,7 @@ bool deliver(TStreamState& AState, int AFd, std::unique_lock<std::mutex>& AGuard
     }
     AState.QueuedBytes -= static_cast<qint64>(Batch.size());
     AGuard.unlock();
-    const bool Sent = sendAll(AState, AFd, Batch);
+    const bool Sent = sendAll(AState, AConnection, Batch);
     AGuard.lock();
     if (!Sent)
       return !AState.StopBy;
@@ -323,14 +219,14 @@ void runWorker(const std::shared_ptr<TStreamState>& AState, const TStreamTarget&
   TStreamState& State = *AState;
   auto Delay = FirstRetryDelay;
   for (;;) {
-    const int Fd = connectTo(State, ATarget);
+    TStreamConnection Connection = connectTo(State, ATarget);
     std::unique_lock Guard(State.Lock);
-    if (Fd >= 0) {
+    if (Connection.IsOpen()) {
       Delay = FirstRetryDelay;
       State.Connected = true;
-      const bool Lost = deliver(State, Fd, Guard);
+      const bool Lost = deliver(State, Connection, Guard);
       State.Connected = false;
-      ::close(Fd);
+      Connection.Close();
       if (!Lost)
         break;
     }
@@ -355,7 +251,7 @@ void runWorker(const std::shared_ptr<TStreamState>& AState, const TStreamTarget&
 
 TStreamSink::TStreamSink(TStreamTarget ATarget, bool AReconnect)
     : FState(std::make_shared<TStreamState>()), FGrace(ATarget.Grace) {
-  if (!ATarget.Unix && (ATarget.Port < 1 || ATarget.Port > 65535)) {
+  if (!ATarget.Local && (ATarget.Port < 1 || ATarget.Port > 65535)) {
     FState->Accepting = false;
     FState->Finished = true;
     return;

@@ -63,10 +63,11 @@ private:
   std::deque<QByteArray> FLines;
 };
 
-// Where a stream sink connects to: a TCP host and port, or a socket path.
+// Where a stream sink connects to: a TCP host and port, or a local endpoint
+// (platform/StreamConnection.h).
 struct TStreamTarget {
-  bool Unix = false;
-  QByteArray Host; // the socket path for Unix
+  bool Local = false;
+  QString Host; // the endpoint's path when Local
   qint64 Port = 0;
   int TimeoutMs = 2000;
   std::chrono::milliseconds Grace = StopGrace;

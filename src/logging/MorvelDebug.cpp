@@ -5,6 +5,7 @@
 #include "common/StringRules.h"
 #include "logging/LogEngine.h"
 #include "logging/MorvelLogger.h"
+#include "platform/Process.h"
 #include "platform/RegistryAccess.h"
 #include "platform/SafeFolder.h"
 
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -142,14 +142,6 @@ bool isTeskConsole(const QString& AModuleFileName) {
 }
 
 } // namespace
-
-QString ExecutableFileName() {
-  const QFileInfo Self(QStringLiteral("/proc/self/exe"));
-  const QString Target = Self.symLinkTarget();
-  if (!Target.isEmpty())
-    return QFileInfo(Target).fileName();
-  return QString::fromLocal8Bit(program_invocation_short_name);
-}
 
 QString ReadRegistryText(TRegistry* ARegistry, const QString& AName, const QString& ADefault) {
   Assert(ARegistry != nullptr, QStringLiteral("ARegistry is not assigned"));

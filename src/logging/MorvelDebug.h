@@ -39,5 +39,3 @@ int ReadRegistryInteger(TRegistry* ARegistry, const QString& AName, int ADefault
 // that hands out the inactive logger.
 TLogEngine* MorvelLogEngine();
 bool MorvelDebugDisabled();
-// The running executable's file name without folder ("kelvane").
-QString ExecutableFileName();

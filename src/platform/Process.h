@@ -1,5 +1,6 @@
 #pragma once
-// Starting the program's companion executables.
+// Starting the program's companion executables, and what this process
+// knows of itself.
 
 #include <QString>
 
@@ -17,3 +18,13 @@ inline constexpr int StandardErrorStream = 4;
 // the null device, so that no file the program opens takes their place
 // (--print would write into it). Returns the streams that were closed.
 int ProtectStandardStreams();
+
+// The file name, without folder, of the executable this process runs
+// ("kelvane", "kelvane.exe"). When the system will not tell: the name the
+// program was started by where the system keeps it, else empty.
+QString ExecutableFileName();
+
+// This process's memory use as the system counts it, one "Name: value" line
+// each, every line ending with a line break; empty when the system will not
+// tell. The names are the system's own (VmRSS, WorkingSetSize, ...).
+QString ProcessMemoryFigures();

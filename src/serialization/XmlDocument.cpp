@@ -1,6 +1,6 @@
 #include "serialization/XmlDocument.h"
 
-#include "common/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/Files.h"
 
 #include <QBuffer>

@@ -1,5 +1,7 @@
 #include "platform/Process.h"
 
+#include "platform/Files.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -7,6 +9,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+
+namespace {
+// The status file is a page or two; the cap only guards against a system
+// that serves something else at its name.
+constexpr qint64 StatusCap = 64 * 1024;
+} // namespace
 
 QString RunSiblingProgram(const QString& AName, char** AArguments) {
   // The executable itself, not argv[0]: a symbolic link or a relative
@@ -36,4 +44,23 @@ int ProtectStandardStreams() {
     }
   }
   return Closed;
+}
+
+QString ExecutableFileName() {
+  const QFileInfo Self(QStringLiteral("/proc/self/exe"));
+  const QString Target = Self.symLinkTarget();
+  if (!Target.isEmpty())
+    return QFileInfo(Target).fileName();
+  return QString::fromLocal8Bit(program_invocation_short_name);
+}
+
+QString ProcessMemoryFigures() {
+  QString Text;
+  const TFileContent Status =
+      ReadBoundedFile(QStringLiteral("/proc/self/status"), StatusCap, frTruncate);
+  if (Status.Ok())
+    for (const QByteArray& Line : Status.Data.split('\n'))
+      if (Line.startsWith("Vm"))
+        Text += QString::fromLatin1(Line) + u'\n';
+  return Text;
 }

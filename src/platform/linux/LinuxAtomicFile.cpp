@@ -1,4 +1,4 @@
-#include "common/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // Replaces a file as a whole: the bytes go to a fresh file made exclusively
 // in the same folder, and only once all of them are written is that file
 // renamed over the path. A crash of the program or a full disk leaves the
-// old file or the new one, never a half-written one, and rename(2) replaces
+// old file or the new one, never a half-written one, and the rename replaces
 // a link planted at the path instead of writing through it.
 //
 // The file is not forced to disk (no fsync): every file the program

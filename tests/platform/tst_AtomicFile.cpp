@@ -3,7 +3,7 @@
 
 #include "support/TestMain.h"
 
-#include "common/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
