@@ -199,6 +199,8 @@ void tst_MorvelDebug::configuration_data() {
       << KeyLine +
              "\"DebugEnabled\"=dword:00000001\n\"DirectDebugDirectory\"=\"%DIR%/plain-file/sub\"\n"
       << Kelvane << Pipe << Verbose;
+#ifndef _WIN32
+  // Windows allows no quote in a file name.
   QTest::newRow("folder name with quote, comma and parenthesis")
       << KeyLine +
              "\"DebugEnabled\"=dword:00000001\n\"DirectDebugDirectory\"=\"%DIR%/we\\\"ird, (x)\"\n"
@@ -207,6 +209,7 @@ void tst_MorvelDebug::configuration_data() {
                         "maxparts=\"5\", append=\"true\", reconnect=\"true\"), ") +
              Pipe
       << Verbose;
+#endif
   QTest::newRow("active level 9")
       << KeyLine + "\"DebugEnabled\"=dword:00000001\n\"ActiveLevel\"=dword:00000009\n"
       << Kelvane << Pipe << Verbose;
@@ -320,10 +323,13 @@ void tst_MorvelDebug::fileTargetReceivesRecords() {
   GetTraceLogger()->SendError(QStringLiteral("trace error"));
   FinalizeMorvelDebug();
 
-  // Made private whatever the umask, or the engine would refuse to write there.
+#ifndef _WIN32
+  // Made private whatever the umask, or the engine would refuse to write
+  // there. (Qt reads no access lists on Windows; tst_WindowsFiles checks them.)
   QCOMPARE(QFileInfo(Dir.filePath(QStringLiteral("logs"))).permissions() &
                (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
            QFile::Permissions());
+#endif
   QFile Log(Dir.filePath(QStringLiteral("logs/kelvane.sil")));
   QVERIFY2(Log.open(QIODevice::ReadOnly), qPrintable(Log.fileName()));
   const QList<QByteArray> Lines = Log.readAll().trimmed().split('\n');

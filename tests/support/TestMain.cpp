@@ -8,6 +8,44 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#endif
+
+namespace {
+#ifdef _WIN32
+QString systemText(DWORD ACode) {
+  wchar_t* Buffer = nullptr;
+  const DWORD Length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, ACode, 0, reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
+  const QString Text = QString::fromWCharArray(Buffer, int(Length)).trimmed();
+  ::LocalFree(Buffer);
+  return Text;
+}
+#endif
+} // namespace
+
+QString MissingFileText() {
+#ifdef _WIN32
+  return systemText(ERROR_FILE_NOT_FOUND);
+#else
+  return QString::fromLocal8Bit(std::strerror(ENOENT));
+#endif
+}
+
+QString MissingFolderText() {
+#ifdef _WIN32
+  return systemText(ERROR_PATH_NOT_FOUND);
+#else
+  return QString::fromLocal8Bit(std::strerror(ENOENT));
+#endif
+}
+
 int RunKelvaneTest(int argc, char** argv, QObject& ATest) {
   FakePlatform Empty;
   int Result = 0;

@@ -20,6 +20,12 @@ void ReleaseLogRecords();
 // name such as "exception") when it is given.
 QStringList HeldRecordFields(const QString& AField, const QString& AKind = {});
 
+// The system's own text for a file that is not there, and for a path whose
+// folder is not there ("No such file or directory" for both on Linux; two
+// texts on Windows), as the program passes them on.
+QString MissingFileText();
+QString MissingFolderText();
+
 #define KELVANE_TEST_MAIN(TestClass)                                                               \
   int main(int argc, char** argv) {                                                                \
     QCoreApplication App(argc, argv);                                                              \
