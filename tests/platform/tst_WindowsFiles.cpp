@@ -382,8 +382,8 @@ void tst_WindowsFiles::reads_data() {
   const QByteArray Ten("0123456789");
   const QString NotRegular = QStringLiteral("not a regular file");
   const QString TooLarge = QStringLiteral("larger than 64 bytes");
-  const QString NoFile = SystemMessageText(ERROR_FILE_NOT_FOUND);
-  const QString NoPath = SystemMessageText(ERROR_PATH_NOT_FOUND);
+  const QString NoFile = SystemErrorText(ERROR_FILE_NOT_FOUND);
+  const QString NoPath = SystemErrorText(ERROR_PATH_NOT_FOUND);
   const int Read = TFileContent::fcRead;
   QTest::newRow("a file under the cap") << "ten" << 0 << Read << Ten << QString();
   QTest::newRow("a file of exactly the cap") << "cap" << 0 << Read << QByteArray(64, 'c') << "";
@@ -521,7 +521,7 @@ void tst_WindowsFiles::lockRefusesPlantedNames_data() {
                             << "not a regular file";
   QTest::newRow("the null device") << "NUL"
                                    << "not a regular file";
-  QTest::newRow("a missing folder") << "missing" << SystemMessageText(ERROR_PATH_NOT_FOUND);
+  QTest::newRow("a missing folder") << "missing" << SystemErrorText(ERROR_PATH_NOT_FOUND);
   QTest::newRow("a link to a file elsewhere") << "link"
                                               << "a link, not followed";
 }
@@ -854,7 +854,7 @@ void tst_WindowsFiles::siblingProgramMissing() {
   const QString Reason = RunSiblingProgram(QStringLiteral("no-such-companion"), Arguments);
   const QString Expected =
       QDir::toNativeSeparators(QFileInfo(ownPath()).absolutePath() + "/no-such-companion.exe");
-  QCOMPARE(Reason, Expected + QStringLiteral(": ") + SystemMessageText(ERROR_FILE_NOT_FOUND));
+  QCOMPARE(Reason, Expected + QStringLiteral(": ") + SystemErrorText(ERROR_FILE_NOT_FOUND));
 }
 
 // ---- ProtectStandardStreams -------------------------------------------------

@@ -34,7 +34,7 @@ TFileContent failure(TFileContent::TStatus AStatus, QString AReason) {
 TFileContent systemFailure(DWORD AError) {
   const bool Missing = AError == ERROR_FILE_NOT_FOUND || AError == ERROR_PATH_NOT_FOUND;
   return failure(Missing ? TFileContent::fcMissing : TFileContent::fcFailed,
-                 SystemMessageText(AError));
+                 SystemErrorText(AError));
 }
 
 QString tooLarge(qint64 ACap) {
@@ -70,7 +70,7 @@ QString notAFile(HANDLE AHandle, bool ARefuseReparsePoints, DWORD& AError) {
   FILE_ATTRIBUTE_TAG_INFO Info{};
   if (!::GetFileInformationByHandleEx(AHandle, FileAttributeTagInfo, &Info, sizeof Info)) {
     AError = ::GetLastError();
-    return SystemMessageText(AError);
+    return SystemErrorText(AError);
   }
   // Opened on the reparse point itself: a link, or a placeholder whose
   // content a file system filter would have to supply.
@@ -143,7 +143,7 @@ TFileContent ReadBoundedFile(const QString& APath, qint64 ACap, int AFlags) {
 
 TFileLock::TFileLock(const QString& APath, int ATimeoutMs) {
   if (APath.isEmpty() || APath.contains(QChar(0))) {
-    FReason = SystemMessageText(APath.isEmpty() ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_NAME);
+    FReason = SystemErrorText(APath.isEmpty() ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_NAME);
     return;
   }
   const TAccounts Accounts;
@@ -166,7 +166,7 @@ TFileLock::TFileLock(const QString& APath, int ATimeoutMs) {
     FReason = Error == ERROR_ACCESS_DENIED && Attributes != INVALID_FILE_ATTRIBUTES &&
                       (Attributes & FILE_ATTRIBUTE_DIRECTORY)
                   ? QStringLiteral("not a regular file")
-                  : SystemMessageText(Error);
+                  : SystemErrorText(Error);
     return;
   }
   DWORD Error = ERROR_SUCCESS;
@@ -192,7 +192,7 @@ TFileLock::TFileLock(const QString& APath, int ATimeoutMs) {
   }
   FReason = Error == ERROR_LOCK_VIOLATION
                 ? QStringLiteral("held by another process for more than %1 ms").arg(ATimeoutMs)
-                : SystemMessageText(Error);
+                : SystemErrorText(Error);
 }
 
 TFileLock::~TFileLock() {

@@ -1,32 +1,13 @@
 #pragma once
 // What the Windows helpers (files, private folders, processes) share: the
-// system's text for an error, the accounts a file's owner and access list
-// are judged against, and the access list of what the program makes.
+// accounts a file's owner and access list are judged against, and the access
+// list of what the program makes.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/WindowsErrorText.h"
 
 #include <QString>
 
 #include <vector>
-
-// The system's message for AError in the user's language, without the line
-// break it ends with.
-inline QString SystemMessageText(DWORD AError) {
-  wchar_t* Text = nullptr;
-  const DWORD Length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, AError, 0, reinterpret_cast<wchar_t*>(&Text), 0, nullptr);
-  QString Result = Length > 0 ? QString::fromWCharArray(Text, int(Length)).trimmed()
-                              : QStringLiteral("error %1").arg(AError);
-  ::LocalFree(Text);
-  return Result;
-}
 
 // The account this process runs as, and the accounts Windows itself acts
 // as, read from the process's token when made. This class and

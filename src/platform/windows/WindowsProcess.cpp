@@ -98,7 +98,7 @@ QString RunSiblingProgram(const QString& AName, char** AArguments) {
   const QString Self = ownExecutable();
   if (Self.isEmpty())
     return QStringLiteral("cannot find this program's own file: %1")
-        .arg(SystemMessageText(::GetLastError()));
+        .arg(SystemErrorText(::GetLastError()));
   const QString Program = QDir::toNativeSeparators(QFileInfo(Self).absolutePath() + u'/' + AName +
                                                    QStringLiteral(".exe"));
   // argv[0] names this program; the companion is named by its own path.
@@ -120,7 +120,7 @@ QString RunSiblingProgram(const QString& AName, char** AArguments) {
   if (!::CreateProcessW(reinterpret_cast<const wchar_t*>(Program.utf16()),
                         reinterpret_cast<wchar_t*>(CommandLine.data()), nullptr, nullptr,
                         /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &Startup, &Process))
-    return QStringLiteral("%1: %2").arg(Program, SystemMessageText(::GetLastError()));
+    return QStringLiteral("%1: %2").arg(Program, SystemErrorText(::GetLastError()));
   ::CloseHandle(Process.hThread);
   DWORD ExitCode = 1;
   if (::WaitForSingleObject(Process.hProcess, INFINITE) != WAIT_OBJECT_0 ||

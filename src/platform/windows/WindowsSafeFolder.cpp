@@ -434,7 +434,7 @@ public:
     const TSecurityInfo Info(current());
     if (!Info.Ok())
       return fail(QStringLiteral("cannot read the owner of %1: %2")
-                      .arg(shown(FShown), SystemMessageText(Info.Error())));
+                      .arg(shown(FShown), SystemErrorText(Info.Error())));
     if (!Info.Owner())
       return noOwner();
     if (!FAccounts.Own(Info.Owner()))
@@ -472,7 +472,7 @@ private:
     return fail(QStringLiteral("%1 has no owner: anybody may change it").arg(shown(FShown)));
   }
   HANDLE cannotOpen(const QString& AShown, DWORD AError) {
-    return fail(QStringLiteral("cannot open %1: %2").arg(shown(AShown), SystemMessageText(AError)));
+    return fail(QStringLiteral("cannot open %1: %2").arg(shown(AShown), SystemErrorText(AError)));
   }
 
   // The entry itself, link or not. Nobody may remove or rename it while
@@ -557,7 +557,7 @@ private:
     if (!::CreateDirectoryW(wide(APath), FMade.Attributes()) &&
         ::GetLastError() != ERROR_ALREADY_EXISTS)
       return fail(QStringLiteral("cannot create %1: %2")
-                      .arg(shown(AShown), SystemMessageText(::GetLastError())));
+                      .arg(shown(AShown), SystemErrorText(::GetLastError())));
     Handle = openEntry(APath);
     return Handle != INVALID_HANDLE_VALUE ? Handle : cannotOpen(AShown, ::GetLastError());
   }
@@ -571,7 +571,7 @@ private:
       const TSecurityInfo Info(current());
       if (!Info.Ok()) {
         fail(QStringLiteral("cannot read the owner of %1: %2")
-                 .arg(shown(FShown), SystemMessageText(Info.Error())));
+                 .arg(shown(FShown), SystemErrorText(Info.Error())));
         return;
       }
       if (!Info.Owner()) {
