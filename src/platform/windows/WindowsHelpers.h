@@ -9,6 +9,11 @@
 
 #include <vector>
 
+// The SID of the user a token (of a process or thread) acts for, copied
+// out of the token; empty when the token cannot be read. Defined in
+// WindowsSafeFolder.cpp.
+std::vector<BYTE> TokenUserSid(HANDLE AToken);
+
 // The account this process runs as, and the accounts Windows itself acts
 // as, read from the process's token when made. This class and
 // TPrivateSecurity are defined in WindowsSafeFolder.cpp.

@@ -1,5 +1,6 @@
 #pragma once
-// The IP Helper port over iphlpapi, its entry points looked up at run time.
+// The IP Helper port over iphlpapi, its entry points looked up at run time;
+// a system without one answers as the port says for a missing entry point.
 
 #include "platform/IpHelper.h"
 
@@ -7,15 +8,12 @@
 
 class WindowsIpHelper : public IIpHelper {
 public:
-  bool HasEntryPoint(TIpHelperFunction) override { return false; }
-  DWORD GetAdaptersInfo(std::vector<TIpAdapterInfo>&, ULONG&) override {
-    return ERROR_CALL_NOT_IMPLEMENTED;
-  }
-  DWORD GetNetworkParams(TFixedInfo&, ULONG&) override { return ERROR_CALL_NOT_IMPLEMENTED; }
-  DWORD GetIfEntry(TMibIfRow&) override { return ERROR_CALL_NOT_IMPLEMENTED; }
-  DWORD GetAdaptersAddresses(ULONG, ULONG, std::vector<TIpAdapterAddresses>&, ULONG&) override {
-    return ERROR_CALL_NOT_IMPLEMENTED;
-  }
+  bool HasEntryPoint(TIpHelperFunction AFunction) override;
+  DWORD GetAdaptersInfo(std::vector<TIpAdapterInfo>& AInfo, ULONG& ASize) override;
+  DWORD GetNetworkParams(TFixedInfo& AInfo, ULONG& ASize) override;
+  DWORD GetIfEntry(TMibIfRow& ARow) override;
+  DWORD GetAdaptersAddresses(ULONG AFamily, ULONG AFlags,
+                             std::vector<TIpAdapterAddresses>& AAddresses, ULONG& ASize) override;
 };
 
 #include "platform/PortNamesEnd.h"

@@ -57,6 +57,15 @@ std::vector<BYTE> sidFromText(const wchar_t* AText) {
 
 } // namespace
 
+std::vector<BYTE> TokenUserSid(HANDLE AToken) {
+  DWORD Length = 0;
+  ::GetTokenInformation(AToken, TokenUser, nullptr, 0, &Length);
+  std::vector<BYTE> Buffer(std::max<DWORD>(Length, sizeof(TOKEN_USER)));
+  if (!::GetTokenInformation(AToken, TokenUser, Buffer.data(), DWORD(Buffer.size()), &Length))
+    return {};
+  return copySid(reinterpret_cast<TOKEN_USER*>(Buffer.data())->User.Sid);
+}
+
 TAccounts::TAccounts()
     : FSystem(wellKnownSid(WinLocalSystemSid)),
       FAdministrators(wellKnownSid(WinBuiltinAdministratorsSid)),
@@ -67,11 +76,7 @@ TAccounts::TAccounts()
   HANDLE Token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &Token))
     return;
-  DWORD Length = 0;
-  ::GetTokenInformation(Token, TokenUser, nullptr, 0, &Length);
-  std::vector<BYTE> Buffer(std::max<DWORD>(Length, sizeof(TOKEN_USER)));
-  if (::GetTokenInformation(Token, TokenUser, Buffer.data(), DWORD(Buffer.size()), &Length))
-    FUser = copySid(reinterpret_cast<TOKEN_USER*>(Buffer.data())->User.Sid);
+  FUser = TokenUserSid(Token);
   ::CloseHandle(Token);
   wchar_t* Text = nullptr;
   if (FUser.empty() || !::ConvertSidToStringSidW(User(), &Text)) {
