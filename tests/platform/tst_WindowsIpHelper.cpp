@@ -701,7 +701,7 @@ void tst_WindowsIpHelper::liveIfEntry() {
   TMibIfRow Unknown;
   Unknown.Index = 0x7FFFFFF0;
   Unknown.Mtu = 4242;
-  QVERIFY(IpHelper.GetIfEntry(Unknown) != NO_ERROR);
+  QCOMPARE(IpHelper.GetIfEntry(Unknown), DWORD(ERROR_INVALID_DATA));
   QCOMPARE(Unknown.Mtu, DWORD(4242));
 }
 
@@ -726,7 +726,6 @@ void tst_WindowsIpHelper::liveNetworkParams() {
   DWORD Length = DWORD(std::size(Host));
   QVERIFY(::GetComputerNameExW(ComputerNameDnsHostname, Host, &Length));
   QCOMPARE(Info.HostName.toLower(), QString::fromWCharArray(Host, int(Length)).toLower());
-  QVERIFY(!Info.DnsServerList.empty());
 }
 
 KELVANE_TEST_MAIN(tst_WindowsIpHelper)

@@ -4,6 +4,7 @@
 #include "platform/windows/WindowsIpHelper.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 // ---- the buffer protocol ----------------------------------------------------------
@@ -367,6 +368,10 @@ DWORD WindowsIpHelper::GetIfEntry(TMibIfRow& ARow) {
   const DWORD Status = Call(&Row);
   if (Status == NO_ERROR)
     ARow = IfRowRecord(Row);
+  // Windows answers an unknown index with either of two codes, wine with a
+  // third; the port has the one answer for it.
+  if (Status == ERROR_NOT_FOUND || Status == ERROR_FILE_NOT_FOUND)
+    return ERROR_INVALID_DATA;
   return Status;
 }
 
