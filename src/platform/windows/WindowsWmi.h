@@ -3,9 +3,9 @@
 // services, the query text passed to WMI as it is. COM is initialised on the
 // calling thread (single-threaded apartment, the one the window's thread
 // runs in; a thread already in the multithreaded one keeps it) for as long
-// as a connection lives, and a connection is used on the thread that made
-// it: another thread gets RPC_E_WRONG_THREAD. Every failure raises
-// EOleException with WMI's HRESULT.
+// as a connection lives, and a connection is used, and let go, on the
+// thread that made it: a query from another thread gets RPC_E_WRONG_THREAD.
+// Every failure raises EOleException with WMI's HRESULT.
 
 #include "platform/Wmi.h"
 
