@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws Kelvane's own artwork (logos, status icons, bottom picture, program
-icon) into src/app/resources/ as PNG files. Standard library only, so anyone
+icon) into src/app/resources/ as PNG files, and the program icon at the sizes
+Windows shows as kelvane.ico. Standard library only, so anyone
 can redraw them: python3 scripts/make-artwork.py"""
 
 import math
@@ -67,7 +68,7 @@ class Canvas:
         pad = width + 1
         self.shape(inside, color, (min(ax, bx) - pad, min(ay, by) - pad, max(ax, bx) + pad, max(ay, by) + pad))
 
-    def save(self, name):
+    def png(self):
         raw = bytearray()
         for row in self.px:
             raw.append(0)
@@ -79,8 +80,11 @@ class Canvas:
             return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
         png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", self.w, self.h, 8, 6, 0, 0, 0))
         png += chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b"")
+        return png
+
+    def save(self, name):
         with open(os.path.join(OUT, name), "wb") as f:
-            f.write(png)
+            f.write(self.png())
 
 
 # A 5x7 face for the word mark.
@@ -174,11 +178,24 @@ def bottom():
     c.save("bottom.png")
 
 
-def program_icon():
-    c = Canvas(64, 64)
-    c.shape(lambda x, y: max(abs(x - 32) - 20, 0) ** 2 + max(abs(y - 32) - 20, 0) ** 2 <= 100, BLUE)
-    globe(c, 32, 32, 21, WHITE, 2.6)
-    c.save("kelvane.png")
+def program_icon(size=64):
+    s = size / 64
+    c = Canvas(size, size)
+    c.shape(lambda x, y: max(abs(x - 32 * s) - 20 * s, 0) ** 2 + max(abs(y - 32 * s) - 20 * s, 0) ** 2 <= 100 * s * s, BLUE)
+    globe(c, 32 * s, 32 * s, 21 * s, WHITE, max(2.6 * s, 1.2))
+    return c
+
+
+# An icon file whose images are PNG streams, which Windows reads from Vista on.
+def save_ico(name, canvases):
+    pngs = [c.png() for c in canvases]
+    ico = struct.pack("<HHH", 0, 1, len(pngs))
+    offset = 6 + 16 * len(pngs)
+    for c, png in zip(canvases, pngs):
+        ico += struct.pack("<BBBBHHII", c.w % 256, c.h % 256, 0, 0, 1, 32, len(png), offset)
+        offset += len(png)
+    with open(os.path.join(OUT, name), "wb") as f:
+        f.write(ico + b"".join(pngs))
 
 
 if __name__ == "__main__":
@@ -188,4 +205,5 @@ if __name__ == "__main__":
     status("connected.png", GREEN, "check")
     status("disconnected.png", GREY, "cross")
     bottom()
-    program_icon()
+    program_icon().save("kelvane.png")
+    save_ico("kelvane.ico", [program_icon(n) for n in (16, 24, 32, 48, 64)])

@@ -61,18 +61,6 @@ QString UsageText() {
 
 namespace {
 
-// Without a display Qt would abort while connecting to it; say why instead.
-bool displayAvailable() {
-  const QString Platform = qEnvironmentVariable("QT_QPA_PLATFORM");
-  if (Platform.startsWith(QLatin1String("xcb")))
-    return qEnvironmentVariableIsSet("DISPLAY");
-  if (Platform.startsWith(QLatin1String("wayland")))
-    return qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
-  if (!Platform.isEmpty())
-    return true;
-  return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
-}
-
 int printInformation(int argc, char** argv, bool AOutputClosed) {
   QCoreApplication App(argc, argv);
   QCoreApplication::setApplicationName(QLatin1String(KelvaneTitle));
@@ -131,13 +119,18 @@ int PrintInformation(void (*AGather)(TObjectList<TKelvaneData>&, bool&), std::FI
 }
 
 int KelvaneMain(int argc, char** argv, TShowWindow AShowWindow) {
-  const int Closed = ProtectStandardStreams();
-  const bool OutputClosed = (Closed & StandardOutputStream) != 0;
   QStringList Arguments;
   for (int I = 0; I < argc; ++I)
     Arguments << QString::fromLocal8Bit(argv[I]);
   QString Unknown;
-  switch (ParseCommandLine(Arguments, Unknown)) {
+  const TCommand Command = ParseCommandLine(Arguments, Unknown);
+  int Closed = ProtectStandardStreams();
+  // A text asked for from a console shows there even when this is a program
+  // without a console of its own; the window needs none.
+  if (Command != TCommand::Window)
+    Closed &= ~AttachParentConsole(Closed);
+  const bool OutputClosed = (Closed & StandardOutputStream) != 0;
+  switch (Command) {
   case TCommand::Usage:
     PrintDiagnostic(QStringLiteral("unknown option '%1'").arg(Unknown));
     std::fputs(qPrintable(UsageText()), stderr);
@@ -152,7 +145,8 @@ int KelvaneMain(int argc, char** argv, TShowWindow AShowWindow) {
     return printInformation(argc, argv, OutputClosed);
   case TCommand::Window:
   default:
-    if (!displayAvailable()) {
+    // Without a display Qt would abort while connecting to it; say why instead.
+    if (!WindowSystemAvailable()) {
       PrintDiagnostic(QStringLiteral("no display to show the window on; use --print to write the "
                                      "information to standard output"));
       return 1;

@@ -19,6 +19,19 @@ inline constexpr int StandardErrorStream = 4;
 // (--print would write into it). Returns the streams that were closed.
 int ProtectStandardStreams();
 
+// Standard streams a program without a console of its own lacks (the
+// Windows window program, started from a console window) are taken from the
+// console of the program that started it, if it has one, so that a text the
+// user asked for shows there. AMissing: the streams to take, as
+// ProtectStandardStreams tells them. Returns those now open. A system whose
+// programs always inherit their streams has nothing to take: 0.
+int AttachParentConsole(int AMissing);
+
+// Whether a window can be shown: off Windows, whether Qt will find the
+// display it is going to connect to (a missing one would abort the program
+// in Qt's start-up).
+bool WindowSystemAvailable();
+
 // The file name, without folder, of the executable this process runs
 // ("kelvane", "kelvane.exe"). When the system will not tell: the name the
 // program was started by where the system keeps it, else empty.

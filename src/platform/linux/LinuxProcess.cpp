@@ -46,6 +46,21 @@ int ProtectStandardStreams() {
   return Closed;
 }
 
+int AttachParentConsole(int) {
+  return 0;
+}
+
+bool WindowSystemAvailable() {
+  const QString Platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+  if (Platform.startsWith(QLatin1String("xcb")))
+    return qEnvironmentVariableIsSet("DISPLAY");
+  if (Platform.startsWith(QLatin1String("wayland")))
+    return qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+  if (!Platform.isEmpty())
+    return true;
+  return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
+
 QString ExecutableFileName() {
   const QFileInfo Self(QStringLiteral("/proc/self/exe"));
   const QString Target = Self.symLinkTarget();

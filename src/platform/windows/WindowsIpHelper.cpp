@@ -278,14 +278,15 @@ struct TIpHelperLibrary {
   decltype(&::FreeMibTable) FreeMibTable = nullptr;
 
   TIpHelperLibrary() {
-    const HMODULE Module = SystemLibrary(L"iphlpapi.dll");
-    GetAdaptersInfo = EntryPoint<decltype(GetAdaptersInfo)>(Module, "GetAdaptersInfo");
-    GetNetworkParams = EntryPoint<decltype(GetNetworkParams)>(Module, "GetNetworkParams");
-    GetIfEntry = EntryPoint<decltype(GetIfEntry)>(Module, "GetIfEntry");
+    SystemLibrary(L"iphlpapi.dll");
+    GetAdaptersInfo = EntryPoint<decltype(GetAdaptersInfo)>(L"iphlpapi.dll", "GetAdaptersInfo");
+    GetNetworkParams = EntryPoint<decltype(GetNetworkParams)>(L"iphlpapi.dll", "GetNetworkParams");
+    GetIfEntry = EntryPoint<decltype(GetIfEntry)>(L"iphlpapi.dll", "GetIfEntry");
     GetAdaptersAddresses =
-        EntryPoint<decltype(GetAdaptersAddresses)>(Module, "GetAdaptersAddresses");
-    GetIpForwardTable2 = EntryPoint<decltype(GetIpForwardTable2)>(Module, "GetIpForwardTable2");
-    FreeMibTable = EntryPoint<decltype(FreeMibTable)>(Module, "FreeMibTable");
+        EntryPoint<decltype(GetAdaptersAddresses)>(L"iphlpapi.dll", "GetAdaptersAddresses");
+    GetIpForwardTable2 =
+        EntryPoint<decltype(GetIpForwardTable2)>(L"iphlpapi.dll", "GetIpForwardTable2");
+    FreeMibTable = EntryPoint<decltype(FreeMibTable)>(L"iphlpapi.dll", "FreeMibTable");
   }
 };
 

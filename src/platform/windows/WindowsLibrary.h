@@ -3,15 +3,16 @@
 // that a system lacking one answers "missing entry point" to the callers
 // instead of refusing to start the program.
 
-#include "platform/windows/WindowsErrorText.h"
+#include "platform/windows/WindowsEntryPoint.h"
 
 #include <string>
 
 // The module of a system library: the one already mapped into the process,
 // else loaded by its full path in the system folder, so that a DLL of the
 // same name beside the program or in the working folder is never taken in
-// its place. Null when it cannot be loaded. A library loaded here stays
-// loaded for the life of the process: its entry points are cached.
+// its place; EntryPoint then finds its functions. Null when it cannot be
+// loaded. A library loaded here stays loaded for the life of the process:
+// its entry points are cached.
 inline HMODULE SystemLibrary(const wchar_t* AName) {
   if (const HMODULE Mapped = ::GetModuleHandleW(AName))
     return Mapped;
@@ -23,19 +24,9 @@ inline HMODULE SystemLibrary(const wchar_t* AName) {
   return ::LoadLibraryW(Path.c_str());
 }
 
-// An entry point of AModule as a pointer of the declared type of the
-// system's function (TFunction: decltype(&::Name)); null when the module or
-// the function is missing.
-template <class TFunction> TFunction EntryPoint(HMODULE AModule, const char* AName) {
-  if (!AModule)
-    return nullptr;
-  return reinterpret_cast<TFunction>(reinterpret_cast<void*>(::GetProcAddress(AModule, AName)));
-}
-
 // Wine exports this from its ntdll; Windows does not. Some of wine's
 // entry points exist but end the process when called.
 inline bool RunningUnderWine() {
-  static const bool Wine =
-      EntryPoint<FARPROC>(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  static const bool Wine = EntryPoint<FARPROC>(L"ntdll.dll", "wine_get_version") != nullptr;
   return Wine;
 }

@@ -47,22 +47,23 @@ struct TNetApiLibrary {
   decltype(&::NetApiBufferFree) NetApiBufferFree = nullptr;
 
   TNetApiLibrary() {
-    const HMODULE Module = SystemLibrary(L"netapi32.dll");
-    Netbios = EntryPoint<decltype(Netbios)>(Module, "Netbios");
-    NetApiBufferFree = EntryPoint<decltype(NetApiBufferFree)>(Module, "NetApiBufferFree");
+    SystemLibrary(L"netapi32.dll");
+    Netbios = EntryPoint<decltype(Netbios)>(L"netapi32.dll", "Netbios");
+    NetApiBufferFree = EntryPoint<decltype(NetApiBufferFree)>(L"netapi32.dll", "NetApiBufferFree");
     // A buffer the system hands over must go back to it: without the call
     // that frees it, the calls that hand one over count as missing.
     if (!NetApiBufferFree)
       return;
-    NetWkstaGetInfo = EntryPoint<decltype(NetWkstaGetInfo)>(Module, "NetWkstaGetInfo");
-    NetShareEnum = EntryPoint<decltype(NetShareEnum)>(Module, "NetShareEnum");
-    NetSessionEnum = EntryPoint<decltype(NetSessionEnum)>(Module, "NetSessionEnum");
-    NetFileEnum = EntryPoint<decltype(NetFileEnum)>(Module, "NetFileEnum");
+    NetWkstaGetInfo = EntryPoint<decltype(NetWkstaGetInfo)>(L"netapi32.dll", "NetWkstaGetInfo");
+    NetShareEnum = EntryPoint<decltype(NetShareEnum)>(L"netapi32.dll", "NetShareEnum");
+    NetSessionEnum = EntryPoint<decltype(NetSessionEnum)>(L"netapi32.dll", "NetSessionEnum");
+    NetFileEnum = EntryPoint<decltype(NetFileEnum)>(L"netapi32.dll", "NetFileEnum");
     // Wine exports NetConnectionEnum as a stub that ends the process when
     // called ("unimplemented function"); there it counts as missing, so the
     // callers skip the connections as on a system without the call.
     if (!RunningUnderWine())
-      NetConnectionEnum = EntryPoint<decltype(NetConnectionEnum)>(Module, "NetConnectionEnum");
+      NetConnectionEnum =
+          EntryPoint<decltype(NetConnectionEnum)>(L"netapi32.dll", "NetConnectionEnum");
   }
 };
 
@@ -285,25 +286,27 @@ struct TAccountsLibrary {
   decltype(&::IsWow64Process) IsWow64Process = nullptr;
 
   TAccountsLibrary() {
-    const HMODULE Advapi = SystemLibrary(L"advapi32.dll");
-    LookupAccountName = EntryPoint<decltype(LookupAccountName)>(Advapi, "LookupAccountNameW");
-    LookupAccountSid = EntryPoint<decltype(LookupAccountSid)>(Advapi, "LookupAccountSidW");
-    const HMODULE Wts = SystemLibrary(L"wtsapi32.dll");
-    WTSEnumerateServers = EntryPoint<decltype(WTSEnumerateServers)>(Wts, "WTSEnumerateServersA");
-    WTSFreeMemory = EntryPoint<decltype(WTSFreeMemory)>(Wts, "WTSFreeMemory");
+    SystemLibrary(L"advapi32.dll");
+    LookupAccountName =
+        EntryPoint<decltype(LookupAccountName)>(L"advapi32.dll", "LookupAccountNameW");
+    LookupAccountSid = EntryPoint<decltype(LookupAccountSid)>(L"advapi32.dll", "LookupAccountSidW");
+    SystemLibrary(L"wtsapi32.dll");
+    WTSEnumerateServers =
+        EntryPoint<decltype(WTSEnumerateServers)>(L"wtsapi32.dll", "WTSEnumerateServersA");
+    WTSFreeMemory = EntryPoint<decltype(WTSFreeMemory)>(L"wtsapi32.dll", "WTSFreeMemory");
     // What they hand over must go back through WTSFreeMemory.
     if (WTSFreeMemory) {
-      WTSQuerySessionInformation =
-          EntryPoint<decltype(WTSQuerySessionInformation)>(Wts, "WTSQuerySessionInformationW");
+      WTSQuerySessionInformation = EntryPoint<decltype(WTSQuerySessionInformation)>(
+          L"wtsapi32.dll", "WTSQuerySessionInformationW");
       WTSEnumerateSessions =
-          EntryPoint<decltype(WTSEnumerateSessions)>(Wts, "WTSEnumerateSessionsW");
+          EntryPoint<decltype(WTSEnumerateSessions)>(L"wtsapi32.dll", "WTSEnumerateSessionsW");
     }
-    const HMODULE Kernel = SystemLibrary(L"kernel32.dll");
-    WTSGetActiveConsoleSessionId =
-        EntryPoint<decltype(WTSGetActiveConsoleSessionId)>(Kernel, "WTSGetActiveConsoleSessionId");
+    SystemLibrary(L"kernel32.dll");
+    WTSGetActiveConsoleSessionId = EntryPoint<decltype(WTSGetActiveConsoleSessionId)>(
+        L"kernel32.dll", "WTSGetActiveConsoleSessionId");
     ProcessIdToSessionId =
-        EntryPoint<decltype(ProcessIdToSessionId)>(Kernel, "ProcessIdToSessionId");
-    IsWow64Process = EntryPoint<decltype(IsWow64Process)>(Kernel, "IsWow64Process");
+        EntryPoint<decltype(ProcessIdToSessionId)>(L"kernel32.dll", "ProcessIdToSessionId");
+    IsWow64Process = EntryPoint<decltype(IsWow64Process)>(L"kernel32.dll", "IsWow64Process");
   }
 };
 

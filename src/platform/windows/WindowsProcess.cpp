@@ -131,6 +131,45 @@ QString RunSiblingProgram(const QString& AName, char** AArguments) {
   ::ExitProcess(ExitCode);
 }
 
+int AttachParentConsole(int AMissing) {
+  // A window program has no console, and one started from a console window
+  // inherits no streams unless they were redirected; the console is still
+  // there to write to. Its prompt is back already (the console does not
+  // wait for a window program), which is why kelvane-cli.exe exists.
+  if (AMissing == 0 || !::AttachConsole(ATTACH_PARENT_PROCESS))
+    return 0;
+  struct TStream {
+    int Bit;
+    DWORD Which;
+    FILE* Stream;
+    const char* Device;
+    const char* Mode;
+  };
+  const TStream Streams[] = {{StandardInputStream, STD_INPUT_HANDLE, stdin, "CONIN$", "r"},
+                             {StandardOutputStream, STD_OUTPUT_HANDLE, stdout, "CONOUT$", "w"},
+                             {StandardErrorStream, STD_ERROR_HANDLE, stderr, "CONOUT$", "w"}};
+  int Opened = 0;
+  for (int Fd = 0; Fd <= 2; ++Fd) {
+    const TStream& Stream = Streams[Fd];
+    if (!(AMissing & Stream.Bit) || !std::freopen(Stream.Device, Stream.Mode, Stream.Stream))
+      continue;
+    const int Number = _fileno(Stream.Stream);
+    if (Number >= 0 && Number != Fd)
+      _dup2(Number, Fd);
+    const HANDLE Console = reinterpret_cast<HANDLE>(_get_osfhandle(Fd));
+    if (missing(Console))
+      continue;
+    ::SetStdHandle(Stream.Which, Console);
+    Opened |= Stream.Bit;
+  }
+  return Opened;
+}
+
+bool WindowSystemAvailable() {
+  // Every interactive Windows session has a desktop to show a window on.
+  return true;
+}
+
 int ProtectStandardStreams() {
   struct TStream {
     DWORD Which;
