@@ -38,9 +38,10 @@ windows: deps
 	@qt=$$(scripts/qt-mingw) && cmake --preset windows -DCMAKE_PREFIX_PATH="$$qt" >/dev/null
 	@cmake --build --preset windows -j $(JOBS)
 
-# The cross-built unit suite under wine.
+# The cross-built suite under wine; the end-to-end check of --print compares
+# with the Linux program of the dev build when there is one.
 test-windows: windows
-	@scripts/wine-suite build/windows
+	@KELVANE_LINUX_PROGRAM=$(CURDIR)/build/dev/kelvane scripts/wine-suite build/windows
 
 bench: deps
 	@scripts/install-deps --extra

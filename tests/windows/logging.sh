@@ -45,7 +45,8 @@ with open(sys.argv[1], \"wb\") as f:
 viewer=$!
 sleep 0.5
 cd "$FOLDER"
-$wine ./kelvane-cli.exe --version >"$WORK/out.txt" 2>"$WORK/err.txt" </dev/null || echo "exit $?" >>"$WORK/err.txt"
+# The window program, whose log is kelvane.sil; --version needs no window.
+$wine ./kelvane.exe --version >"$WORK/out.txt" 2>"$WORK/err.txt" </dev/null || echo "exit $?" >>"$WORK/err.txt"
 /usr/lib/wine/wineserver -k || true
 wait $viewer || true
 '

@@ -16,12 +16,13 @@ if ((EUID != 0)); then
 fi
 zip=$(realpath "$1")
 linux=${2:-}
-[[ -z "$linux" || -x "$linux" ]] || linux=""
+if [[ -n "$linux" && -x "$linux" ]]; then linux=$(realpath "$linux"); else linux=""; fi
 work=$(mktemp -d)
 peer=""
 cleanup() {
   [[ -n "$peer" ]] && kill "$peer" 2>/dev/null
-  rm -rf "$work"
+  # KELVANE_KEEP=1 keeps the texts, the wine prefix and its working file.
+  if [[ -n "${KELVANE_KEEP:-}" ]]; then echo "network: kept $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 unzip -q "$zip" -d "$work"
@@ -67,4 +68,5 @@ fi
 kill "$peer" 2>/dev/null || true
 peer=""
 
-exec python3 "$(dirname "$0")/network_check.py" "$work"
+[ -s "$work/linux.err" ] && { echo "Linux standard error:"; cat "$work/linux.err"; }
+python3 "$(dirname "$0")/network_check.py" "$work"

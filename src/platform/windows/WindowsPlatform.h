@@ -1,9 +1,8 @@
 #pragma once
 // The Windows platform: each port over the Windows services it is shaped
-// like, one file pair per port. A port not yet wired to its services
-// answers as a system would that offers none of its entry points
-// (HasEntryPoint false, ERROR_CALL_NOT_IMPLEMENTED, nothing found), which
-// the callers already handle as the missing-entry-point case.
+// like, one file pair per port, with no mapping in between. Entry points
+// a Windows version may lack are looked up at run time, and a missing one
+// answers as the callers' missing-entry-point paths expect.
 
 #include "platform/Platform.h"
 #include "platform/windows/WindowsIpHelper.h"
