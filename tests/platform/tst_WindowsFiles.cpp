@@ -36,10 +36,6 @@
 
 namespace {
 
-const wchar_t* wide(const QString& AText) {
-  return reinterpret_cast<const wchar_t*>(AText.utf16());
-}
-
 QString ownPath() {
   wchar_t Path[MAX_PATH * 4];
   const DWORD Length = ::GetModuleFileNameW(nullptr, Path, DWORD(std::size(Path)));

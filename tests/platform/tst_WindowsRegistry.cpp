@@ -37,10 +37,6 @@ const QString FixtureKey = QStringLiteral("Software\\KelvaneTest");
 const wchar_t ViewPath[] = L"Software\\KelvaneTestView";
 const wchar_t LoggingPath[] = L"Software\\Morvel\\Tesk";
 
-const wchar_t* wide(const QString& AText) {
-  return reinterpret_cast<const wchar_t*>(AText.utf16());
-}
-
 HKEY createKey(HKEY ARoot, const QString& APath, REGSAM AView = 0) {
   HKEY Key = nullptr;
   return ::RegCreateKeyExW(ARoot, wide(APath), 0, nullptr, 0, KEY_ALL_ACCESS | AView, nullptr, &Key,

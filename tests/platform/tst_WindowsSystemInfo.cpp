@@ -22,10 +22,6 @@
 
 namespace {
 
-const wchar_t* wide(const QString& AText) {
-  return reinterpret_cast<const wchar_t*>(AText.utf16());
-}
-
 QString registryText(const wchar_t* AKey, const wchar_t* AName) {
   wchar_t Value[512] = {};
   DWORD Size = sizeof Value - sizeof(wchar_t);

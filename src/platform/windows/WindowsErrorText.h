@@ -1,6 +1,7 @@
 #pragma once
 // The system headers every Windows helper needs, in the order they must come,
-// and the system's own message text for an error code.
+// the system's own message text for an error code, and a text as the wide
+// calls take it.
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -28,4 +29,9 @@ inline QString SystemErrorText(DWORD ACode) {
     ::LocalFree(Buffer);
   }
   return Text.isEmpty() ? SysErrorMessage(ACode) : Text;
+}
+
+// AText as a wide-character argument; valid while AText lives unchanged.
+inline const wchar_t* wide(const QString& AText) {
+  return reinterpret_cast<const wchar_t*>(AText.utf16());
 }

@@ -20,10 +20,6 @@ constexpr qint64 FirstChunk = 4096;
 // ReadFile takes its size as a DWORD.
 constexpr qint64 MostPerRead = qint64(1) << 30;
 
-const wchar_t* wide(const QString& AText) {
-  return reinterpret_cast<const wchar_t*>(AText.utf16());
-}
-
 TFileContent failure(TFileContent::TStatus AStatus, QString AReason) {
   TFileContent Result;
   Result.Status = AStatus;

@@ -29,10 +29,6 @@ HKEY systemKey(TRegHandle AKey) {
                                      : reinterpret_cast<HKEY>(AKey);
 }
 
-const wchar_t* wide(const QString& AText) {
-  return reinterpret_cast<const wchar_t*>(AText.utf16());
-}
-
 // The documented longest names: 255 characters for a key, 16383 for a value.
 constexpr DWORD KeyNameChars = 256;
 constexpr DWORD ValueNameChars = 16384;

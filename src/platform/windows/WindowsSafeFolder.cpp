@@ -142,10 +142,6 @@ PACL TPrivateSecurity::Dacl() const noexcept {
 
 namespace {
 
-const wchar_t* wide(const QString& AText) {
-  return reinterpret_cast<const wchar_t*>(AText.utf16());
-}
-
 HANDLE handleOf(std::intptr_t AHandle) {
   return reinterpret_cast<HANDLE>(AHandle);
 }

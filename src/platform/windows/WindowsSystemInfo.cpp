@@ -19,10 +19,6 @@
 
 namespace {
 
-const wchar_t* wide(const QString& AText) {
-  return reinterpret_cast<const wchar_t*>(AText.utf16());
-}
-
 // GetVersionExW with the extended record, and with the basic one where the
 // extended query fails (ExtendedValid then stays false).
 TOSVersionInfo readVersion() {
