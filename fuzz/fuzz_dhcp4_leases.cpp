@@ -1,8 +1,8 @@
 #include "FuzzMain.h"
 
-#include "platform/linux/LinuxIpHelper.h"
+#include "platform/linux/DhcpLeases.h"
 
 KELVANE_FUZZ_TARGET({
-  (void)LinuxIpHelper::NetworkdDhcpServer(Input);
-  (void)LinuxIpHelper::DhclientDhcpServers(Input);
+  (void)NetworkdDhcpServer(Input);
+  (void)DhclientDhcpServers(Input);
 })

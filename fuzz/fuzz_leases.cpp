@@ -1,8 +1,8 @@
 #include "FuzzMain.h"
 
-#include "platform/linux/LinuxIpHelper.h"
+#include "platform/linux/DhcpLeases.h"
 
 KELVANE_FUZZ_TARGET({
-  const LinuxIpHelper::TDhcpv6Leases Leases = LinuxIpHelper::ReadDhcpv6Leases(Input);
+  const TDhcpv6Leases Leases = ReadDhcpv6Leases(Input);
   (void)Leases.Of(QStringLiteral("eth0"));
 })

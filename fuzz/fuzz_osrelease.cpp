@@ -1,5 +1,5 @@
 #include "FuzzMain.h"
 
-#include "platform/linux/LinuxSystemInfo.h"
+#include "platform/linux/OsRelease.h"
 
-KELVANE_FUZZ_TARGET({ (void)LinuxSystemInfo::PrettyName(Input); })
+KELVANE_FUZZ_TARGET({ (void)OsReleasePrettyName(Input); })

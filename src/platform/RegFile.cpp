@@ -589,6 +589,7 @@ TRegKey* THiveRegistry::resolve(TRegHandle AKey, LONG& AError, TOpenKey* AOpen) 
     }
     Open = *It;
   }
+  BeforeLookup(Open.Root, Open.Path);
   TRegKey* Key = FHive->Find(Open.Root, Open.Path);
   if (!Key) {
     AError = isPredefined(AKey) ? ERROR_INVALID_HANDLE : ERROR_KEY_DELETED;
@@ -622,6 +623,7 @@ LONG THiveRegistry::OpenKey(TRegHandle AKey, const QString& ASubKey, REGSAM ASam
   if (Open.Path.size() + KeyPathDepth(ASubKey) > MaxKeyDepth)
     return ERROR_FILE_NOT_FOUND;
   Open.Path += SplitKeyPath(ASubKey);
+  BeforeLookup(Open.Root, Open.Path);
   if (!FHive->Find(Open.Root, Open.Path))
     return ERROR_FILE_NOT_FOUND;
   AResult = newHandle();

@@ -169,6 +169,9 @@ public:
 protected:
   // Changes to the hive made while other threads read go through this lock.
   std::mutex& Lock() { return FLock; }
+  // Called under the lock before the key at APath below ARoot is looked up,
+  // so that a hive filled on demand can fill the part asked for first.
+  virtual void BeforeLookup(TRegHandle /*ARoot*/, const QStringList& /*APath*/) {}
 
 private:
   struct TOpenKey {

@@ -18,8 +18,10 @@
 #include <algorithm>
 
 namespace {
-// Common start of every host: private mounts, fresh sysfs, no duplicate
-// detection, its own resolv.conf.
+// Common start of every host: private mounts, fresh sysfs (unless the
+// host's is kept: the marker line goes), no duplicate detection, its own
+// resolv.conf.
+const QString OwnSysfs = QStringLiteral("mount -t sysfs sysfs /sys\n");
 const QString Prologue = QStringLiteral(R"(set -e
 mount --make-rprivate /
 mount -t sysfs sysfs /sys
@@ -36,7 +38,7 @@ struct TRun {
   QString Errors;
 };
 
-TRun run(const QString& AHost, const QString& ATemp) {
+TRun run(const QString& AHost, const QString& ATemp, bool AOwnSysfs = true) {
   QProcess Process;
   QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
   Env.insert(QStringLiteral("KELVANE"), QStringLiteral(KELVANE_EXECUTABLE));
@@ -47,7 +49,8 @@ TRun run(const QString& AHost, const QString& ATemp) {
   Process.start(QStringLiteral("unshare"),
                 {QStringLiteral("--net"), QStringLiteral("--mount"), QStringLiteral("sh"),
                  QStringLiteral("-c"),
-                 Prologue + AHost + QStringLiteral("\nexec \"$KELVANE\" --print\n")});
+                 QString(Prologue).replace(OwnSysfs, AOwnSysfs ? OwnSysfs : QString()) + AHost +
+                     QStringLiteral("\nexec \"$KELVANE\" --print\n")});
   Process.waitForFinished(60000);
   return {Process.exitCode(), QString::fromUtf8(Process.readAllStandardOutput()),
           QString::fromUtf8(Process.readAllStandardError())};
@@ -114,6 +117,7 @@ private Q_SLOTS:
   void oneBridge();
   void threeLinks();
   void plantedLink();
+  void hostSysfsKept();
   void unusableTemporaryFolder_data();
   void unusableTemporaryFolder();
   void concurrentStarts();
@@ -191,6 +195,34 @@ ip link add br0 type bridge)"),
       QCOMPARE(line(Group, QStringLiteral("Default Gateway")), QStringLiteral("not available"));
   // The working file holds the same records.
   QCOMPARE(workingFileRecords(Temp), 3);
+}
+
+// A namespace made without remounting /sys sees the host's interfaces
+// there: the program shows the namespace's own links, each with its own
+// hardware address, and nothing of the host's.
+void tst_AdapterGroups::hostSysfsKept() {
+  QTemporaryDir Temp;
+  const TRun Run = run(QStringLiteral(R"(ip link add kvns0 type veth peer name kvns1
+ip addr add 10.204.0.2/24 dev kvns0
+ip link set kvns0 up
+ip link set kvns1 up
+ip -br link show kvns0 | awk '{print $3}' > "$TEMPDIR/mac")"),
+                       Temp.path(), false);
+  QVERIFY2(Run.ExitCode == 0, qPrintable(Run.Errors));
+  QStringList Names;
+  QString Mac;
+  for (const QStringList& Group : adapterGroups(Run.Output)) {
+    Names << line(Group, QStringLiteral("Description"));
+    if (Names.last() == u"kvns0") {
+      Mac = line(Group, QStringLiteral("MAC Address"));
+      QCOMPARE(line(Group, QStringLiteral("IPv4 Address")), QStringLiteral("10.204.0.2"));
+    }
+  }
+  Names.sort();
+  QCOMPARE(Names, (QStringList{QStringLiteral("kvns0"), QStringLiteral("kvns1")}));
+  QFile Expected(Temp.filePath(QStringLiteral("mac")));
+  QVERIFY(Expected.open(QIODevice::ReadOnly));
+  QCOMPARE(Mac, QString::fromLatin1(Expected.readAll().trimmed().toUpper()));
 }
 
 void tst_AdapterGroups::plantedLink() {

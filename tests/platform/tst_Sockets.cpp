@@ -80,15 +80,15 @@ void tst_Sockets::ownNameAnswersFromInterfaces() {
   QString Name;
   QCOMPARE(Sockets.GetHostName(Name), 0);
   QVERIFY(!Name.isEmpty());
-  const std::vector<std::uint32_t> Own = LinuxSockets::OwnAddresses();
+  const std::vector<std::uint32_t> Own = Sockets.OwnAddresses();
   for (std::uint32_t Address : Own)
     QVERIFY2((Address >> 24) != 127, qPrintable(Ipv4ToString(Address)));
   for (const QString& Spelling : {Name, Name.toUpper(), Name.section(u'.', 0, 0).toLower()}) {
-    QVERIFY(LinuxSockets::IsOwnName(Spelling));
+    QVERIFY(Sockets.IsOwnName(Spelling));
     QCOMPARE(Sockets.GetHostByName(Spelling), Own);
   }
-  QVERIFY(!LinuxSockets::IsOwnName(QStringLiteral("localhost")));
-  QVERIFY(!LinuxSockets::IsOwnName(QString()));
+  QVERIFY(!Sockets.IsOwnName(QStringLiteral("localhost")));
+  QVERIFY(!Sockets.IsOwnName(QString()));
 }
 
 void tst_Sockets::localhostFromHostsFile() {

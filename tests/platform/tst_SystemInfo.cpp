@@ -6,6 +6,7 @@
 
 #include "platform/fake/FakePlatform.h"
 #include "platform/linux/LinuxSystemInfo.h"
+#include "platform/linux/OsRelease.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,7 +122,7 @@ void tst_SystemInfo::prettyName_data() {
 void tst_SystemInfo::prettyName() {
   QFETCH(QByteArray, osRelease);
   QFETCH(QString, name);
-  QCOMPARE(LinuxSystemInfo::PrettyName(osRelease), name);
+  QCOMPARE(OsReleasePrettyName(osRelease), name);
 }
 
 void tst_SystemInfo::linuxVersionRecord() {

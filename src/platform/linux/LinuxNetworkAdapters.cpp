@@ -47,14 +47,9 @@ QString text(const TSocketAddress& AAddress) {
 }
 
 QString maskOf(int APrefixLength) {
-  const quint32 Mask = APrefixLength <= 0    ? 0
-                       : APrefixLength >= 32 ? 0xFFFFFFFFu
-                                             : ~((1u << (32 - APrefixLength)) - 1);
-  return QStringLiteral("%1.%2.%3.%4")
-      .arg(Mask >> 24)
-      .arg((Mask >> 16) & 0xFF)
-      .arg((Mask >> 8) & 0xFF)
-      .arg(Mask & 0xFF);
+  return Ipv4ToString(APrefixLength <= 0    ? 0
+                      : APrefixLength >= 32 ? 0xFFFFFFFFu
+                                            : ~((1u << (32 - APrefixLength)) - 1));
 }
 } // namespace
 

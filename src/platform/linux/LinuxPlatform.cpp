@@ -6,20 +6,52 @@
 #include "platform/linux/SystemView.h"
 
 namespace {
-std::shared_ptr<TRegHive> machineHive(const QString& AMachineFile, const QString& ASystemRoot) {
-  auto Hive = std::make_shared<TRegHive>();
-  // Keys synthesized from the system belong here, before the file, so that
-  // the administrator's file adds to them and overrides them.
-  BuildSystemView(*Hive, ASystemRoot.isEmpty() ? LinuxRegistry::SystemRoot() : ASystemRoot);
-  const QString File = AMachineFile.isEmpty() ? LinuxRegistry::MachineFile() : AMachineFile;
-  for (const QString& Warning : Hive->ApplyFile(File))
-    PrintDiagnostic(Warning);
-  return Hive;
+void applyMachineFile(TRegHive& AHive, const QString& AFile, bool AReport) {
+  const QStringList Warnings = AHive.ApplyFile(AFile);
+  if (AReport)
+    for (const QString& Warning : Warnings)
+      PrintDiagnostic(Warning);
+}
+
+// The keys the view synthesizes lie below these; a look-up on the way to
+// them or inside them needs the view.
+bool reachesView(const QStringList& APath) {
+  static const QStringList Roots[] = {{QStringLiteral("SYSTEM")},
+                                      {QStringLiteral("SOFTWARE"), QStringLiteral("Microsoft"),
+                                       QStringLiteral("Windows NT"),
+                                       QStringLiteral("CurrentVersion")}};
+  for (const QStringList& Root : Roots) {
+    const qsizetype Common = std::min(Root.size(), APath.size());
+    bool Same = true;
+    for (qsizetype I = 0; I < Common && Same; ++I)
+      Same = APath[I].compare(Root[I], Qt::CaseInsensitive) == 0;
+    if (Same)
+      return true;
+  }
+  return false;
 }
 } // namespace
 
-LinuxRegistry::LinuxRegistry(const QString& AMachineFile, const QString& ASystemRoot)
-    : THiveRegistry(machineHive(AMachineFile, ASystemRoot)) {}
+LinuxRegistry::LinuxRegistry(const QString& AMachineFile, const QString& ASystemRoot,
+                             std::shared_ptr<TLinuxFacts> AFacts)
+    : THiveRegistry(std::make_shared<TRegHive>()),
+      FMachineFile(AMachineFile.isEmpty() ? MachineFile() : AMachineFile) {
+  const QString Root = ASystemRoot.isEmpty() ? SystemRoot() : ASystemRoot;
+  FFacts = AFacts && AFacts->Root() == Root ? std::move(AFacts) : TLinuxFacts::Shared(Root);
+  applyMachineFile(Hive(), FMachineFile, true);
+}
+
+void LinuxRegistry::BeforeLookup(TRegHandle ARoot, const QStringList& APath) {
+  if (FViewBuilt || ARoot != HKEY_LOCAL_MACHINE || !reachesView(APath))
+    return;
+  FViewBuilt = true;
+  // The view goes first and the file again on top, as if built in that
+  // order from the start; the file's warnings were told already.
+  TRegHive& Machine = Hive();
+  Machine.Clear();
+  BuildSystemView(Machine, *FFacts);
+  applyMachineFile(Machine, FMachineFile, false);
+}
 
 QString LinuxRegistry::MachineFile() {
   const QString FromEnvironment = qEnvironmentVariable("KELVANE_MACHINE_REG");
@@ -31,7 +63,9 @@ QString LinuxRegistry::SystemRoot() {
   return FromEnvironment.isEmpty() ? QStringLiteral("/") : FromEnvironment;
 }
 
-LinuxPlatform::LinuxPlatform() {
+LinuxPlatform::LinuxPlatform()
+    : FFacts(TLinuxFacts::Shared()), FIpHelper(FFacts), FSockets(FFacts), FRegistry({}, {}, FFacts),
+      FSystemInfo(FFacts) {
   FWmi.AddProvider(std::make_unique<TLinuxPingStatusProvider>(FSockets));
   FWmi.AddProvider(std::make_unique<TLinuxNetworkAdapterConfigurationProvider>(FIpHelper));
   FWmi.AddProvider(std::make_unique<TMetaClassProvider>(

@@ -2,10 +2,10 @@
 
 #include <QSysInfo>
 
+#include <QtEndian>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <condition_variable>
-#include <ifaddrs.h>
 #include <memory>
 #include <net/if.h>
 #include <netdb.h>
@@ -14,31 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString hostName() {
-  char Buffer[256] = {};
-  return ::gethostname(Buffer, sizeof Buffer - 1) == 0 ? QString::fromLocal8Bit(Buffer) : QString();
-}
-
-// The source address of a route to a public destination; 0 when there is none.
-std::uint32_t preferredSource() {
-  const int Fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (Fd < 0)
-    return 0;
-  sockaddr_in Target{};
-  Target.sin_family = AF_INET;
-  Target.sin_port = htons(53);
-  ::inet_pton(AF_INET, "192.0.2.1", &Target.sin_addr); // documentation range; nothing is sent
-  std::uint32_t Source = 0;
-  if (::connect(Fd, reinterpret_cast<sockaddr*>(&Target), sizeof Target) == 0) {
-    sockaddr_in Local{};
-    socklen_t Length = sizeof Local;
-    if (::getsockname(Fd, reinterpret_cast<sockaddr*>(&Local), &Length) == 0)
-      Source = ntohl(Local.sin_addr.s_addr);
-  }
-  ::close(Fd);
-  return Source;
-}
 
 struct TLookup {
   std::mutex Lock;
@@ -49,6 +24,8 @@ struct TLookup {
 };
 
 } // namespace
+
+LinuxSockets::LinuxSockets(std::shared_ptr<TLinuxFacts> AFacts) : FFacts(std::move(AFacts)) {}
 
 int LinuxSockets::WSAStartup(std::uint16_t AVersion, TWsaData* AData) {
   std::lock_guard Guard(FLock);
@@ -83,41 +60,37 @@ int LinuxSockets::WSAGetLastError() {
 }
 
 int LinuxSockets::GetHostName(QString& AName) {
-  AName = hostName();
+  AName = FFacts->System().Host.Name;
   return AName.isEmpty() ? SOCKET_ERROR : 0;
 }
 
 bool LinuxSockets::IsOwnName(const QString& AName) {
-  const QString Host = hostName();
-  if (Host.isEmpty() || AName.isEmpty())
+  const THostName& Host = FFacts->System().Host;
+  if (Host.Name.isEmpty() || AName.isEmpty())
     return false;
-  return AName.compare(Host, Qt::CaseInsensitive) == 0 ||
-         AName.compare(Host.section(u'.', 0, 0), Qt::CaseInsensitive) == 0 ||
-         AName.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0;
+  return AName.compare(Host.Name, Qt::CaseInsensitive) == 0 ||
+         AName.compare(Host.Short, Qt::CaseInsensitive) == 0;
 }
 
 std::vector<std::uint32_t> LinuxSockets::OwnAddresses() {
-  std::vector<std::uint32_t> Addresses;
-  ifaddrs* List = nullptr;
-  if (::getifaddrs(&List) != 0)
-    return Addresses;
-  for (ifaddrs* Entry = List; Entry; Entry = Entry->ifa_next) {
-    if (!Entry->ifa_addr || Entry->ifa_addr->sa_family != AF_INET)
-      continue;
-    if (!(Entry->ifa_flags & IFF_UP) || (Entry->ifa_flags & IFF_LOOPBACK))
-      continue;
-    const std::uint32_t Address =
-        ntohl(reinterpret_cast<sockaddr_in*>(Entry->ifa_addr)->sin_addr.s_addr);
-    if ((Address >> 24) == 127)
-      continue;
-    Addresses.push_back(Address);
-  }
-  ::freeifaddrs(List);
-  const std::uint32_t Preferred = preferredSource();
-  const auto It = std::find(Addresses.begin(), Addresses.end(), Preferred);
-  if (It != Addresses.end())
-    std::rotate(Addresses.begin(), It, It + 1);
-  return Addresses;
+  std::call_once(FOwnTaken, [this] {
+    for (const TFactLink& Link : FFacts->Links()) {
+      if (!(Link.Flags & IFF_UP) || (Link.Flags & IFF_LOOPBACK))
+        continue;
+      for (const TFactAddress& Address : Link.Addresses) {
+        if (Address.Family != AF_INET || Address.Bytes.size() != 4)
+          continue;
+        const std::uint32_t Value = qFromBigEndian<quint32>(Address.Bytes.constData());
+        if ((Value >> 24) != 127)
+          FOwn.push_back(Value);
+      }
+    }
+    const std::uint32_t Preferred = FFacts->PreferredSource();
+    const auto It = std::find(FOwn.begin(), FOwn.end(), Preferred);
+    if (It != FOwn.end())
+      std::rotate(FOwn.begin(), It, It + 1);
+  });
+  return FOwn;
 }
 
 std::vector<std::uint32_t> LinuxSockets::GetHostByName(const QString& AName, int ATimeoutMs) {

@@ -16,28 +16,8 @@
 extern char** environ;
 
 namespace {
-// os-release is a few hundred bytes; more is not read.
-constexpr qint64 MaxOsReleaseBytes = 64 * 1024;
 // Product type "Professional": a workstation.
 constexpr DWORD PRODUCT_PROFESSIONAL = 0x30;
-
-// Shell-style value of os-release: double quotes with \" \\ \$ \` escapes,
-// single quotes literal, or a bare word.
-QString unquote(const QByteArray& AValue) {
-  const QString V = QString::fromUtf8(AValue).trimmed();
-  if (V.size() >= 2 && V.front() == u'\'' && V.back() == u'\'')
-    return V.mid(1, V.size() - 2);
-  if (V.size() >= 2 && V.front() == u'"' && V.back() == u'"') {
-    QString Result;
-    for (qsizetype I = 1; I < V.size() - 1; ++I) {
-      if (V[I] == u'\\' && I + 1 < V.size() - 1 && QStringLiteral("\"\\$`").contains(V[I + 1]))
-        ++I;
-      Result += V[I];
-    }
-    return Result;
-  }
-  return V;
-}
 
 bool isPrivateDirectory(const QByteArray& APath) {
   struct stat Status {};
@@ -86,14 +66,10 @@ QByteArray folderBeside(const QByteArray& ABase, const QByteArray& APrefix) {
 }
 } // namespace
 
-LinuxSystemInfo::LinuxSystemInfo(QString ARoot) : FRoot(std::move(ARoot)) {}
+LinuxSystemInfo::LinuxSystemInfo(std::shared_ptr<TLinuxFacts> AFacts) : FFacts(std::move(AFacts)) {}
 
-QString LinuxSystemInfo::PrettyName(const QByteArray& AOsRelease) {
-  for (const QByteArray& Line : AOsRelease.split('\n'))
-    if (Line.startsWith("PRETTY_NAME="))
-      return unquote(Line.mid(12));
-  return {};
-}
+LinuxSystemInfo::LinuxSystemInfo(const QString& ARoot)
+    : FFacts(std::make_shared<TLinuxFacts>(ARoot)) {}
 
 TOSVersionInfo LinuxSystemInfo::Version() {
   std::lock_guard Guard(FLock);
@@ -106,14 +82,7 @@ TOSVersionInfo LinuxSystemInfo::Version() {
   Info.BuildNumber = 9200;
   Info.ExtendedValid = true;
   Info.ProductType = VER_NT_WORKSTATION;
-  for (const char* Name : {"etc/os-release", "usr/lib/os-release"}) {
-    const TFileContent Content =
-        ReadBoundedFile(QDir(FRoot).filePath(QLatin1String(Name)), MaxOsReleaseBytes, frTruncate);
-    if (Content.Ok()) {
-      Info.ProductName = PrettyName(Content.Data);
-      break;
-    }
-  }
+  Info.ProductName = FFacts->System().PrettyName;
   if (Info.ProductName.isEmpty())
     Info.ProductName = QSysInfo::kernelType() + u' ' + QSysInfo::kernelVersion();
   FVersion = Info;
@@ -121,10 +90,10 @@ TOSVersionInfo LinuxSystemInfo::Version() {
 }
 
 bool LinuxSystemInfo::GetComputerName(QString& AName) {
-  char Buffer[256] = {};
-  if (::gethostname(Buffer, sizeof Buffer - 1) != 0)
+  const QString& Short = FFacts->System().Host.Short;
+  if (Short.isEmpty())
     return false;
-  AName = QString::fromLocal8Bit(Buffer).section(u'.', 0, 0);
+  AName = Short;
   return true;
 }
 

@@ -9,13 +9,17 @@
 // may write to).
 
 #include "platform/SystemInfo.h"
+#include "platform/linux/LinuxFacts.h"
+
+#include <memory>
 
 #include <mutex>
 
 class LinuxSystemInfo : public ISystemInfo {
 public:
-  // ARoot: where /etc/os-release is looked for ("/" on a real system).
-  explicit LinuxSystemInfo(QString ARoot = QStringLiteral("/"));
+  explicit LinuxSystemInfo(std::shared_ptr<TLinuxFacts> AFacts);
+  // A snapshot of its own, with /etc/os-release looked for below ARoot.
+  explicit LinuxSystemInfo(const QString& ARoot = QStringLiteral("/"));
 
   TOSVersionInfo Version() override;
   DWORD KernelProductVersion() override { return 0; }
@@ -30,8 +34,6 @@ public:
                                      DWORD& AProductType) override;
   DWORD GetLastError() override { return ERROR_SUCCESS; }
 
-  // The PRETTY_NAME of an os-release text (shell-style quoting); empty when absent.
-  static QString PrettyName(const QByteArray& AOsRelease);
   // A directory below ABase that only the effective user can use:
   // kelvane-<euid>, created with mode 0700 when missing; when another user
   // holds that name, a kelvane-<euid>.XXXXXX of ours beside it (an earlier
@@ -42,7 +44,7 @@ private:
   std::optional<QString> rawVariable(const QString& AName) const;
   QString temporaryDirectory() const;
 
-  QString FRoot;
+  std::shared_ptr<TLinuxFacts> FFacts;
   // The system's name and the user's stay while the program runs, and the
   // host queries ask for them again and again: each is read once.
   std::mutex FLock;

@@ -1,7 +1,6 @@
 #include "platform/linux/SystemView.h"
 
 #include "platform/Files.h"
-#include "platform/linux/LinuxSystemInfo.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -16,8 +15,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/if_arp.h>
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
@@ -359,10 +360,10 @@ QString guessKind(const QByteArray& ADir, int AType, bool AHasDevice, int AIfInd
 
 // "aa:bb:..." in lower case when the kernel calls the address permanent
 // (addr_assign_type 0) and it is not all zeros.
-QString permanentAddress(const QByteArray& ADir) {
-  if (TSysRoot::Attribute(ADir, "addr_assign_type") != "0")
+QString permanentAddress(const QByteArray& AAssignType, const QByteArray& AAddress) {
+  if (AAssignType != "0")
     return {};
-  const QByteArray Address = TSysRoot::Attribute(ADir, "address").toLower();
+  const QByteArray Address = AAddress.toLower();
   if (Address.isEmpty() || Address.size() > 96)
     return {};
   bool NonZero = false;
@@ -374,14 +375,6 @@ QString permanentAddress(const QByteArray& ADir) {
     NonZero |= C != '0';
   }
   return NonZero ? QString::fromLatin1(Address) : QString();
-}
-
-QByteArray machineId(const TSysRoot& ARoot) {
-  for (const char* Name : {"etc/machine-id", "var/lib/dbus/machine-id"})
-    if (const auto Id = ARoot.ReadResolved(ARoot.Path(Name), MaxSysFileBytes))
-      if (!Id->trimmed().isEmpty())
-        return Id->trimmed();
-  return {};
 }
 
 // The PCI function, USB device or other device that ADevice (a real path)
@@ -403,35 +396,32 @@ void locateBusDevice(const TSysRoot& ARoot, const QByteArray& ADevice,
   AInterface.DevicePath = QFile::decodeName(ADevice);
 }
 
-QList<TSysNetInterface> readInterfacesNow(const TSysRoot& ARoot);
-
-// The view and the IP Helper each read the interfaces, one right after the
-// other; with hundreds of links the sysfs reads are most of a refresh, so a
-// list younger than a second is handed out again.
-QList<TSysNetInterface> readInterfaces(const TSysRoot& ARoot) {
-  static std::mutex Lock;
-  static QByteArray Root;
-  static QElapsedTimer Taken;
-  static QList<TSysNetInterface> Last;
-  {
-    std::lock_guard Guard(Lock);
-    if (Taken.isValid() && Taken.elapsed() < 1000 && Root == ARoot.Path(""))
-      return Last;
+// Two cards can report one address (cloned machines, a card and its
+// representors), and undecodable names can decode alike; each interface
+// still gets an identifier of its own.
+void assignSettingIds(QList<TSysNetInterface>& AInterfaces, const QByteArray& AMachineId) {
+  QSet<QString> Taken;
+  for (TSysNetInterface& Interface : AInterfaces) {
+    const QString Candidates[] = {
+        Interface.PermanentAddress.isEmpty()
+            ? QString()
+            : InterfaceSettingId(AMachineId, Interface.PermanentAddress),
+        InterfaceSettingId(AMachineId, Interface.Name),
+        InterfaceSettingId(AMachineId, Interface.Name + u'#' + QString::number(Interface.IfIndex))};
+    for (const QString& Candidate : Candidates)
+      if (!Candidate.isEmpty() && !Taken.contains(Candidate)) {
+        Interface.SettingId = Candidate;
+        break;
+      }
+    Taken.insert(Interface.SettingId);
   }
-  QList<TSysNetInterface> Interfaces = readInterfacesNow(ARoot);
-  std::lock_guard Guard(Lock);
-  Root = ARoot.Path("");
-  Last = Interfaces;
-  Taken.start();
-  return Interfaces;
 }
 
-QList<TSysNetInterface> readInterfacesNow(const TSysRoot& ARoot) {
+QList<TSysNetInterface> readTreeInterfaces(const TSysRoot& ARoot, const QByteArray& AMachineId) {
   QList<TSysNetInterface> Interfaces;
   const QByteArray NetDir = ARoot.Resolve(ARoot.Path("sys/class/net"));
   if (NetDir.isEmpty())
     return Interfaces;
-  const QByteArray MachineId = machineId(ARoot);
   for (const QByteArray& Entry : TSysRoot::List(NetDir)) {
     const QByteArray Dir = Entry == "lo" ? QByteArray() : ARoot.Resolve(NetDir + '/' + Entry);
     if (Dir.isEmpty())
@@ -450,30 +440,14 @@ QList<TSysNetInterface> readInterfacesNow(const TSysRoot& ARoot) {
       locateBusDevice(ARoot, Device, Interface);
     }
     Interface.Kind = guessKind(Dir, Type, Interface.HasDevice, Interface.IfIndex);
-    Interface.PermanentAddress = permanentAddress(Dir);
+    Interface.PermanentAddress = permanentAddress(TSysRoot::Attribute(Dir, "addr_assign_type"),
+                                                  TSysRoot::Attribute(Dir, "address"));
     Interfaces << Interface;
   }
   std::stable_sort(Interfaces.begin(), Interfaces.end(), [](const auto& A, const auto& B) {
     return A.IfIndex != B.IfIndex ? A.IfIndex < B.IfIndex : A.Name < B.Name;
   });
-  // Two cards can report one address (cloned machines, a card and its
-  // representors), and undecodable names can decode alike; each interface
-  // still gets an identifier of its own.
-  QSet<QString> Taken;
-  for (TSysNetInterface& Interface : Interfaces) {
-    const QString Candidates[] = {
-        Interface.PermanentAddress.isEmpty()
-            ? QString()
-            : InterfaceSettingId(MachineId, Interface.PermanentAddress),
-        InterfaceSettingId(MachineId, Interface.Name),
-        InterfaceSettingId(MachineId, Interface.Name + u'#' + QString::number(Interface.IfIndex))};
-    for (const QString& Candidate : Candidates)
-      if (!Candidate.isEmpty() && !Taken.contains(Candidate)) {
-        Interface.SettingId = Candidate;
-        break;
-      }
-    Taken.insert(Interface.SettingId);
-  }
+  assignSettingIds(Interfaces, AMachineId);
   return Interfaces;
 }
 
@@ -643,14 +617,11 @@ void mergeInto(TRegKey& ATarget, const TRegKey& ASource) {
 
 class TViewBuilder {
 public:
-  TViewBuilder(const TSysRoot& ARoot, TRegHive& AHive)
-      : FRoot(ARoot), FHive(AHive), FNow(QDateTime::currentDateTimeUtc()) {}
+  TViewBuilder(const TSysRoot& ARoot, TLinuxFacts& AFacts, TRegHive& AHive)
+      : FRoot(ARoot), FFacts(AFacts), FHive(AHive), FNow(QDateTime::currentDateTimeUtc()) {}
 
   void Run() {
-    FKernelRelease = QString::fromUtf8(
-        FRoot.ReadResolved(FRoot.Path("proc/sys/kernel/osrelease"), MaxSysFileBytes)
-            .value_or(QByteArray())
-            .trimmed());
+    FKernelRelease = FFacts.System().KernelRelease;
     part([this](TRegKey& AStage) { devices(AStage); });
     part([this](TRegKey& AStage) { virtualMachineDisk(AStage); });
     part([this](TRegKey& AStage) { classes(AStage); });
@@ -757,7 +728,7 @@ private:
   }
 
   void devices(TRegKey& AStage) {
-    const QList<TSysNetInterface> Interfaces = readInterfaces(FRoot);
+    const QList<TSysNetInterface>& Interfaces = FFacts.Interfaces();
     QList<TDevice> Devices;
     QHash<QByteArray, qsizetype> Index;
     readBus("sys/bus/pci/devices", Devices, Index,
@@ -912,14 +883,14 @@ private:
     TRegKey* Protocols = key(AStage, Network + classGuid(ClassNetTrans));
     setString(*sub(Protocols, Ipv4Id), QStringLiteral("Description"),
               QStringLiteral("Internet Protocol Version 4 (TCP/IPv4)"));
-    if (!FRoot.Resolve(FRoot.Path("proc/net/if_inet6")).isEmpty())
+    if (FFacts.System().Ipv6Stack)
       setString(*sub(Protocols, Ipv6Id), QStringLiteral("Description"),
                 QStringLiteral("Internet Protocol Version 6 (TCP/IPv6)"));
     TRegKey* Services = key(AStage, Network + classGuid(ClassNetService));
-    if (!FRoot.Resolve(FRoot.Path("run/systemd/resolve/resolv.conf")).isEmpty())
+    if (FFacts.System().ResolvedUpstream)
       setString(*sub(Services, ResolverId), QStringLiteral("Description"),
                 QStringLiteral("systemd-resolved"));
-    else if (!FRoot.Resolve(FRoot.Path("etc/resolv.conf")).isEmpty())
+    else if (FFacts.System().Resolver)
       setString(*sub(Services, ResolverId), QStringLiteral("Description"),
                 QStringLiteral("DNS resolver (resolv.conf)"));
     key(AStage, Network + classGuid(ClassNetClient));
@@ -927,42 +898,18 @@ private:
 
   void version(TRegKey& AStage) {
     TRegKey* Key = key(AStage, QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"));
-    for (const char* Name : {"etc/os-release", "usr/lib/os-release"})
-      if (const auto Text = FRoot.ReadResolved(FRoot.Path(Name), MaxConfigFileBytes)) {
-        const QString Pretty = LinuxSystemInfo::PrettyName(*Text);
-        if (!Pretty.isEmpty())
-          setString(*Key, QStringLiteral("ProductName"), Pretty);
-        break;
-      }
+    if (!FFacts.System().PrettyName.isEmpty())
+      setString(*Key, QStringLiteral("ProductName"), FFacts.System().PrettyName);
     setString(*Key, QStringLiteral("CurrentVersion"), QStringLiteral("6.2"));
     setString(*Key, QStringLiteral("CurrentBuildNumber"), QStringLiteral("9200"));
   }
 
-  std::optional<TSysResolverConfig> resolverConfig(const char* APath) const {
-    const auto Text = FRoot.ReadResolved(FRoot.Path(APath), MaxConfigFileBytes);
-    return Text ? std::optional(ParseResolverConfig(*Text)) : std::nullopt;
-  }
-
   void names(TRegKey& AStage) {
-    TSysHostName Host =
-        ParseHostName(FRoot.ReadResolved(FRoot.Path("proc/sys/kernel/hostname"), MaxSysFileBytes)
-                          .value_or(QByteArray()));
-    if (Host.Name.isEmpty() && FRoot.IsLive()) {
-      char Buffer[256] = {};
-      if (::gethostname(Buffer, sizeof Buffer - 1) == 0)
-        Host = ParseHostName(QByteArray(Buffer));
-    }
-    const QString Short = Host.Short;
-    QString Domain = Host.Domain;
-
-    std::optional<TSysResolverConfig> Resolver = resolverConfig("etc/resolv.conf");
-    // The stub resolver's file lists the search domains of the links.
-    if (Resolver && Resolver->NameServers.contains(QStringLiteral("127.0.0.53")))
-      if (auto Upstream = resolverConfig("run/systemd/resolve/resolv.conf"))
-        Resolver->Search = Upstream->Search;
-    if (Domain.isEmpty() && Resolver)
-      Domain = Resolver->Domain;
-
+    const TFactSystem& System = FFacts.System();
+    const QString Short = System.Host.Short;
+    const std::optional<TResolverConfig>& Resolver = System.Resolver;
+    const QString Domain =
+        System.Host.Domain.isEmpty() && Resolver ? Resolver->Domain : System.Host.Domain;
     if (!Short.isEmpty())
       setString(*key(AStage, ControlSet + QStringLiteral("\\Control\\ComputerName\\ComputerName")),
                 QStringLiteral("ComputerName"), Short);
@@ -976,6 +923,7 @@ private:
   }
 
   const TSysRoot& FRoot;
+  TLinuxFacts& FFacts;
   TRegHive& FHive;
   QDateTime FNow;
   QString FKernelRelease;
@@ -1002,48 +950,168 @@ QString InterfaceSettingId(const QByteArray& AMachineId, const QString& APermane
   return QUuid::fromRfc4122(Bytes).toString(QUuid::WithBraces).toUpper();
 }
 
-TSysResolverConfig ParseResolverConfig(const QByteArray& AText) {
-  TSysResolverConfig Config;
-  for (const QByteArray& Line : AText.split('\n')) {
-    const QList<QByteArray> Words = Line.simplified().split(' ');
-    if (Words.size() < 2 || Words[0].startsWith('#') || Words[0].startsWith(';'))
-      continue;
-    if (Words[0] == "nameserver")
-      Config.NameServers << QString::fromUtf8(Words[1]);
-    else if (Words[0] == "domain")
-      Config.Domain = deviceText(Words[1]);
-    else if (Words[0] == "search") {
-      Config.Search.clear();
-      for (qsizetype I = 1; I < Words.size() && I <= 32; ++I)
-        if (!Words[I].startsWith('#') && !Words[I].startsWith(';'))
-          Config.Search << deviceText(Words[I]);
-        else
-          break;
-    }
-  }
-  return Config;
-}
-
-TSysHostName ParseHostName(const QByteArray& AText) {
-  const QString Host = deviceText(AText);
-  return {Host, Host.section(u'.', 0, 0), Host.section(u'.', 1)};
-}
-
-QList<TSysNetInterface> ReadSysNetInterfaces(const QString& ARootDir) {
+QList<TSysNetInterface> ReadTreeInterfaces(const QString& ARootDir, const QByteArray& AMachineId) {
   try {
     const TSysRoot Root(ARootDir);
-    return Root.Exists() ? readInterfaces(Root) : QList<TSysNetInterface>();
+    return Root.Exists() ? readTreeInterfaces(Root, AMachineId) : QList<TSysNetInterface>();
   } catch (...) {
     return {};
   }
 }
 
-void BuildSystemView(TRegHive& AHive, const QString& ARootDir) {
+namespace {
+
+// ---- The live /sys, walked once with folder-relative opens ----------------
+
+class TFd {
+public:
+  explicit TFd(int AFd = -1) : FFd(AFd) {}
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  ~TFd() {
+    if (FFd >= 0)
+      ::close(FFd);
+  }
+  int Get() const { return FFd; }
+  bool Valid() const { return FFd >= 0; }
+
+private:
+  int FFd;
+};
+
+// One attribute of an open sysfs folder, without its line end; empty when
+// missing, unreadable or no regular file.
+QByteArray attributeAt(int ADir, const char* AName, qint64 ACap = MaxSysFileBytes) {
+  const TFd File(::openat(ADir, AName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  struct stat Info {};
+  if (!File.Valid() || ::fstat(File.Get(), &Info) != 0 || !S_ISREG(Info.st_mode))
+    return {};
+  QByteArray Data(int(ACap), Qt::Uninitialized);
+  qint64 Size = 0;
+  while (Size < ACap) {
+    const ssize_t Got = ::read(File.Get(), Data.data() + Size, std::size_t(ACap - Size));
+    if (Got < 0 && errno == EINTR)
+      continue;
+    if (Got <= 0)
+      break;
+    Size += Got;
+  }
+  Data.truncate(Size);
+  return Data.trimmed();
+}
+
+bool hasEntryAt(int ADir, const char* AName) {
+  struct stat Info {};
+  return ::fstatat(ADir, AName, &Info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+QByteArray hardwareAddressText(const QByteArray& ABytes) {
+  return ABytes.toHex(':');
+}
+
+// /sys shows the links of the namespace that mounted it. It shows ours
+// when it lists exactly the links of our dump, each under its index with
+// its hardware address; a namespace that kept the host's /sys sees other
+// links there, or the same names with other indices and addresses.
+bool showsOurLinks(int ANetDir, const std::vector<TFactLink>& ALinks) {
+  qsizetype Entries = 0;
+  if (const int Copy = ::openat(ANetDir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); Copy >= 0) {
+    if (DIR* Dir = ::fdopendir(Copy)) {
+      while (const dirent* Entry = ::readdir(Dir))
+        if (std::strcmp(Entry->d_name, ".") != 0 && std::strcmp(Entry->d_name, "..") != 0)
+          ++Entries;
+      ::closedir(Dir);
+    } else {
+      ::close(Copy);
+    }
+  }
+  if (Entries != qsizetype(ALinks.size()))
+    return false;
+  for (const TFactLink& Link : ALinks) {
+    const TFd Dir(::openat(ANetDir, QFile::encodeName(Link.Name).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!Dir.Valid() || attributeAt(Dir.Get(), "ifindex").toInt() != Link.IfIndex)
+      return false;
+    if (Link.ArpType != ARPHRD_LOOPBACK && !Link.HardwareAddress.isEmpty() &&
+        attributeAt(Dir.Get(), "address") != hardwareAddressText(Link.HardwareAddress))
+      return false;
+  }
+  return true;
+}
+
+// The kind of a link: what the kernel names outright (wireless, a DEVTYPE,
+// the link kind of a virtual one), else what its link type says.
+QString linkKind(const TFactLink& ALink, const QString& ADevType, bool AHasDevice) {
+  if (ALink.Wireless)
+    return QStringLiteral("wireless");
+  if (!ADevType.isEmpty())
+    return ADevType;
+  if (ALink.InfoKind == u"tun")
+    return ALink.ArpType == ARPHRD_ETHER ? QStringLiteral("tap") : QStringLiteral("tun");
+  if (!ALink.InfoKind.isEmpty())
+    return ALink.InfoKind;
+  if (AHasDevice && ALink.ArpType == ARPHRD_ETHER)
+    return QStringLiteral("ethernet");
+  return linkTypeKind(int(ALink.ArpType));
+}
+
+} // namespace
+
+QList<TSysNetInterface> AddSysfsFacts(std::vector<TFactLink>& ALinks,
+                                      const QByteArray& AMachineId) {
+  QList<TSysNetInterface> Interfaces;
+  const TSysRoot Root(QStringLiteral("/"));
+  const TFd NetDir(::open("/sys/class/net", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const bool Ours = NetDir.Valid() && showsOurLinks(NetDir.Get(), ALinks);
+  for (TFactLink& Link : ALinks) {
+    if (Link.ArpType == ARPHRD_LOOPBACK)
+      continue;
+    TSysNetInterface Interface;
+    Interface.Name = Link.Name;
+    Interface.IfIndex = Link.IfIndex;
+    QString DevType;
+    const QByteArray Name = QFile::encodeName(Link.Name);
+    const TFd Dir(
+        Ours ? ::openat(NetDir.Get(), Name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
+    if (Dir.Valid()) {
+      Link.SpeedBits = SpeedBits(attributeAt(Dir.Get(), "speed", 32));
+      DevType = ueventDevType(attributeAt(Dir.Get(), "uevent"));
+      Link.Wireless = hasEntryAt(Dir.Get(), "phy80211") || hasEntryAt(Dir.Get(), "wireless") ||
+                      DevType == u"wlan";
+      Interface.PermanentAddress = permanentAddress(attributeAt(Dir.Get(), "addr_assign_type"),
+                                                    hardwareAddressText(Link.HardwareAddress));
+      if (hasEntryAt(Dir.Get(), "device"))
+        if (const QByteArray Device = Root.Resolve("/sys/class/net/" + Name + "/device");
+            !Device.isEmpty()) {
+          Interface.HasDevice = true;
+          Interface.Driver = QFile::decodeName(TSysRoot::LinkName(Device + "/driver"));
+          locateBusDevice(Root, Device, Interface);
+        }
+    }
+    Interface.Kind = linkKind(Link, DevType == u"wlan" ? QString() : DevType, Interface.HasDevice);
+    Interfaces << Interface;
+  }
+  assignSettingIds(Interfaces, AMachineId);
+  return Interfaces;
+}
+
+QList<TSysNetInterface> ReadSysNetInterfaces(const QString& ARootDir) {
+  if (ARootDir.isEmpty() || ARootDir == QLatin1String("/"))
+    return TLinuxFacts::Shared()->Interfaces();
+  return TLinuxFacts(ARootDir).Interfaces();
+}
+
+void BuildSystemView(TRegHive& AHive, TLinuxFacts& AFacts) {
   try {
-    const TSysRoot Root(ARootDir);
+    const TSysRoot Root(AFacts.Root());
     if (Root.Exists())
-      TViewBuilder(Root, AHive).Run();
+      TViewBuilder(Root, AFacts, AHive).Run();
   } catch (...) {
     // Never thrown on: the registry without the view is still a registry.
   }
+}
+
+void BuildSystemView(TRegHive& AHive, const QString& ARootDir) {
+  TLinuxFacts Facts(ARootDir);
+  BuildSystemView(AHive, Facts);
 }

@@ -27,73 +27,29 @@
 // and control characters.
 
 #include "platform/RegFile.h"
+#include "platform/linux/LinuxFacts.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QStringList>
 
-#include <optional>
+#include <vector>
 
-inline constexpr qsizetype MaxSysEntries = 4096;
+// The interfaces of a fixture tree's /sys/class/net in ifindex order (at
+// most MaxSysEntries), each with its setting identifier.
+QList<TSysNetInterface> ReadTreeInterfaces(const QString& ARootDir, const QByteArray& AMachineId);
 
-enum class TSysBus { None, Pci, Usb, Other };
+// What the live /sys adds to the links of a netlink dump (wireless, speed,
+// the device, driver and permanent address), when it shows this network
+// namespace; the links as the device tree has them, loopback left out.
+QList<TSysNetInterface> AddSysfsFacts(std::vector<TFactLink>& ALinks, const QByteArray& AMachineId);
 
-// One entry of /sys/class/net (lo left out).
-struct TSysNetInterface {
-  QString Name; // as the kernel has it, decoded like a file name
-  int IfIndex = 0;
-  // The entry has a `device` link that resolves inside the root.
-  bool HasDevice = false;
-  // The bus device the link leads to (a PCI function, a USB device, or the
-  // linked device itself on other buses), a real path; empty when virtual.
-  QString DevicePath;
-  TSysBus Bus = TSysBus::None;
-  // The kernel driver bound to the linked device; empty when virtual.
-  QString Driver;
-  // ethernet, wireless, veth, bridge, tun, tap, dummy, vlan, bond, ...
-  QString Kind;
-  // Lower-case "aa:bb:..." when the kernel calls the address permanent.
-  QString PermanentAddress;
-  QString SettingId;
-};
-
-// The interfaces below ARootDir in ifindex order; at most MaxSysEntries.
+// The interfaces of ARootDir ("/": the machine's, as its snapshot has them).
 QList<TSysNetInterface> ReadSysNetInterfaces(const QString& ARootDir = QStringLiteral("/"));
 
-// Fills AHive with the system view read below ARootDir. Never throws: a
-// failure while building leaves the keys of the failing part absent, and a
-// root that does not exist adds nothing.
+// Fills AHive with the system view of AFacts. Never throws: a failure while
+// building leaves the keys of the failing part absent, and a root that does
+// not exist adds nothing.
+void BuildSystemView(TRegHive& AHive, TLinuxFacts& AFacts);
+// The same from a fresh snapshot of ARootDir.
 void BuildSystemView(TRegHive& AHive, const QString& ARootDir = QStringLiteral("/"));
-
-// The setting identifier of a network interface: a braced upper-case GUID,
-// stable per interface, hashed with a salt of the program's own from the
-// machine id and the permanent hardware address (or, without one, the
-// interface name). The machine id cannot be read back from it.
-QString InterfaceSettingId(const QByteArray& AMachineId, const QString& APermanentAddressOrName);
-
-// What the view takes from a resolv.conf text, read as the C library reads
-// it: the name servers as written, the search list of the last "search" line
-// (at most 32 domains, up to a comment), the domain of the last "domain" line.
-struct TSysResolverConfig {
-  QStringList NameServers;
-  QStringList Search;
-  QString Domain;
-};
-TSysResolverConfig ParseResolverConfig(const QByteArray& AText);
-
-// The kernel's host name (its hostname file, or what gethostname gives) as
-// one cleaned line, and split at its first "." into the computer's short
-// name and its domain.
-struct TSysHostName {
-  QString Name;
-  QString Short;
-  QString Domain;
-};
-TSysHostName ParseHostName(const QByteArray& AText);
-
-// At most ACap bytes of a small regular file (sysfs and procfs attributes
-// included), read with plain calls and never blocking; nullopt when it is
-// missing, unreadable or no regular file (a FIFO, a folder). Without
-// AFollowLinks a link at the last step is refused.
-std::optional<QByteArray> ReadSmallFile(const QByteArray& APath, qint64 ACap, bool AFollowLinks);

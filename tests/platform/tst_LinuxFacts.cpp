@@ -1,59 +1,120 @@
-// The Linux IP Helper's readings of files: name servers and search domains
-// of resolv.conf (the stub of systemd-resolved replaced by the servers it
-// asks), link speeds, and the network parameters of a fixture machine. The
-// netlink side is exercised end to end in namespaces.
+// The machine's snapshot as its files give it: one reader per format
+// (resolv.conf, the host name, link speeds, DHCP leases), and every view
+// (the IP Helper's network parameters, the registry's system view) telling
+// the same of one fixture machine. The netlink side is exercised end to end
+// in namespaces.
 
 #include "support/FixtureTree.h"
 #include "support/TestMain.h"
 
+#include "platform/linux/LinuxFacts.h"
 #include "platform/linux/LinuxIpHelper.h"
+#include "platform/linux/SystemView.h"
 
 #include <QTest>
 
-class tst_LinuxIpHelper : public QObject {
+class tst_LinuxFacts : public QObject {
   Q_OBJECT
 
 private Q_SLOTS:
-  void nameServers_data();
-  void nameServers();
+  void resolverConfig_data();
+  void resolverConfig();
+  void hostName_data();
+  void hostName();
   void speeds_data();
   void speeds();
   void networkParameters_data();
   void networkParameters();
+  void viewsAgree_data();
+  void viewsAgree();
   void dhcpv6Leases_data();
   void dhcpv6Leases();
   void dhcpServers_data();
   void dhcpServers();
 };
 
-void tst_LinuxIpHelper::nameServers_data() {
+void tst_LinuxFacts::resolverConfig_data() {
   QTest::addColumn<QByteArray>("resolvConf");
   QTest::addColumn<QStringList>("servers");
   QTest::addColumn<QStringList>("search");
+  QTest::addColumn<QString>("domain");
   QTest::newRow("both families, in order")
       << QByteArray(
              "# comment\nnameserver 10.0.0.53\nnameserver  2001:db8::53\nsearch a.test b.test\n")
       << QStringList{QStringLiteral("10.0.0.53"), QStringLiteral("2001:db8::53")}
-      << QStringList{QStringLiteral("a.test"), QStringLiteral("b.test")};
+      << QStringList{QStringLiteral("a.test"), QStringLiteral("b.test")}
+      << QStringLiteral("a.test");
   QTest::newRow("zone suffix dropped, junk skipped")
       << QByteArray("nameserver fe80::1%eth0\nnameserver not-an-address\nnameserver\n")
-      << QStringList{QStringLiteral("fe80::1")} << QStringList();
-  QTest::newRow("the last search or domain line wins")
-      << QByteArray("search a.test\ndomain c.test\n") << QStringList()
-      << QStringList{QStringLiteral("c.test")};
-  QTest::newRow("empty") << QByteArray() << QStringList() << QStringList();
+      << QStringList{QStringLiteral("fe80::1")} << QStringList() << QString();
+  QTest::newRow("the last search or domain line wins: domain")
+      << QByteArray("search a.test b.test\ndomain c.test\n") << QStringList()
+      << QStringList{QStringLiteral("c.test")} << QStringLiteral("c.test");
+  QTest::newRow("the last search or domain line wins: search")
+      << QByteArray("domain c.test\nsearch a.test b.test\n") << QStringList()
+      << QStringList{QStringLiteral("a.test"), QStringLiteral("b.test")}
+      << QStringLiteral("a.test");
+  QTest::newRow("a comment ends the search line")
+      << QByteArray("search a.test # old b.test\nnameserver 10.0.0.1 ; primary\n")
+      << QStringList{QStringLiteral("10.0.0.1")} << QStringList{QStringLiteral("a.test")}
+      << QStringLiteral("a.test");
+  QTest::newRow("commented-out lines, either mark")
+      << QByteArray("#nameserver 10.0.0.1\n;search old.test\nnameserver 10.0.0.2\n")
+      << QStringList{QStringLiteral("10.0.0.2")} << QStringList() << QString();
+  QTest::newRow("the resolver asks three servers at most")
+      << QByteArray("nameserver 10.0.0.1\nnameserver bad\nnameserver 10.0.0.2\n"
+                    "nameserver 10.0.0.3\nnameserver 10.0.0.4\n")
+      << QStringList{QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2"),
+                     QStringLiteral("10.0.0.3")}
+      << QStringList() << QString();
+  QTest::newRow("tabs and carriage returns")
+      << QByteArray("nameserver\t10.0.0.1\r\nsearch\ta.test\r\n")
+      << QStringList{QStringLiteral("10.0.0.1")} << QStringList{QStringLiteral("a.test")}
+      << QStringLiteral("a.test");
+  QTest::newRow("empty") << QByteArray() << QStringList() << QStringList() << QString();
 }
 
-void tst_LinuxIpHelper::nameServers() {
+void tst_LinuxFacts::resolverConfig() {
   QFETCH(QByteArray, resolvConf);
   QFETCH(QStringList, servers);
   QFETCH(QStringList, search);
-  QStringList Search;
-  QCOMPARE(LinuxIpHelper::NameServers(resolvConf, &Search), servers);
-  QCOMPARE(Search, search);
+  QFETCH(QString, domain);
+  const TResolverConfig Config = ParseResolverConfig(resolvConf);
+  QCOMPARE(Config.NameServers, servers);
+  QCOMPARE(Config.Search, search);
+  QCOMPARE(Config.Domain, domain);
 }
 
-void tst_LinuxIpHelper::speeds_data() {
+void tst_LinuxFacts::hostName_data() {
+  QTest::addColumn<QByteArray>("text");
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("shortName");
+  QTest::addColumn<QString>("domain");
+  QTest::newRow("full name") << QByteArray("pc.example.net\n") << QStringLiteral("pc.example.net")
+                             << QStringLiteral("pc") << QStringLiteral("example.net");
+  QTest::newRow("short name") << QByteArray("pc") << QStringLiteral("pc") << QStringLiteral("pc")
+                              << QString();
+  QTest::newRow("only the first line")
+      << QByteArray("pc\nother\n") << QStringLiteral("pc") << QStringLiteral("pc") << QString();
+  QTest::newRow("control characters are kept for the display to show") << QByteArray("p\x01"
+                                                                                     "c\n")
+                                                                       << QStringLiteral("p\x01"
+                                                                                         "c")
+                                                                       << QStringLiteral("p\x01"
+                                                                                         "c")
+                                                                       << QString();
+  QTest::newRow("empty") << QByteArray("\n") << QString() << QString() << QString();
+}
+
+void tst_LinuxFacts::hostName() {
+  QFETCH(QByteArray, text);
+  QFETCH(QString, name);
+  QFETCH(QString, shortName);
+  QFETCH(QString, domain);
+  QCOMPARE(ParseHostName(text), (THostName{name, shortName, domain}));
+}
+
+void tst_LinuxFacts::speeds_data() {
   QTest::addColumn<QByteArray>("sysfs");
   QTest::addColumn<uint>("bits");
   QTest::newRow("gigabit") << QByteArray("1000\n") << 1000000000u;
@@ -63,13 +124,13 @@ void tst_LinuxIpHelper::speeds_data() {
   QTest::newRow("absurd") << QByteArray("9223372036854775807") << 0xFFFFFFFFu;
 }
 
-void tst_LinuxIpHelper::speeds() {
+void tst_LinuxFacts::speeds() {
   QFETCH(QByteArray, sysfs);
   QFETCH(uint, bits);
-  QCOMPARE(LinuxIpHelper::SpeedBits(sysfs), DWORD(bits));
+  QCOMPARE(SpeedBits(sysfs), DWORD(bits));
 }
 
-void tst_LinuxIpHelper::networkParameters_data() {
+void tst_LinuxFacts::networkParameters_data() {
   QTest::addColumn<QByteArray>("tree");
   QTest::addColumn<QString>("host");
   QTest::addColumn<QString>("domain");
@@ -93,7 +154,7 @@ void tst_LinuxIpHelper::networkParameters_data() {
       << QStringList{QString()} << 0u;
 }
 
-void tst_LinuxIpHelper::networkParameters() {
+void tst_LinuxFacts::networkParameters() {
   QFETCH(QByteArray, tree);
   QFETCH(QString, host);
   QFETCH(QString, domain);
@@ -119,7 +180,56 @@ void tst_LinuxIpHelper::networkParameters() {
   QCOMPARE(Info.ScopeId, QString());
 }
 
-void tst_LinuxIpHelper::dhcpv6Leases_data() {
+// The IP Helper and the registry's system view read one snapshot: the
+// domain and search list they give for a machine are the same.
+void tst_LinuxFacts::viewsAgree_data() {
+  QTest::addColumn<QByteArray>("tree");
+  QTest::addColumn<QString>("domain");
+  QTest::addColumn<QString>("searchList");
+  QTest::newRow("search, then domain")
+      << QByteArray("[proc/sys/kernel]\nhostname = pc\n"
+                    "[etc]\nresolv.conf = search a.test b.test\\ndomain c.test\\n\n")
+      << QStringLiteral("c.test") << QStringLiteral("c.test");
+  QTest::newRow("a comment after the search domains")
+      << QByteArray("[proc/sys/kernel]\nhostname = pc\n"
+                    "[etc]\nresolv.conf = search a.test # old\\n\n")
+      << QStringLiteral("a.test") << QStringLiteral("a.test");
+  QTest::newRow("the resolved stub: its upstream file")
+      << QByteArray(
+             "[proc/sys/kernel]\nhostname = pc\n"
+             "[etc]\nresolv.conf = nameserver 127.0.0.53\\nsearch lan\\n\n"
+             "[run/systemd/resolve]\nresolv.conf = nameserver 10.0.0.1\\nsearch up.test\\n\n")
+      << QStringLiteral("up.test") << QStringLiteral("up.test");
+  QTest::newRow("the host name's domain first")
+      << QByteArray("[proc/sys/kernel]\nhostname = pc.own.test\n"
+                    "[etc]\nresolv.conf = search a.test\\n\n")
+      << QStringLiteral("own.test") << QStringLiteral("a.test");
+}
+
+void tst_LinuxFacts::viewsAgree() {
+  QFETCH(QByteArray, tree);
+  QFETCH(QString, domain);
+  QFETCH(QString, searchList);
+  TScratchDir Scratch;
+  const QString Root = Scratch.FilePath(QStringLiteral("root"));
+  QCOMPARE(LayOutTree(Root, tree), QString());
+  auto Facts = std::make_shared<TLinuxFacts>(Root);
+  LinuxIpHelper IpHelper(Facts);
+  TFixedInfo Info;
+  ULONG Size = SizeOfFixedInfo * 4;
+  QCOMPARE(IpHelper.GetNetworkParams(Info, Size), NO_ERROR);
+  QCOMPARE(Info.DomainName, domain);
+  TRegHive Hive;
+  BuildSystemView(Hive, *Facts);
+  const TRegKey* Tcpip = Hive.Find(
+      HKEY_LOCAL_MACHINE,
+      SplitKeyPath(QStringLiteral("SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters")));
+  QVERIFY(Tcpip);
+  QCOMPARE(Tcpip->Value(QStringLiteral("Domain"))->AsString(), domain);
+  QCOMPARE(Tcpip->Value(QStringLiteral("SearchList"))->AsString(), searchList);
+}
+
+void tst_LinuxFacts::dhcpv6Leases_data() {
   QTest::addColumn<QByteArray>("leases");
   QTest::addColumn<QString>("interface");
   QTest::addColumn<uint>("iaid");
@@ -150,17 +260,17 @@ void tst_LinuxIpHelper::dhcpv6Leases_data() {
       << Many << QStringLiteral("eth5000") << 5000u << QByteArray("\0\1", 2);
 }
 
-void tst_LinuxIpHelper::dhcpv6Leases() {
+void tst_LinuxFacts::dhcpv6Leases() {
   QFETCH(QByteArray, leases);
   QFETCH(QString, interface);
   QFETCH(uint, iaid);
   QFETCH(QByteArray, duid);
-  const LinuxIpHelper::TDhcpv6Identity Identity = LinuxIpHelper::Dhcpv6Identity(leases, interface);
+  const TDhcpv6Identity Identity = ReadDhcpv6Leases(leases).Of(interface);
   QCOMPARE(Identity.Iaid, DWORD(iaid));
   QCOMPARE(Identity.Duid, duid);
 }
 
-void tst_LinuxIpHelper::dhcpServers_data() {
+void tst_LinuxFacts::dhcpServers_data() {
   QTest::addColumn<QByteArray>("tree");
   QTest::addColumn<QString>("server");
   QTest::newRow("systemd-networkd")
@@ -197,14 +307,14 @@ void tst_LinuxIpHelper::dhcpServers_data() {
   QTest::newRow("3,000 interfaces in one file") << Many + '\n' << QStringLiteral("10.0.0.0");
 }
 
-void tst_LinuxIpHelper::dhcpServers() {
+void tst_LinuxFacts::dhcpServers() {
   QFETCH(QByteArray, tree);
   QFETCH(QString, server);
   TScratchDir Scratch;
   const QString Root = Scratch.FilePath(QStringLiteral("root"));
   QCOMPARE(LayOutTree(Root, tree), QString());
-  QCOMPARE(LinuxIpHelper::DhcpServer(Root, 3, QStringLiteral("eth0")), server);
+  QCOMPARE(TLinuxFacts(Root).Dhcp().ServerOf(3, QStringLiteral("eth0")), server);
 }
 
-KELVANE_TEST_MAIN(tst_LinuxIpHelper)
-#include "tst_LinuxIpHelper.moc"
+KELVANE_TEST_MAIN(tst_LinuxFacts)
+#include "tst_LinuxFacts.moc"
