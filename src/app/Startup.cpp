@@ -5,6 +5,7 @@
 #include "inventory/IPAddressHelpers.h"
 #include "logging/LogEngine.h"
 #include "logging/MorvelDebug.h"
+#include "platform/Platform.h"
 #include "platform/Process.h"
 
 #include <QCoreApplication>
@@ -32,31 +33,58 @@ TModuleLifetime::~TModuleLifetime() {
   FinalizeMorvelDebug();
 }
 
-TCommand ParseCommandLine(const QStringList& AArguments, QString& AUnknown) {
-  TCommand Command = TCommand::Window;
+TCommandLine ParseCommandLine(const QStringList& AArguments) {
+  TCommandLine Line;
+  const auto usage = [&Line](const QString& AError) {
+    Line.Command = TCommand::Usage;
+    Line.Error = AError;
+    return Line;
+  };
   for (qsizetype I = 1; I < AArguments.size(); ++I) {
     const QString& Argument = AArguments[I];
-    if (Argument == QLatin1String("--version") || Argument == QLatin1String("-v"))
-      Command = TCommand::Version;
-    else if (Argument == QLatin1String("--help") || Argument == QLatin1String("-h"))
-      return TCommand::Help;
-    else if (Argument == QLatin1String("--print"))
-      Command = TCommand::Print;
-    else {
-      AUnknown = Argument;
-      return TCommand::Usage;
+    QString* File = nullptr;
+    QString Option = Argument.section(u'=', 0, 0);
+    if (Option == QLatin1String("--snapshot"))
+      File = &Line.Snapshot;
+    else if (Option == QLatin1String("--save-snapshot"))
+      File = &Line.SaveSnapshot;
+    if (File) {
+      if (Argument.contains(u'='))
+        *File = Argument.section(u'=', 1);
+      else if (I + 1 < AArguments.size())
+        *File = AArguments[++I];
+      if (File->isEmpty())
+        return usage(QStringLiteral("option '%1' needs a file name").arg(Option));
+    } else if (Argument == QLatin1String("--version") || Argument == QLatin1String("-v")) {
+      Line.Command = TCommand::Version;
+    } else if (Argument == QLatin1String("--help") || Argument == QLatin1String("-h")) {
+      Line.Command = TCommand::Help;
+      return Line;
+    } else if (Argument == QLatin1String("--print")) {
+      Line.Command = TCommand::Print;
+    } else {
+      return usage(QStringLiteral("unknown option '%1'").arg(Argument));
     }
   }
-  return Command;
+  if (!Line.SaveSnapshot.isEmpty()) {
+    if (Line.Command == TCommand::Print)
+      return usage(QStringLiteral("--save-snapshot and --print cannot be combined"));
+    if (Line.Command == TCommand::Window)
+      Line.Command = TCommand::SaveSnapshot;
+  }
+  return Line;
 }
 
 QString UsageText() {
-  return QStringLiteral("Usage: kelvane [--print | --version | --help]\n"
+  return QStringLiteral("Usage: kelvane [--print | --version | --help] [--snapshot FILE]\n"
+                        "       kelvane --save-snapshot FILE [--snapshot FILE]\n"
                         "Shows the network identity of this computer in a window.\n"
                         "\n"
-                        "  --print     write what the window shows to standard output\n"
-                        "  --version   print the version and exit\n"
-                        "  --help      print this text and exit\n");
+                        "  --print                 write what the window shows to standard output\n"
+                        "  --save-snapshot FILE    save what is known of this machine to FILE\n"
+                        "  --snapshot FILE         show the machine saved in FILE instead of this one\n"
+                        "  --version               print the version and exit\n"
+                        "  --help                  print this text and exit\n");
 }
 
 namespace {
@@ -122,8 +150,8 @@ int KelvaneMain(int argc, char** argv, TShowWindow AShowWindow) {
   QStringList Arguments;
   for (int I = 0; I < argc; ++I)
     Arguments << QString::fromLocal8Bit(argv[I]);
-  QString Unknown;
-  const TCommand Command = ParseCommandLine(Arguments, Unknown);
+  const TCommandLine Line = ParseCommandLine(Arguments);
+  const TCommand Command = Line.Command;
   int Closed = ProtectStandardStreams();
   // A text asked for from a console shows there even when this is a program
   // without a console of its own; the window needs none.
@@ -132,11 +160,28 @@ int KelvaneMain(int argc, char** argv, TShowWindow AShowWindow) {
   const bool OutputClosed = (Closed & StandardOutputStream) != 0;
   switch (Command) {
   case TCommand::Usage:
-    PrintDiagnostic(QStringLiteral("unknown option '%1'").arg(Unknown));
+    PrintDiagnostic(Line.Error);
     std::fputs(qPrintable(UsageText()), stderr);
     return 2;
   case TCommand::Help:
     return writeOutput(stdout, UsageText().toUtf8(), OutputClosed);
+  default:
+    break;
+  }
+  // The machine a saved snapshot describes stands in for this one before
+  // anything (logging included) asks the platform.
+  if (!Line.Snapshot.isEmpty() && Command != TCommand::Version)
+    if (const QString Failure = UseMachineSnapshot(Line.Snapshot); !Failure.isEmpty()) {
+      PrintDiagnostic(Failure);
+      return 1;
+    }
+  switch (Command) {
+  case TCommand::SaveSnapshot:
+    if (const QString Failure = SaveMachineSnapshot(Line.SaveSnapshot); !Failure.isEmpty()) {
+      PrintDiagnostic(Failure);
+      return 1;
+    }
+    return 0;
   case TCommand::Version: {
     TModuleLifetime Modules;
     return writeOutput(stdout, QByteArrayLiteral("Kelvane ") + KelvaneVersion + '\n', OutputClosed);

@@ -21,8 +21,14 @@ public:
 };
 
 // What the command line asks for.
-enum class TCommand { Window, Print, Version, Help, Usage };
-TCommand ParseCommandLine(const QStringList& AArguments, QString& AUnknown);
+enum class TCommand { Window, Print, Version, Help, Usage, SaveSnapshot };
+struct TCommandLine {
+  TCommand Command = TCommand::Window;
+  QString Snapshot;     // --snapshot FILE: that machine instead of this one
+  QString SaveSnapshot; // --save-snapshot FILE
+  QString Error;        // what is wrong with it, for Usage
+};
+TCommandLine ParseCommandLine(const QStringList& AArguments);
 QString UsageText();
 
 // The program's entry: parses the command line, answers --help, --version

@@ -11,6 +11,7 @@ class INetBios;
 class INetApi;
 class IAccounts;
 class IIpHelper;
+class QString;
 
 class Platform {
 public:
@@ -33,6 +34,14 @@ public:
 // kelvane_platform_windows); the ports know no backend, so a program that
 // links none of them does not link.
 Platform& DefaultPlatform();
+
+// The machine as a file: a snapshot of everything the backend knows of it,
+// saved, or read back in place of the live machine (called before the
+// platform is first used). Defined by the backend beside DefaultPlatform();
+// a system without snapshots says so. Empty on success, else one line
+// naming the cause.
+QString SaveMachineSnapshot(const QString& AFile);
+QString UseMachineSnapshot(const QString& AFile);
 
 // Installs APlatform for the lifetime of this object and restores the
 // previous one afterwards; scopes nest.

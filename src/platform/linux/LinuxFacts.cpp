@@ -11,6 +11,7 @@
 #include <linux/if_arp.h>
 #include <linux/rtnetlink.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <netlink/addr.h>
 #include <netlink/cache.h>
 #include <netlink/errno.h>
@@ -214,78 +215,100 @@ TLinuxFacts::TLinuxFacts(QString ARoot)
   FLive = QDir(FRoot).canonicalPath() == QLatin1String("/");
 }
 
-std::shared_ptr<TLinuxFacts> TLinuxFacts::Shared(const QString& ARoot) {
-  static std::mutex Lock;
+TLinuxFacts::TLinuxFacts(TLinuxFactsData AData) : FRoot(QStringLiteral("/")), FData(std::move(AData)) {
+  // Every part is there already: marking them taken keeps the readers away.
+  for (std::once_flag* Part : {&FLinksTaken, &FSystemTaken, &FDhcpTaken, &FDevicesTaken})
+    std::call_once(*Part, [] {});
+  index();
+}
+
+namespace {
+std::mutex SharedLock;
+std::map<QString, std::shared_ptr<TLinuxFacts>>& sharedSnapshots() {
   static std::map<QString, std::shared_ptr<TLinuxFacts>> Snapshots;
-  std::lock_guard Guard(Lock);
-  std::shared_ptr<TLinuxFacts>& Facts = Snapshots[ARoot.isEmpty() ? QStringLiteral("/") : ARoot];
+  return Snapshots;
+}
+} // namespace
+
+std::shared_ptr<TLinuxFacts> TLinuxFacts::Shared(const QString& ARoot) {
+  std::lock_guard Guard(SharedLock);
+  std::shared_ptr<TLinuxFacts>& Facts =
+      sharedSnapshots()[ARoot.isEmpty() ? QStringLiteral("/") : ARoot];
   if (!Facts)
     Facts = std::make_shared<TLinuxFacts>(ARoot);
   return Facts;
 }
 
+void TLinuxFacts::ReplaceShared(std::shared_ptr<TLinuxFacts> AFacts) {
+  std::lock_guard Guard(SharedLock);
+  sharedSnapshots()[QStringLiteral("/")] = std::move(AFacts);
+}
+
+void TLinuxFacts::index() {
+  for (qsizetype I = 0; I < qsizetype(FData.Links.size()); ++I)
+    FLinkIndex.insert(FData.Links[I].IfIndex, I);
+  for (qsizetype I = 0; I < FData.Interfaces.size(); ++I)
+    FInterfaceIndex.insert(FData.Interfaces[I].IfIndex, I);
+}
+
 void TLinuxFacts::takeLinks() {
   const QByteArray MachineId = System().MachineId;
   if (FLive) {
-    FLinks = dumpLinks();
-    FInterfaces = AddSysfsFacts(FLinks, MachineId);
-    FPreferredSource = preferredSource();
+    FData.Links = dumpLinks();
+    FData.Interfaces = AddSysfsFacts(FData.Links, MachineId);
+    FData.PreferredSource = preferredSource();
   } else {
     // A fixture tree has no netlink: its sysfs entries are the links.
-    FInterfaces = ReadTreeInterfaces(FRoot, MachineId);
-    for (const TSysNetInterface& Interface : FInterfaces) {
+    FData.Interfaces = ReadTreeInterfaces(FRoot, MachineId);
+    for (const TSysNetInterface& Interface : FData.Interfaces) {
       TFactLink Link;
       Link.IfIndex = Interface.IfIndex;
       Link.Name = Interface.Name;
       Link.ArpType = ARPHRD_ETHER;
       Link.Wireless = Interface.Kind == QLatin1String("wireless");
-      FLinks.push_back(std::move(Link));
+      FData.Links.push_back(std::move(Link));
     }
   }
   const TFiles Files(FRoot);
-  for (qsizetype I = 0; I < qsizetype(FLinks.size()); ++I) {
-    TFactLink& Link = FLinks[I];
-    FLinkIndex.insert(Link.IfIndex, I);
+  for (TFactLink& Link : FData.Links)
     // procfs shows the reader's own namespace, whatever /sys shows.
     Link.Ipv6Enabled =
         Files.Text(QStringLiteral("/proc/sys/net/ipv6/conf/%1/disable_ipv6").arg(Link.Name), 16)
             .trimmed() == "0";
-  }
-  for (qsizetype I = 0; I < FInterfaces.size(); ++I)
-    FInterfaceIndex.insert(FInterfaces[I].IfIndex, I);
+  index();
 }
 
 const std::vector<TFactLink>& TLinuxFacts::Links() {
   std::call_once(FLinksTaken, [this] { takeLinks(); });
-  return FLinks;
+  return FData.Links;
 }
 
 std::uint32_t TLinuxFacts::PreferredSource() {
   Links();
-  return FPreferredSource;
+  return FData.PreferredSource;
 }
 
 const TFactLink* TLinuxFacts::Link(int AIfIndex) {
   Links();
   const auto It = FLinkIndex.constFind(AIfIndex);
-  return It == FLinkIndex.constEnd() ? nullptr : &FLinks[*It];
+  return It == FLinkIndex.constEnd() ? nullptr : &FData.Links[*It];
 }
 
 const QList<TSysNetInterface>& TLinuxFacts::Interfaces() {
   Links();
-  return FInterfaces;
+  return FData.Interfaces;
 }
 
 const TSysNetInterface* TLinuxFacts::Interface(int AIfIndex) {
   Links();
   const auto It = FInterfaceIndex.constFind(AIfIndex);
-  return It == FInterfaceIndex.constEnd() ? nullptr : &FInterfaces[*It];
+  return It == FInterfaceIndex.constEnd() ? nullptr : &FData.Interfaces[*It];
 }
 
 const TFactSystem& TLinuxFacts::System() {
   std::call_once(FSystemTaken, [this] {
     const TFiles Files(FRoot);
-    TFactSystem& S = FSystem;
+    TFactSystem& S = FData.System;
     S.Host = ParseHostName(Files.Text(QStringLiteral("/proc/sys/kernel/hostname"), 4096));
     if (S.Host.Name.isEmpty() && FLive) {
       char Buffer[256] = {};
@@ -306,6 +329,13 @@ const TFactSystem& TLinuxFacts::System() {
         break;
     }
     S.Ipv6Stack = Files.Exists(QStringLiteral("/proc/net/if_inet6"));
+    bool TtlOk = false;
+    const int Ttl =
+        Files.Text(QStringLiteral("/proc/sys/net/ipv4/ip_default_ttl"), 8).trimmed().toInt(&TtlOk);
+    if (TtlOk && Ttl > 0 && Ttl < 256)
+      S.DefaultTtl = Ttl;
+    if (const passwd* Entry = ::getpwuid(::geteuid()); Entry && Entry->pw_name)
+      S.UserName = QString::fromLocal8Bit(Entry->pw_name);
     const std::optional<QByteArray> Upstream =
         Files.Read(QStringLiteral("/run/systemd/resolve/resolv.conf"));
     S.ResolvedUpstream = Upstream.has_value();
@@ -316,7 +346,7 @@ const TFactSystem& TLinuxFacts::System() {
         S.Resolver = ParseResolverConfig(*Upstream);
     }
   });
-  return FSystem;
+  return FData.System;
 }
 
 const TFactDhcp& TLinuxFacts::Dhcp() {
@@ -331,14 +361,14 @@ const TFactDhcp& TLinuxFacts::Dhcp() {
         continue;
       if (std::optional<QString> Server = NetworkdDhcpServer(Files.Text(
               QStringLiteral("/run/systemd/netif/leases/") + Leases[I], MaxLeaseFileBytes)))
-        FDhcp.NetworkdServers.insert(IfIndex, *Server);
+        FData.Dhcp.NetworkdServers.insert(IfIndex, *Server);
     }
     for (const QByteArray& Text :
          Files.Files(QStringLiteral("/var/lib/dhcp"), QStringLiteral("dhclient*.leases"),
                      QStringLiteral("dhclient6"))) {
       const QHash<QByteArray, QString> OfFile = DhclientDhcpServers(Text);
       for (auto It = OfFile.constBegin(); It != OfFile.constEnd(); ++It)
-        FDhcp.DhclientServers.insert(It.key(), It.value());
+        FData.Dhcp.DhclientServers.insert(It.key(), It.value());
     }
     QByteArray Dhcpv6;
     for (const auto& [Folder, Pattern] :
@@ -347,9 +377,22 @@ const TFactDhcp& TLinuxFacts::Dhcp() {
                     QStringLiteral("dhclient6-*.lease")}})
       for (const QByteArray& Text : Files.Files(Folder, Pattern))
         Dhcpv6 += Text + '\n';
-    FDhcp.Dhcpv6 = ReadDhcpv6Leases(Dhcpv6);
+    FData.Dhcp.Dhcpv6 = ReadDhcpv6Leases(Dhcpv6);
   });
-  return FDhcp;
+  return FData.Dhcp;
+}
+
+const TFactDevices& TLinuxFacts::Devices() {
+  std::call_once(FDevicesTaken, [this] { FData.Devices = ReadDevices(FRoot, Interfaces()); });
+  return FData.Devices;
+}
+
+const TLinuxFactsData& TLinuxFacts::All() {
+  Links();
+  System();
+  Dhcp();
+  Devices();
+  return FData;
 }
 
 DWORD SpeedBits(const QByteArray& ASysfsSpeed) {

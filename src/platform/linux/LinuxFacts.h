@@ -97,6 +97,10 @@ struct TFactSystem {
   // of systemd-resolved when it lists only the local stub.
   std::optional<TResolverConfig> Resolver;
   bool ResolvedUpstream = false; // systemd-resolved's own file is there
+  // The effective user's name in the password database; empty without an entry.
+  QString UserName;
+  // The hop limit this machine's own replies start with.
+  int DefaultTtl = 64;
 };
 
 struct TFactDhcp {
@@ -108,12 +112,50 @@ struct TFactDhcp {
   QString ServerOf(int AIfIndex, const QString& AName) const;
 };
 
+// A device on a bus as the device tree describes it.
+struct TFactDevice {
+  QString SysPath; // its folder in sysfs, a real path
+  QString Enumerator;
+  QString DeviceId;
+  QString Instance;
+  QStringList HardwareIds;
+  QStringList CompatibleIds;
+  QString Location;
+  QString Service;
+  QString Mfg;
+  QString Description;
+  QString Class; // the device class's name ("Net", "Display", ...); unknown ones count as "System"
+};
+
+struct TFactDevices {
+  // PCI functions, then USB devices, each in name order; then the devices
+  // only an interface leads to.
+  std::vector<TFactDevice> Bus;
+  QString DmiVendor; // of the machine, as DMI tells it
+  QString DmiProduct;
+};
+
+// Everything a snapshot holds.
+struct TLinuxFactsData {
+  std::vector<TFactLink> Links;
+  std::uint32_t PreferredSource = 0;
+  QList<TSysNetInterface> Interfaces;
+  TFactSystem System;
+  TFactDhcp Dhcp;
+  TFactDevices Devices;
+};
+
 class TLinuxFacts {
 public:
   explicit TLinuxFacts(QString ARoot = QStringLiteral("/"));
+  // A machine described by a saved snapshot: nothing is read.
+  explicit TLinuxFacts(TLinuxFactsData AData);
 
   // The snapshot every backend of this process shares, one per root.
   static std::shared_ptr<TLinuxFacts> Shared(const QString& ARoot = QStringLiteral("/"));
+  // From now on, AFacts is the machine's snapshot ("/"): called before any
+  // backend is made.
+  static void ReplaceShared(std::shared_ptr<TLinuxFacts> AFacts);
 
   const QString& Root() const { return FRoot; }
   bool IsLive() const { return FLive; }
@@ -130,20 +172,20 @@ public:
   const TSysNetInterface* Interface(int AIfIndex);
   const TFactSystem& System();
   const TFactDhcp& Dhcp();
+  const TFactDevices& Devices();
+  // Every part taken.
+  const TLinuxFactsData& All();
 
 private:
   void takeLinks();
+  void index();
 
   QString FRoot;
   bool FLive = false;
-  std::once_flag FLinksTaken, FSystemTaken, FDhcpTaken;
-  std::vector<TFactLink> FLinks;
-  std::uint32_t FPreferredSource = 0;
+  std::once_flag FLinksTaken, FSystemTaken, FDhcpTaken, FDevicesTaken;
+  TLinuxFactsData FData;
   QHash<int, qsizetype> FLinkIndex;
-  QList<TSysNetInterface> FInterfaces;
   QHash<int, qsizetype> FInterfaceIndex;
-  TFactSystem FSystem;
-  TFactDhcp FDhcp;
 };
 
 // The setting identifier of a network interface: a braced upper-case GUID,

@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxPing.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -267,6 +269,19 @@ TLinuxPingStatusProvider::TEcho TLinuxPingStatusProvider::Echo(std::uint32_t AAd
   }
 }
 
+bool TLinuxPingStatusProvider::isOwnAddress(std::uint32_t AAddress) {
+  if (!FFacts)
+    return false;
+  if ((AAddress >> 24) == 127)
+    return true;
+  for (const TFactLink& Link : FFacts->Links())
+    for (const TFactAddress& Address : Link.Addresses)
+      if (Address.Family == AF_INET && Address.Bytes.size() == 4 &&
+          qFromBigEndian<quint32>(Address.Bytes.constData()) == AAddress)
+        return true;
+  return false;
+}
+
 std::vector<TWmiObject> TLinuxPingStatusProvider::Instances(const TWqlQuery& AQuery) {
   const QString Address =
       AQuery.RequiredValue(QStringLiteral("Address")).value_or(QVariant()).toString();
@@ -301,7 +316,9 @@ std::vector<TWmiObject> TLinuxPingStatusProvider::Instances(const TWqlQuery& AQu
     return {Status};
   }
 
-  const TEcho Echo = TLinuxPingStatusProvider::Echo(Target, Timeout, BufferSize, TimeToLive);
+  const TEcho Echo = isOwnAddress(Target)
+                         ? TEcho{0, 0, FFacts->System().DefaultTtl}
+                         : TLinuxPingStatusProvider::Echo(Target, Timeout, BufferSize, TimeToLive);
   Status.Set(QStringLiteral("StatusCode"), wbemCimtypeUint32, Echo.Status);
   if (Echo.Status == 0) {
     Status.Set(QStringLiteral("ResponseTime"), wbemCimtypeUint32, Echo.ResponseTime)

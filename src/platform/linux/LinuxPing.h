@@ -14,15 +14,22 @@
 
 #include "platform/Sockets.h"
 #include "platform/Wmi.h"
+#include "platform/linux/LinuxFacts.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 
 class TLinuxPingStatusProvider : public IWmiProvider {
 public:
-  // Names are resolved through ASockets (the host's own name included).
-  explicit TLinuxPingStatusProvider(ISockets& ASockets) : FSockets(ASockets) {}
+  // Names are resolved through ASockets (the host's own name included). An
+  // address of the machine AFacts describes (when given), or of loopback,
+  // answers at once with the machine's own hop limit, as its kernel would:
+  // no packet needs to leave, and a machine shown from a saved snapshot
+  // answers for itself as it did when saved.
+  explicit TLinuxPingStatusProvider(ISockets& ASockets, std::shared_ptr<TLinuxFacts> AFacts = {})
+      : FSockets(ASockets), FFacts(std::move(AFacts)) {}
   QString ClassName() const override { return QStringLiteral("Win32_PingStatus"); }
   std::vector<TWmiObject> Instances(const TWqlQuery& AQuery) override;
 
@@ -51,5 +58,8 @@ public:
                                         std::uint32_t ASource, const TEchoRequest& ARequest);
 
 private:
+  bool isOwnAddress(std::uint32_t AAddress);
+
   ISockets& FSockets;
+  std::shared_ptr<TLinuxFacts> FFacts;
 };

@@ -3,6 +3,9 @@
 #include "common/Diagnostics.h"
 #include "platform/linux/LinuxNetworkAdapters.h"
 #include "platform/linux/LinuxPing.h"
+#include "platform/linux/LinuxSnapshot.h"
+#include "platform/AtomicFile.h"
+#include "platform/Files.h"
 #include "platform/linux/SystemView.h"
 
 namespace {
@@ -66,7 +69,7 @@ QString LinuxRegistry::SystemRoot() {
 LinuxPlatform::LinuxPlatform()
     : FFacts(TLinuxFacts::Shared()), FIpHelper(FFacts), FSockets(FFacts), FRegistry({}, {}, FFacts),
       FSystemInfo(FFacts) {
-  FWmi.AddProvider(std::make_unique<TLinuxPingStatusProvider>(FSockets));
+  FWmi.AddProvider(std::make_unique<TLinuxPingStatusProvider>(FSockets, FFacts));
   FWmi.AddProvider(std::make_unique<TLinuxNetworkAdapterConfigurationProvider>(FIpHelper));
   FWmi.AddProvider(std::make_unique<TMetaClassProvider>(
       std::vector<TWmiObject>{TLinuxNetworkAdapterConfigurationProvider::Definition()}));
@@ -75,4 +78,23 @@ LinuxPlatform::LinuxPlatform()
 Platform& DefaultPlatform() {
   static LinuxPlatform Linux;
   return Linux;
+}
+
+QString SaveMachineSnapshot(const QString& AFile) {
+  const QByteArray Json = SnapshotToJson(TLinuxFacts::Shared()->All());
+  if (const std::optional<QString> Failure = WriteFileAtomically(AFile, Json))
+    return AFile + QStringLiteral(": ") + *Failure;
+  return {};
+}
+
+QString UseMachineSnapshot(const QString& AFile) {
+  const TFileContent Content = ReadBoundedFile(AFile, MaxSnapshotBytes);
+  QString Error = Content.Reason;
+  std::shared_ptr<TLinuxFacts> Facts;
+  if (Content.Ok())
+    Facts = SnapshotFromJson(Content.Data, Error);
+  if (!Facts)
+    return AFile + QStringLiteral(": ") + Error;
+  TLinuxFacts::ReplaceShared(std::move(Facts));
+  return {};
 }

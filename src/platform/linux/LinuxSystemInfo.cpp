@@ -100,10 +100,8 @@ bool LinuxSystemInfo::GetComputerName(QString& AName) {
 bool LinuxSystemInfo::GetUserName(QString& AName) {
   {
     std::lock_guard Guard(FLock);
-    if (!FUserName) {
-      const passwd* Entry = ::getpwuid(::geteuid());
-      FUserName = Entry && Entry->pw_name ? QString::fromLocal8Bit(Entry->pw_name) : QString();
-    }
+    if (!FUserName)
+      FUserName = FFacts->System().UserName;
     if (!FUserName->isEmpty()) {
       AName = *FUserName;
       return true;

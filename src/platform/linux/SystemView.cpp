@@ -587,6 +587,63 @@ TDevice readOtherDevice(const TSysRoot& ARoot, const QByteArray& APath) {
   return D;
 }
 
+// ---- Devices as facts -----------------------------------------------------
+
+TFactDevice toFact(const TDevice& ADevice) {
+  return {QFile::decodeName(ADevice.SysPath),
+          ADevice.Enumerator,
+          ADevice.DeviceId,
+          ADevice.Instance,
+          ADevice.HardwareIds,
+          ADevice.CompatibleIds,
+          ADevice.Location,
+          ADevice.Service,
+          ADevice.Mfg,
+          ADevice.Description,
+          className(ADevice.Class)};
+}
+
+// Names that would break a key path are made key names here too: a
+// snapshot may come from anywhere.
+TDevice fromFact(const TFactDevice& AFact) {
+  TDevice D;
+  D.SysPath = QFile::encodeName(AFact.SysPath);
+  D.Enumerator = keyName(AFact.Enumerator);
+  D.DeviceId = keyName(AFact.DeviceId);
+  D.Instance = keyName(AFact.Instance);
+  D.HardwareIds = AFact.HardwareIds;
+  D.CompatibleIds = AFact.CompatibleIds;
+  D.Location = AFact.Location;
+  D.Service = AFact.Service.isEmpty() ? QString() : keyName(AFact.Service);
+  D.Mfg = AFact.Mfg;
+  D.Description = AFact.Description;
+  D.Class = ClassSystem;
+  for (int Class = 0; Class < ClassCount; ++Class)
+    if (AFact.Class == QLatin1String(DeviceClasses[Class].Name))
+      D.Class = Class;
+  return D;
+}
+
+// Reads the devices of one bus directory into AInto, sorted by name.
+template <class TRead>
+void readBus(const TSysRoot& ARoot, const char* ADir, std::vector<TFactDevice>& AInto,
+             QSet<QByteArray>& ASeen, TRead ARead) {
+  const QByteArray Dir = ARoot.Resolve(ARoot.Path(ADir));
+  if (Dir.isEmpty())
+    return;
+  QList<QByteArray> Names = TSysRoot::List(Dir);
+  std::sort(Names.begin(), Names.end());
+  for (const QByteArray& Name : Names) {
+    const QByteArray Path = ARoot.Resolve(Dir + '/' + Name);
+    if (Path.isEmpty() || ASeen.contains(Path))
+      continue;
+    if (std::optional<TDevice> Device = ARead(Path)) {
+      ASeen.insert(Path);
+      AInto.push_back(toFact(*Device));
+    }
+  }
+}
+
 // ---- The view -------------------------------------------------------------
 
 TRegKey* keyAt(TRegKey& AFrom, const QString& APath, const QDateTime& ATime) {
@@ -707,56 +764,35 @@ private:
     return ADevice.Enumerator + u'\\' + ADevice.DeviceId + u'\\' + Instance;
   }
 
-  // Reads the devices of one bus directory into AInto, sorted by name.
-  template <class TRead>
-  void readBus(const char* ADir, QList<TDevice>& AInto, QHash<QByteArray, qsizetype>& AIndex,
-               TRead ARead) {
-    const QByteArray Dir = FRoot.Resolve(FRoot.Path(ADir));
-    if (Dir.isEmpty())
-      return;
-    QList<QByteArray> Names = TSysRoot::List(Dir);
-    std::sort(Names.begin(), Names.end());
-    for (const QByteArray& Name : Names) {
-      const QByteArray Path = FRoot.Resolve(Dir + '/' + Name);
-      if (Path.isEmpty() || AIndex.contains(Path))
-        continue;
-      if (std::optional<TDevice> Device = ARead(Path)) {
-        AIndex.insert(Path, AInto.size());
-        AInto << *Device;
-      }
-    }
-  }
-
   void devices(TRegKey& AStage) {
     const QList<TSysNetInterface>& Interfaces = FFacts.Interfaces();
     QList<TDevice> Devices;
-    QHash<QByteArray, qsizetype> Index;
-    readBus("sys/bus/pci/devices", Devices, Index,
-            [](const QByteArray& APath) { return readPciDevice(APath); });
-    readBus("sys/bus/usb/devices", Devices, Index, [this](const QByteArray& APath) {
-      return isUsbPort(baseName(APath)) ? readUsbDevice(FRoot, APath) : std::nullopt;
-    });
+    QHash<QString, qsizetype> Index;
+    for (const TFactDevice& Fact : FFacts.Devices().Bus)
+      if (!Index.contains(Fact.SysPath)) {
+        Index.insert(Fact.SysPath, Devices.size());
+        Devices << fromFact(Fact);
+      }
 
-    // Interfaces take over the device they sit on; a device the bus
-    // listings missed is read here. A second interface on one device (two
-    // ports of one function) becomes a second instance of it, so that every
-    // physical interface is an adapter of its own.
+    // Interfaces take over the device they sit on. A second interface on
+    // one device (two ports of one function) becomes a second instance of
+    // it, so that every physical interface is an adapter of its own.
     for (const TSysNetInterface& Interface : Interfaces) {
       if (!Interface.HasDevice)
         continue;
-      const QByteArray Path = QFile::encodeName(Interface.DevicePath);
-      if (!Index.contains(Path)) {
-        std::optional<TDevice> Device;
-        if (Interface.Bus == TSysBus::Pci)
-          Device = readPciDevice(Path);
-        else if (Interface.Bus == TSysBus::Usb)
-          Device = readUsbDevice(FRoot, Path);
-        if (!Device)
-          Device = readOtherDevice(FRoot, Path);
-        Index.insert(Path, Devices.size());
-        Devices << *Device;
+      if (!Index.contains(Interface.DevicePath)) {
+        // Only a snapshot someone edited lacks it.
+        TFactDevice Missing;
+        Missing.SysPath = Interface.DevicePath;
+        Missing.Enumerator = QStringLiteral("DEVICE");
+        Missing.DeviceId = keyName(Interface.DevicePath.section(u'/', -1).toUpper());
+        Missing.Instance = QStringLiteral("0");
+        Missing.HardwareIds = {Missing.Enumerator + u'\\' + Missing.DeviceId};
+        Missing.Location = Interface.DevicePath;
+        Index.insert(Interface.DevicePath, Devices.size());
+        Devices << fromFact(Missing);
       }
-      TDevice* Device = &Devices[Index.value(Path)];
+      TDevice* Device = &Devices[Index.value(Interface.DevicePath)];
       if (Device->Net) {
         Devices << *Device;
         Device = &Devices.last();
@@ -827,11 +863,8 @@ private:
   // Session detection looks for the disk a hypervisor emulates; the same
   // name is given here from what DMI says of the machine.
   void virtualMachineDisk(TRegKey& AStage) {
-    const QByteArray Dmi = FRoot.Resolve(FRoot.Path("sys/class/dmi/id"));
-    if (Dmi.isEmpty())
-      return;
-    const QString Vendor = deviceText(TSysRoot::Attribute(Dmi, "sys_vendor"));
-    const QString Product = deviceText(TSysRoot::Attribute(Dmi, "product_name"));
+    const QString& Vendor = FFacts.Devices().DmiVendor;
+    const QString& Product = FFacts.Devices().DmiProduct;
     QString Disk, Description;
     if (Vendor == u"QEMU" || Product.contains(u"QEMU") || Product.contains(u"KVM")) {
       Disk = QStringLiteral("DiskQEMU_HARDDISK___________________________2.5+____");
@@ -948,6 +981,43 @@ QString InterfaceSettingId(const QByteArray& AMachineId, const QString& APermane
   Bytes[6] = char((Bytes[6] & 0x0F) | 0x50);
   Bytes[8] = char((Bytes[8] & 0x3F) | 0x80);
   return QUuid::fromRfc4122(Bytes).toString(QUuid::WithBraces).toUpper();
+}
+
+TFactDevices ReadDevices(const QString& ARootDir, const QList<TSysNetInterface>& AInterfaces) {
+  TFactDevices Devices;
+  try {
+    const TSysRoot Root(ARootDir);
+    if (!Root.Exists())
+      return Devices;
+    QSet<QByteArray> Seen;
+    readBus(Root, "sys/bus/pci/devices", Devices.Bus, Seen,
+            [](const QByteArray& APath) { return readPciDevice(APath); });
+    readBus(Root, "sys/bus/usb/devices", Devices.Bus, Seen, [&](const QByteArray& APath) {
+      return isUsbPort(baseName(APath)) ? readUsbDevice(Root, APath) : std::nullopt;
+    });
+    // A device the bus listings missed is read where an interface leads.
+    for (const TSysNetInterface& Interface : AInterfaces) {
+      const QByteArray Path = QFile::encodeName(Interface.DevicePath);
+      if (!Interface.HasDevice || Seen.contains(Path))
+        continue;
+      std::optional<TDevice> Device;
+      if (Interface.Bus == TSysBus::Pci)
+        Device = readPciDevice(Path);
+      else if (Interface.Bus == TSysBus::Usb)
+        Device = readUsbDevice(Root, Path);
+      if (!Device)
+        Device = readOtherDevice(Root, Path);
+      Seen.insert(Path);
+      Devices.Bus.push_back(toFact(*Device));
+    }
+    if (const QByteArray Dmi = Root.Resolve(Root.Path("sys/class/dmi/id")); !Dmi.isEmpty()) {
+      Devices.DmiVendor = deviceText(TSysRoot::Attribute(Dmi, "sys_vendor"));
+      Devices.DmiProduct = deviceText(TSysRoot::Attribute(Dmi, "product_name"));
+    }
+  } catch (...) {
+    // Best effort, as the view itself.
+  }
+  return Devices;
 }
 
 QList<TSysNetInterface> ReadTreeInterfaces(const QString& ARootDir, const QByteArray& AMachineId) {

@@ -44,6 +44,10 @@ QList<TSysNetInterface> ReadTreeInterfaces(const QString& ARootDir, const QByteA
 // namespace; the links as the device tree has them, loopback left out.
 QList<TSysNetInterface> AddSysfsFacts(std::vector<TFactLink>& ALinks, const QByteArray& AMachineId);
 
+// The devices on the buses below ARootDir (and those only AInterfaces lead
+// to), and what DMI says of the machine.
+TFactDevices ReadDevices(const QString& ARootDir, const QList<TSysNetInterface>& AInterfaces);
+
 // The interfaces of ARootDir ("/": the machine's, as its snapshot has them).
 QList<TSysNetInterface> ReadSysNetInterfaces(const QString& ARootDir = QStringLiteral("/"));
 
