@@ -60,16 +60,17 @@ bench: deps
 # 64 MiB size bound is checked before reading, and an input of that size takes
 # seconds under the sanitizers); query, connection, address and environment
 # texts, which have no bound, well past any real one; received ICMP packets
-# up to the largest datagram. Targets without an entry
+# up to the largest datagram; saved snapshots to a megabyte, a few hundred
+# links (their 32 MiB bound is checked before parsing). Targets without an entry
 # keep libFuzzer's default.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = fuzz_xml fuzz_adapter_file fuzz_regfile fuzz_ini fuzz_wql fuzz_connections \
                fuzz_resolvconf fuzz_osrelease fuzz_leases fuzz_dhcp4_leases fuzz_ip_helpers \
-               fuzz_expand_env fuzz_icmp
+               fuzz_expand_env fuzz_icmp fuzz_snapshot
 FUZZ_MAX_LEN = fuzz_xml:4194304 fuzz_adapter_file:4194304 fuzz_regfile:4194304 fuzz_ini:1048577 \
                fuzz_wql:1048576 fuzz_connections:1048576 fuzz_resolvconf:65536 fuzz_osrelease:65536 \
                fuzz_leases:8388608 fuzz_dhcp4_leases:262144 fuzz_ip_helpers:1048576 \
-               fuzz_expand_env:262144 fuzz_icmp:65536
+               fuzz_expand_env:262144 fuzz_icmp:65536 fuzz_snapshot:1048576
 fuzz: deps
 	@scripts/install-deps --extra
 	@cmake --preset fuzz >/dev/null

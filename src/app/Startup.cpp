@@ -76,15 +76,16 @@ TCommandLine ParseCommandLine(const QStringList& AArguments) {
 }
 
 QString UsageText() {
-  return QStringLiteral("Usage: kelvane [--print | --version | --help] [--snapshot FILE]\n"
-                        "       kelvane --save-snapshot FILE [--snapshot FILE]\n"
-                        "Shows the network identity of this computer in a window.\n"
-                        "\n"
-                        "  --print                 write what the window shows to standard output\n"
-                        "  --save-snapshot FILE    save what is known of this machine to FILE\n"
-                        "  --snapshot FILE         show the machine saved in FILE instead of this one\n"
-                        "  --version               print the version and exit\n"
-                        "  --help                  print this text and exit\n");
+  return QStringLiteral(
+      "Usage: kelvane [--print | --version | --help] [--snapshot FILE]\n"
+      "       kelvane --save-snapshot FILE [--snapshot FILE]\n"
+      "Shows the network identity of this computer in a window.\n"
+      "\n"
+      "  --print                 write what the window shows to standard output\n"
+      "  --save-snapshot FILE    save what is known of this machine to FILE\n"
+      "  --snapshot FILE         show the machine saved in FILE instead of this one\n"
+      "  --version               print the version and exit\n"
+      "  --help                  print this text and exit\n");
 }
 
 namespace {

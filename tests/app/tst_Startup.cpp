@@ -85,6 +85,9 @@ private Q_SLOTS:
   void printFailures_data();
   void printFailures();
   void diagnosticsEscapeControls();
+  void snapshotReplay();
+  void snapshotRefused_data();
+  void snapshotRefused();
 
 private:
   QTemporaryDir FDir;
@@ -115,6 +118,14 @@ void tst_Startup::options_data() {
   QTest::newRow("help wins over version")
       << QStringList{QStringLiteral("--version"), QStringLiteral("--help")} << 0
       << QByteArray("Usage: kelvane") << QByteArray() << false;
+  QTest::newRow("a snapshot option without its file")
+      << QStringList{QStringLiteral("--print"), QStringLiteral("--snapshot")} << 2 << QByteArray()
+      << QByteArray("kelvane: option '--snapshot' needs a file name\nUsage: kelvane") << false;
+  QTest::newRow("saving a snapshot and printing at once")
+      << QStringList{QStringLiteral("--save-snapshot=x.json"), QStringLiteral("--print")} << 2
+      << QByteArray()
+      << QByteArray("kelvane: --save-snapshot and --print cannot be combined\nUsage: kelvane")
+      << false;
   QTest::newRow("print without a display")
       << QStringList{QStringLiteral("--print")} << 0
       << QByteArray("General Information\n\tComputer Name:\t") << QByteArray() << true;
@@ -410,6 +421,61 @@ void tst_Startup::diagnosticsEscapeControls() {
            Run.Err.constData());
   QCOMPARE(Run.Err.count('\n'), 1);
   QVERIFY(!Run.Err.contains('\x1b'));
+}
+
+// A machine saved as a file runs through the whole program as the live one
+// would, without root and without its network: the text is the golden one,
+// and saving the replayed machine gives the file back.
+void tst_Startup::snapshotReplay() {
+  const QString Snapshot = QFINDTESTDATA("../fixtures/platform/snapshots/office-pc.json");
+  QFile Golden(QFINDTESTDATA("../fixtures/platform/snapshots/office-pc.print"));
+  QVERIFY(Golden.open(QIODevice::ReadOnly));
+  QProcessEnvironment Env = FQuiet;
+  Env.remove(QStringLiteral("USERDOMAIN"));
+  Env.remove(QStringLiteral("LOGONSERVER"));
+  Env.insert(QStringLiteral("temp"), FDir.path());
+  const TRun Run = run({QStringLiteral("--snapshot"), Snapshot, QStringLiteral("--print")}, Env);
+  QVERIFY2(Run.ExitCode == 0, Run.Err.constData());
+  QCOMPARE(Run.Out, Golden.readAll());
+
+  const QString Saved = FDir.filePath(QStringLiteral("resaved.json"));
+  const TRun Save =
+      run({QStringLiteral("--snapshot"), Snapshot, QStringLiteral("--save-snapshot"), Saved}, Env);
+  QVERIFY2(Save.ExitCode == 0, Save.Err.constData());
+  QFile Original(Snapshot), Again(Saved);
+  QVERIFY(Original.open(QIODevice::ReadOnly) && Again.open(QIODevice::ReadOnly));
+  QCOMPARE(QJsonDocument::fromJson(Again.readAll()), QJsonDocument::fromJson(Original.readAll()));
+}
+
+void tst_Startup::snapshotRefused_data() {
+  QTest::addColumn<QByteArray>("content"); // null: no file at all
+  QTest::addColumn<QByteArray>("reason");
+  QTest::newRow("missing") << QByteArray() << QByteArray("No such file or directory");
+  QTest::newRow("not JSON") << QByteArray("<xml/>") << QByteArray("not JSON");
+  QTest::newRow("a later version")
+      << QByteArray(R"({"format": "kelvane-snapshot", "version": 7})")
+      << QByteArray("snapshot version 7; this program reads version 1");
+  QTest::newRow("100 MB") << QByteArray(100 * 1000 * 1000, ' ')
+                          << QByteArray("larger than 33554432 bytes");
+}
+
+// One line naming the file and the cause, exit code 1, nothing printed, for
+// --print and for the window alike (refused before a display is needed).
+void tst_Startup::snapshotRefused() {
+  QFETCH(QByteArray, content);
+  QFETCH(QByteArray, reason);
+  const QString File = FDir.filePath(QStringLiteral("refused.json"));
+  QFile::remove(File);
+  if (!content.isNull())
+    QVERIFY(writeFile(File, QString::fromLatin1(content)));
+  for (const QStringList& Mode : {QStringList{QStringLiteral("--print")}, QStringList()}) {
+    const TRun Run = run(Mode + QStringList{QStringLiteral("--snapshot"), File}, FQuiet);
+    QCOMPARE(Run.ExitCode, 1);
+    QCOMPARE(Run.Out, QByteArray());
+    QVERIFY2(Run.Err.startsWith("kelvane: " + File.toUtf8() + ": " + reason), Run.Err.constData());
+    QCOMPARE(Run.Err.count('\n'), 1);
+  }
+  QFile::remove(File);
 }
 
 KELVANE_TEST_MAIN(tst_Startup)

@@ -118,6 +118,7 @@ private Q_SLOTS:
   void threeLinks();
   void plantedLink();
   void hostSysfsKept();
+  void snapshotReplayed();
   void unusableTemporaryFolder_data();
   void unusableTemporaryFolder();
   void concurrentStarts();
@@ -223,6 +224,35 @@ ip -br link show kvns0 | awk '{print $3}' > "$TEMPDIR/mac")"),
   QFile Expected(Temp.filePath(QStringLiteral("mac")));
   QVERIFY(Expected.open(QIODevice::ReadOnly));
   QCOMPARE(Mac, QString::fromLatin1(Expected.readAll().trimmed().toUpper()));
+}
+
+// A machine saved in its namespace and shown elsewhere from the file gives
+// the very text it gave live.
+void tst_AdapterGroups::snapshotReplayed() {
+  QTemporaryDir Temp;
+  const TRun Live = run(QStringLiteral(R"(ip link add kvr0 type veth peer name kvr1
+ip addr add 10.205.0.2/24 dev kvr0
+ip -6 addr add 2001:db8:5::2/64 dev kvr0 nodad
+ip link set kvr0 up
+ip link set kvr1 up
+ip route add default via 10.205.0.1
+ip -6 route add default via 2001:db8:5::1 dev kvr0
+ip link add br0 type bridge
+ip tuntap add dev tap0 mode tap
+"$KELVANE" --save-snapshot "$TEMPDIR/machine.json")"),
+                        Temp.path());
+  QVERIFY2(Live.ExitCode == 0, qPrintable(Live.Errors));
+  QProcess Replay;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(QStringLiteral("KELVANE_MACHINE_REG"), QStringLiteral("/nonexistent/machine.reg"));
+  Env.insert(QStringLiteral("temp"), Temp.path());
+  Replay.setProcessEnvironment(Env);
+  Replay.start(QStringLiteral(KELVANE_EXECUTABLE),
+               {QStringLiteral("--snapshot"), Temp.filePath(QStringLiteral("machine.json")),
+                QStringLiteral("--print")});
+  QVERIFY(Replay.waitForFinished(60000));
+  QCOMPARE(Replay.exitCode(), 0);
+  QCOMPARE(QString::fromUtf8(Replay.readAllStandardOutput()), Live.Output);
 }
 
 void tst_AdapterGroups::plantedLink() {

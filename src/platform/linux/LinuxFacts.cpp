@@ -11,7 +11,6 @@
 #include <linux/if_arp.h>
 #include <linux/rtnetlink.h>
 #include <netinet/in.h>
-#include <pwd.h>
 #include <netlink/addr.h>
 #include <netlink/cache.h>
 #include <netlink/errno.h>
@@ -19,6 +18,7 @@
 #include <netlink/route/addr.h>
 #include <netlink/route/link.h>
 #include <netlink/route/route.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -215,7 +215,8 @@ TLinuxFacts::TLinuxFacts(QString ARoot)
   FLive = QDir(FRoot).canonicalPath() == QLatin1String("/");
 }
 
-TLinuxFacts::TLinuxFacts(TLinuxFactsData AData) : FRoot(QStringLiteral("/")), FData(std::move(AData)) {
+TLinuxFacts::TLinuxFacts(TLinuxFactsData AData)
+    : FRoot(QStringLiteral("/")), FData(std::move(AData)) {
   // Every part is there already: marking them taken keeps the readers away.
   for (std::once_flag* Part : {&FLinksTaken, &FSystemTaken, &FDhcpTaken, &FDevicesTaken})
     std::call_once(*Part, [] {});

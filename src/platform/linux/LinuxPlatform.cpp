@@ -1,11 +1,11 @@
 #include "platform/linux/LinuxPlatform.h"
 
 #include "common/Diagnostics.h"
+#include "platform/AtomicFile.h"
+#include "platform/Files.h"
 #include "platform/linux/LinuxNetworkAdapters.h"
 #include "platform/linux/LinuxPing.h"
 #include "platform/linux/LinuxSnapshot.h"
-#include "platform/AtomicFile.h"
-#include "platform/Files.h"
 #include "platform/linux/SystemView.h"
 
 namespace {

@@ -82,15 +82,12 @@ QJsonObject linkJson(const TFactLink& ALink) {
 }
 
 QJsonObject interfaceJson(const TSysNetInterface& AInterface) {
-  return QJsonObject{{"index", AInterface.IfIndex},
-                     {"name", AInterface.Name},
-                     {"hasDevice", AInterface.HasDevice},
-                     {"devicePath", AInterface.DevicePath},
-                     {"bus", busName(AInterface.Bus)},
-                     {"driver", AInterface.Driver},
-                     {"kind", AInterface.Kind},
-                     {"permanentAddress", AInterface.PermanentAddress},
-                     {"settingId", AInterface.SettingId}};
+  return QJsonObject{
+      {"index", AInterface.IfIndex},       {"name", AInterface.Name},
+      {"hasDevice", AInterface.HasDevice}, {"devicePath", AInterface.DevicePath},
+      {"bus", busName(AInterface.Bus)},    {"driver", AInterface.Driver},
+      {"kind", AInterface.Kind},           {"permanentAddress", AInterface.PermanentAddress},
+      {"settingId", AInterface.SettingId}};
 }
 
 QJsonObject deviceJson(const TFactDevice& ADevice) {
@@ -143,8 +140,8 @@ QJsonObject dhcpJson(const TFactDhcp& ADhcp) {
   return QJsonObject{
       {"networkd", Networkd},
       {"dhclient", Dhclient},
-      {"dhcpv6", QJsonObject{{"duid", QString::fromLatin1(ADhcp.Dhcpv6.Duid.toHex())},
-                             {"iaids", Iaids}}}};
+      {"dhcpv6",
+       QJsonObject{{"duid", QString::fromLatin1(ADhcp.Dhcpv6.Duid.toHex())}, {"iaids", Iaids}}}};
 }
 
 // ---- reading ----------------------------------------------------------------
@@ -226,7 +223,8 @@ qint64 integer(const QJsonObject& AObject, const QString& APlace, const char* AK
   const double Number = Value.toDouble();
   if (!Value.isDouble() || Number != double(qint64(Number)) || Number < double(AMin) ||
       Number > double(AMax))
-    refuse(at(APlace, AKey), QStringLiteral("not a whole number from %1 to %2").arg(AMin).arg(AMax));
+    refuse(at(APlace, AKey),
+           QStringLiteral("not a whole number from %1 to %2").arg(AMin).arg(AMax));
   return qint64(Number);
 }
 
@@ -296,10 +294,10 @@ TFactLink readLink(const QJsonObject& AObject, const QString& APlace) {
     const QString Place = at(Addresses, I);
     const QJsonObject Entry = object(AddressList[I], Place);
     TFactAddress Address;
-    Address.Bytes = addressBytes(text(Entry, Place, "address", 64), Address.Family,
-                                 at(Place, "address"));
-    Address.PrefixLength = int(
-        integer(Entry, Place, "prefixLength", 0, Address.Family == AF_INET ? 32 : 128));
+    Address.Bytes =
+        addressBytes(text(Entry, Place, "address", 64), Address.Family, at(Place, "address"));
+    Address.PrefixLength =
+        int(integer(Entry, Place, "prefixLength", 0, Address.Family == AF_INET ? 32 : 128));
     Address.Dynamic = boolean(Entry, Place, "dynamic");
     Link.Addresses.push_back(std::move(Address));
   }
@@ -410,8 +408,9 @@ TFactDhcp readDhcp(const QJsonObject& AObject, const QString& APlace) {
   for (qsizetype I = 0; I < DhclientList.size(); ++I) {
     const QString Place = at(Dhclient, I);
     const QJsonObject Entry = object(DhclientList[I], Place);
-    Dhcp.DhclientServers.insert(text(Entry, Place, "interface", 255).toUtf8(),
-                                checkedAddress(text(Entry, Place, "server", 64), at(Place, "server")));
+    Dhcp.DhclientServers.insert(
+        text(Entry, Place, "interface", 255).toUtf8(),
+        checkedAddress(text(Entry, Place, "server", 64), at(Place, "server")));
   }
   const QString Place = at(APlace, "dhcpv6");
   const QJsonObject Dhcpv6 = object(field(AObject, APlace, "dhcpv6"), Place);
@@ -472,8 +471,8 @@ TLinuxFactsData readSnapshot(const QJsonObject& ARoot) {
       refuse(at(Place, "index"), QStringLiteral("no link has it"));
     Data.Interfaces << Interface;
   }
-  Data.Dhcp =
-      readDhcp(object(field(ARoot, QString(), "dhcp"), QStringLiteral("dhcp")), QStringLiteral("dhcp"));
+  Data.Dhcp = readDhcp(object(field(ARoot, QString(), "dhcp"), QStringLiteral("dhcp")),
+                       QStringLiteral("dhcp"));
   const QString DevicesPlace = QStringLiteral("devices");
   const QJsonObject Devices = object(field(ARoot, QString(), "devices"), DevicesPlace);
   const QJsonArray Bus = array(field(Devices, DevicesPlace, "bus"), at(DevicesPlace, "bus"));
@@ -496,18 +495,18 @@ QByteArray SnapshotToJson(const TLinuxFactsData& AData) {
     Interfaces.append(interfaceJson(Interface));
   for (const TFactDevice& Device : AData.Devices.Bus)
     Bus.append(deviceJson(Device));
-  const QJsonObject Root{
-      {"format", "kelvane-snapshot"},
-      {"version", SnapshotVersion},
-      {"system", systemJson(AData.System)},
-      {"links", Links},
-      {"preferredSource",
-       AData.PreferredSource == 0 ? QJsonValue() : QJsonValue(Ipv4ToString(AData.PreferredSource))},
-      {"interfaces", Interfaces},
-      {"dhcp", dhcpJson(AData.Dhcp)},
-      {"devices", QJsonObject{{"bus", Bus},
-                              {"dmiVendor", AData.Devices.DmiVendor},
-                              {"dmiProduct", AData.Devices.DmiProduct}}}};
+  const QJsonObject Root{{"format", "kelvane-snapshot"},
+                         {"version", SnapshotVersion},
+                         {"system", systemJson(AData.System)},
+                         {"links", Links},
+                         {"preferredSource", AData.PreferredSource == 0
+                                                 ? QJsonValue()
+                                                 : QJsonValue(Ipv4ToString(AData.PreferredSource))},
+                         {"interfaces", Interfaces},
+                         {"dhcp", dhcpJson(AData.Dhcp)},
+                         {"devices", QJsonObject{{"bus", Bus},
+                                                 {"dmiVendor", AData.Devices.DmiVendor},
+                                                 {"dmiProduct", AData.Devices.DmiProduct}}}};
   return QJsonDocument(Root).toJson(QJsonDocument::Indented);
 }
 
