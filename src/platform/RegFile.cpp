@@ -577,7 +577,7 @@ constexpr REGSAM WriteAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_L
 THiveRegistry::THiveRegistry(std::shared_ptr<TRegHive> AHive) : FHive(std::move(AHive)) {}
 THiveRegistry::~THiveRegistry() = default;
 
-TRegKey* THiveRegistry::resolve(TRegHandle AKey, LONG& AError, TOpenKey* AOpen) {
+TRegKey* THiveRegistry::resolve(TRegHandle AKey, LONG& AError, TOpenKey* AOpen, bool ARead) {
   TOpenKey Open;
   if (isPredefined(AKey)) {
     Open.Root = AKey;
@@ -589,7 +589,9 @@ TRegKey* THiveRegistry::resolve(TRegHandle AKey, LONG& AError, TOpenKey* AOpen) 
     }
     Open = *It;
   }
-  BeforeLookup(Open.Root, Open.Path);
+  // A key opened on the way to another is not read: only the key read is.
+  if (ARead)
+    BeforeLookup(Open.Root, Open.Path);
   TRegKey* Key = FHive->Find(Open.Root, Open.Path);
   if (!Key) {
     AError = isPredefined(AKey) ? ERROR_INVALID_HANDLE : ERROR_KEY_DELETED;
@@ -615,7 +617,7 @@ LONG THiveRegistry::OpenKey(TRegHandle AKey, const QString& ASubKey, REGSAM ASam
   AResult = 0;
   LONG Error = ERROR_SUCCESS;
   TOpenKey Open;
-  if (!resolve(AKey, Error, &Open))
+  if (!resolve(AKey, Error, &Open, false))
     return Error;
   if (ASamDesired & WriteAccess)
     return ERROR_ACCESS_DENIED;

@@ -178,8 +178,8 @@ private:
     TRegHandle Root;
     QStringList Path;
   };
-  // The key behind AKey, or null with AError set.
-  TRegKey* resolve(TRegHandle AKey, LONG& AError, TOpenKey* AOpen = nullptr);
+  // The key behind AKey, or null with AError set; ARead: it is about to be read.
+  TRegKey* resolve(TRegHandle AKey, LONG& AError, TOpenKey* AOpen = nullptr, bool ARead = true);
   // Runs ARead on the key behind AKey under the lock, or returns the error.
   template <class TRead> LONG withKey(TRegHandle AKey, TRead ARead);
   TRegHandle newHandle();
