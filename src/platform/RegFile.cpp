@@ -563,6 +563,25 @@ QStringList TRegHive::ApplyFile(const QString& APath) {
   }
 }
 
+void MergeRegKey(TRegKey& ATarget, const TRegKey& ASource) {
+  std::vector<std::pair<TRegKey*, const TRegKey*>> Pending{{&ATarget, &ASource}};
+  while (!Pending.empty()) {
+    auto [Target, Source] = Pending.back();
+    Pending.pop_back();
+    for (qsizetype I = 0; I < Source->ValueCount(); ++I)
+      Target->SetValue(Source->ValueNameAt(I), Source->ValueAt(I));
+    for (qsizetype I = 0; I < Source->SubKeyCount(); ++I) {
+      const TRegKey& Child = Source->SubKeyAt(I);
+      Pending.emplace_back(Target->AddSubKey(Child.Name(), Child.LastWriteTime()), &Child);
+    }
+  }
+}
+
+void TRegHive::Merge(const TRegHive& AOther) {
+  for (const auto& [Handle, Key] : AOther.FRoots)
+    MergeRegKey(*Root(Handle), *Key);
+}
+
 // ---- THiveRegistry --------------------------------------------------------
 
 namespace {

@@ -125,6 +125,8 @@ public:
   // A missing file is an empty contribution without warning; anything but a
   // regular file (a FIFO, a device) is refused without being read.
   QStringList ApplyFile(const QString& APath);
+  // Adds what AOther holds on top of what this hive holds.
+  void Merge(const TRegHive& AOther);
   void Clear();
 
   // The root key of a predefined handle, or null.
@@ -144,6 +146,10 @@ private:
 
 // Splits a key path at backslashes, leaving out empty parts.
 QStringList SplitKeyPath(const QString& APath);
+
+// Adds the keys and values of ASource to ATarget, level by level, those of
+// ASource winning.
+void MergeRegKey(TRegKey& ATarget, const TRegKey& ASource);
 // The number of parts SplitKeyPath would give, without building them.
 qsizetype KeyPathDepth(QStringView APath);
 

@@ -69,10 +69,11 @@ void tst_LinuxRegistry::viewBuiltOnDemand() {
   const QString File = Scratch.FilePath(QStringLiteral("machine.reg"));
   QFile Reg(File);
   QVERIFY(Reg.open(QIODevice::WriteOnly));
-  Reg.write("Windows Registry Editor Version 5.00\r\n\r\n"
-            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvel\\Tesk]\r\n\"DebugEnabled\"=dword:00000001\r\n\r\n"
-            "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters]\r\n"
-            "\"Domain\"=\"from.file\"\r\n");
+  Reg.write(
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvel\\Tesk]\r\n\"DebugEnabled\"=dword:00000001\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters]\r\n"
+      "\"Domain\"=\"from.file\"\r\n");
   Reg.close();
   LinuxRegistry Machine(File, Root);
   TRegistry Registry(Machine, KEY_READ);

@@ -186,16 +186,19 @@ public:
   bool Exists(const QString& APath) const {
     return ::access(QFile::encodeName(FRoot + APath).constData(), F_OK) == 0;
   }
-  // The contents of up to MaxLeaseFiles files of a folder.
-  // Names beginning with AExcept are not read.
-  QList<QByteArray> Files(const QString& AFolder, const QString& APattern,
-                          const QString& AExcept = {}) const {
-    const QDir Dir(FRoot + AFolder);
+  // The files of a folder, listed once for every kind of lease kept there.
+  QStringList Names(const QString& AFolder) const {
+    return QDir(FRoot + AFolder).entryList(QDir::Files);
+  }
+  // The contents of up to MaxLeaseFiles of ANames (files of AFolder) that
+  // match APattern and do not begin with AExcept.
+  QList<QByteArray> Read(const QString& AFolder, const QStringList& ANames, const QString& APattern,
+                         const QString& AExcept = {}) const {
     QList<QByteArray> Texts;
-    const QStringList Names = Dir.entryList({APattern}, QDir::Files);
-    for (qsizetype I = 0; I < Names.size() && I < MaxLeaseFiles; ++I)
-      if (AExcept.isEmpty() || !Names[I].startsWith(AExcept))
-        Texts << Text(AFolder + u'/' + Names[I], MaxLeaseFileBytes);
+    for (const QString& Name : ANames)
+      if (QDir::match(APattern, Name) && (AExcept.isEmpty() || !Name.startsWith(AExcept)) &&
+          Texts.size() < MaxLeaseFiles)
+        Texts << Text(AFolder + u'/' + Name, MaxLeaseFileBytes);
     return Texts;
   }
 
@@ -335,7 +338,8 @@ const TFactSystem& TLinuxFacts::System() {
         Files.Text(QStringLiteral("/proc/sys/net/ipv4/ip_default_ttl"), 8).trimmed().toInt(&TtlOk);
     if (TtlOk && Ttl > 0 && Ttl < 256)
       S.DefaultTtl = Ttl;
-    if (const passwd* Entry = ::getpwuid(::geteuid()); Entry && Entry->pw_name)
+    S.UserId = ::geteuid();
+    if (const passwd* Entry = ::getpwuid(S.UserId); Entry && Entry->pw_name)
       S.UserName = QString::fromLocal8Bit(Entry->pw_name);
     const std::optional<QByteArray> Upstream =
         Files.Read(QStringLiteral("/run/systemd/resolve/resolv.conf"));
@@ -364,20 +368,24 @@ const TFactDhcp& TLinuxFacts::Dhcp() {
               QStringLiteral("/run/systemd/netif/leases/") + Leases[I], MaxLeaseFileBytes)))
         FData.Dhcp.NetworkdServers.insert(IfIndex, *Server);
     }
+    const QString Dhclient = QStringLiteral("/var/lib/dhcp");
+    const QStringList DhclientFiles = Files.Names(Dhclient);
     for (const QByteArray& Text :
-         Files.Files(QStringLiteral("/var/lib/dhcp"), QStringLiteral("dhclient*.leases"),
-                     QStringLiteral("dhclient6"))) {
+         Files.Read(Dhclient, DhclientFiles, QStringLiteral("dhclient*.leases"),
+                    QStringLiteral("dhclient6"))) {
       const QHash<QByteArray, QString> OfFile = DhclientDhcpServers(Text);
       for (auto It = OfFile.constBegin(); It != OfFile.constEnd(); ++It)
         FData.Dhcp.DhclientServers.insert(It.key(), It.value());
     }
+    // dhclient's files where Debian's ifupdown and NetworkManager keep them.
     QByteArray Dhcpv6;
-    for (const auto& [Folder, Pattern] :
-         {std::pair{QStringLiteral("/var/lib/dhcp"), QStringLiteral("dhclient6*.leases")},
-          std::pair{QStringLiteral("/var/lib/NetworkManager"),
-                    QStringLiteral("dhclient6-*.lease")}})
-      for (const QByteArray& Text : Files.Files(Folder, Pattern))
-        Dhcpv6 += Text + '\n';
+    for (const QByteArray& Text :
+         Files.Read(Dhclient, DhclientFiles, QStringLiteral("dhclient6*.leases")))
+      Dhcpv6 += Text + '\n';
+    const QString NetworkManager = QStringLiteral("/var/lib/NetworkManager");
+    for (const QByteArray& Text : Files.Read(NetworkManager, Files.Names(NetworkManager),
+                                             QStringLiteral("dhclient6-*.lease")))
+      Dhcpv6 += Text + '\n';
     FData.Dhcp.Dhcpv6 = ReadDhcpv6Leases(Dhcpv6);
   });
   return FData.Dhcp;

@@ -97,7 +97,9 @@ struct TFactSystem {
   // of systemd-resolved when it lists only the local stub.
   std::optional<TResolverConfig> Resolver;
   bool ResolvedUpstream = false; // systemd-resolved's own file is there
-  // The effective user's name in the password database; empty without an entry.
+  // The effective user and its name in the password database (empty
+  // without an entry).
+  std::uint32_t UserId = 0;
   QString UserName;
   // The hop limit this machine's own replies start with.
   int DefaultTtl = 64;

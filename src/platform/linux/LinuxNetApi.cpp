@@ -46,16 +46,19 @@ bool lookupUser(TLookup ALookup, passwd& AEntry, std::vector<char>& ABuffer) {
   return false;
 }
 
-bool isLocalMachine(const QString& AMachine) {
+} // namespace
+
+QString LinuxAccounts::shortHostName() {
+  return FFacts ? FFacts->System().Host.Short : QSysInfo::machineHostName().section(u'.', 0, 0);
+}
+
+bool LinuxAccounts::isLocalMachine(const QString& AMachine) {
   QString Name = AMachine;
   while (Name.startsWith(u'\\'))
     Name.remove(0, 1);
   return Name.isEmpty() || Name == u'.' ||
-         Name.section(u'.', 0, 0)
-                 .compare(QSysInfo::machineHostName().section(u'.', 0, 0), Qt::CaseInsensitive) ==
-             0;
+         Name.section(u'.', 0, 0).compare(shortHostName(), Qt::CaseInsensitive) == 0;
 }
-} // namespace
 
 TSid LinuxAccounts::UnixUserSid(std::uint32_t AUid) {
   TSid Sid;
@@ -76,6 +79,12 @@ bool LinuxAccounts::LookupAccountName(const QString& AMachine, const QString& AA
     if (!isLocalMachine(User.mid(At + 1)))
       return false;
     User.truncate(At);
+  }
+  // The user running the program is known already.
+  if (FFacts && !FFacts->System().UserName.isEmpty() && User == FFacts->System().UserName) {
+    ASid = UnixUserSid(FFacts->System().UserId);
+    FLastError = ERROR_SUCCESS;
+    return true;
   }
   const QByteArray Name = QFile::encodeName(User);
   passwd Entry{};
@@ -99,16 +108,20 @@ bool LinuxAccounts::LookupAccountSid(const QString& AMachine, const TSid& ASid, 
       ASid.SubAuthorities.size() != 2 || ASid.SubAuthorities[0] != 1)
     return false;
   const uid_t Uid = ASid.SubAuthorities[1];
-  passwd Entry{};
-  std::vector<char> Buffer;
-  if (!lookupUser(
-          [&](passwd* AEntry, char* ABuffer, std::size_t ASize, passwd** AResult) {
-            return getpwuid_r(Uid, AEntry, ABuffer, ASize, AResult);
-          },
-          Entry, Buffer))
-    return false;
-  AName = QFile::decodeName(Entry.pw_name);
-  ADomain = QSysInfo::machineHostName().section(u'.', 0, 0).toUpper();
+  if (FFacts && !FFacts->System().UserName.isEmpty() && Uid == FFacts->System().UserId) {
+    AName = FFacts->System().UserName;
+  } else {
+    passwd Entry{};
+    std::vector<char> Buffer;
+    if (!lookupUser(
+            [&](passwd* AEntry, char* ABuffer, std::size_t ASize, passwd** AResult) {
+              return getpwuid_r(Uid, AEntry, ABuffer, ASize, AResult);
+            },
+            Entry, Buffer))
+      return false;
+    AName = QFile::decodeName(Entry.pw_name);
+  }
+  ADomain = shortHostName().toUpper();
   FLastError = ERROR_SUCCESS;
   return true;
 }

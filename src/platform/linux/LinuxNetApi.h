@@ -4,6 +4,9 @@
 // identifiers come from the password database.
 
 #include "platform/NetApi.h"
+#include "platform/linux/LinuxFacts.h"
+
+#include <memory>
 
 class LinuxNetBios : public INetBios {
 public:
@@ -38,6 +41,11 @@ public:
 
 class LinuxAccounts : public IAccounts {
 public:
+  // The machine's name and its effective user come from AFacts when given
+  // (a machine shown from a snapshot is that machine); other users from the
+  // password database.
+  explicit LinuxAccounts(std::shared_ptr<TLinuxFacts> AFacts = {}) : FFacts(std::move(AFacts)) {}
+
   // The console session a Linux login counts as.
   static constexpr DWORD ConsoleSession = 1;
 
@@ -60,5 +68,9 @@ public:
   static TSid UnixUserSid(std::uint32_t AUid);
 
 private:
+  bool isLocalMachine(const QString& AMachine);
+  QString shortHostName();
+
+  std::shared_ptr<TLinuxFacts> FFacts;
   thread_local static inline DWORD FLastError = 0;
 };

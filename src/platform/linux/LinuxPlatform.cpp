@@ -9,13 +9,6 @@
 #include "platform/linux/SystemView.h"
 
 namespace {
-void applyMachineFile(TRegHive& AHive, const QString& AFile, bool AReport) {
-  const QStringList Warnings = AHive.ApplyFile(AFile);
-  if (AReport)
-    for (const QString& Warning : Warnings)
-      PrintDiagnostic(Warning);
-}
-
 // The keys the view synthesizes lie below these; a look-up on the way to
 // them or inside them needs the view.
 bool reachesView(const QStringList& APath) {
@@ -37,11 +30,13 @@ bool reachesView(const QStringList& APath) {
 
 LinuxRegistry::LinuxRegistry(const QString& AMachineFile, const QString& ASystemRoot,
                              std::shared_ptr<TLinuxFacts> AFacts)
-    : THiveRegistry(std::make_shared<TRegHive>()),
-      FMachineFile(AMachineFile.isEmpty() ? MachineFile() : AMachineFile) {
+    : THiveRegistry(std::make_shared<TRegHive>()) {
   const QString Root = ASystemRoot.isEmpty() ? SystemRoot() : ASystemRoot;
   FFacts = AFacts && AFacts->Root() == Root ? std::move(AFacts) : TLinuxFacts::Shared(Root);
-  applyMachineFile(Hive(), FMachineFile, true);
+  for (const QString& Warning :
+       FMachineFile.ApplyFile(AMachineFile.isEmpty() ? MachineFile() : AMachineFile))
+    PrintDiagnostic(Warning);
+  Hive().Merge(FMachineFile);
 }
 
 void LinuxRegistry::BeforeLookup(TRegHandle ARoot, const QStringList& APath) {
@@ -49,11 +44,11 @@ void LinuxRegistry::BeforeLookup(TRegHandle ARoot, const QStringList& APath) {
     return;
   FViewBuilt = true;
   // The view goes first and the file again on top, as if built in that
-  // order from the start; the file's warnings were told already.
+  // order from the start.
   TRegHive& Machine = Hive();
   Machine.Clear();
   BuildSystemView(Machine, *FFacts);
-  applyMachineFile(Machine, FMachineFile, false);
+  Machine.Merge(FMachineFile);
 }
 
 QString LinuxRegistry::MachineFile() {
@@ -67,8 +62,8 @@ QString LinuxRegistry::SystemRoot() {
 }
 
 LinuxPlatform::LinuxPlatform()
-    : FFacts(TLinuxFacts::Shared()), FIpHelper(FFacts), FSockets(FFacts), FRegistry({}, {}, FFacts),
-      FSystemInfo(FFacts) {
+    : FFacts(TLinuxFacts::Shared()), FAccounts(FFacts), FIpHelper(FFacts), FSockets(FFacts),
+      FRegistry({}, {}, FFacts), FSystemInfo(FFacts) {
   FWmi.AddProvider(std::make_unique<TLinuxPingStatusProvider>(FSockets, FFacts));
   FWmi.AddProvider(std::make_unique<TLinuxNetworkAdapterConfigurationProvider>(FIpHelper));
   FWmi.AddProvider(std::make_unique<TMetaClassProvider>(

@@ -38,7 +38,8 @@ protected:
   void BeforeLookup(TRegHandle ARoot, const QStringList& APath) override;
 
 private:
-  QString FMachineFile;
+  // The machine file as read once, to lay on top of the view again.
+  TRegHive FMachineFile;
   std::shared_ptr<TLinuxFacts> FFacts;
   bool FViewBuilt = false;
 };

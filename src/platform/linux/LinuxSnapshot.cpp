@@ -116,6 +116,7 @@ QJsonObject systemJson(const TFactSystem& ASystem) {
                      {"ipv6Stack", ASystem.Ipv6Stack},
                      {"resolver", Resolver},
                      {"resolvedUpstream", ASystem.ResolvedUpstream},
+                     {"userId", qint64(ASystem.UserId)},
                      {"userName", ASystem.UserName},
                      {"defaultTtl", ASystem.DefaultTtl}};
 }
@@ -387,6 +388,7 @@ TFactSystem readSystem(const QJsonObject& AObject, const QString& APlace) {
     System.Resolver = Parsed;
   }
   System.ResolvedUpstream = boolean(AObject, APlace, "resolvedUpstream");
+  System.UserId = std::uint32_t(integer(AObject, APlace, "userId", 0, 0xFFFFFFFFLL));
   System.UserName = text(AObject, APlace, "userName", 255);
   System.DefaultTtl = int(integer(AObject, APlace, "defaultTtl", 1, 255));
   return System;

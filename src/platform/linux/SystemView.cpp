@@ -657,21 +657,6 @@ void setString(TRegKey& AKey, const QString& AName, const QString& AValue) {
   AKey.SetValue(AName, TRegValue::String(AValue));
 }
 
-// Adds the keys and values of ASource to ATarget, level by level.
-void mergeInto(TRegKey& ATarget, const TRegKey& ASource) {
-  std::vector<std::pair<TRegKey*, const TRegKey*>> Pending{{&ATarget, &ASource}};
-  while (!Pending.empty()) {
-    auto [Target, Source] = Pending.back();
-    Pending.pop_back();
-    for (qsizetype I = 0; I < Source->ValueCount(); ++I)
-      Target->SetValue(Source->ValueNameAt(I), Source->ValueAt(I));
-    for (qsizetype I = 0; I < Source->SubKeyCount(); ++I) {
-      const TRegKey& Child = Source->SubKeyAt(I);
-      Pending.emplace_back(Target->AddSubKey(Child.Name(), Child.LastWriteTime()), &Child);
-    }
-  }
-}
-
 class TViewBuilder {
 public:
   TViewBuilder(const TSysRoot& ARoot, TLinuxFacts& AFacts, TRegHive& AHive)
@@ -695,7 +680,7 @@ private:
     try {
       TRegKey Stage(QString{});
       ABuild(Stage);
-      mergeInto(*FHive.Root(HKEY_LOCAL_MACHINE), Stage);
+      MergeRegKey(*FHive.Root(HKEY_LOCAL_MACHINE), Stage);
     } catch (...) {
       // The view is best effort; the program runs without the part.
     }
@@ -1079,35 +1064,41 @@ QByteArray hardwareAddressText(const QByteArray& ABytes) {
   return ABytes.toHex(':');
 }
 
-// /sys shows the links of the namespace that mounted it. It shows ours
-// when it lists exactly the links of our dump, each under its index with
-// its hardware address; a namespace that kept the host's /sys sees other
-// links there, or the same names with other indices and addresses.
-bool showsOurLinks(int ANetDir, const std::vector<TFactLink>& ALinks) {
+// The entries of an open folder, "." and ".." left out; -1 when it cannot
+// be listed.
+qsizetype entryCount(int ADir) {
+  const int Copy = ::openat(ADir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (Copy < 0)
+    return -1;
+  DIR* Dir = ::fdopendir(Copy);
+  if (!Dir) {
+    ::close(Copy);
+    return -1;
+  }
   qsizetype Entries = 0;
-  if (const int Copy = ::openat(ANetDir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); Copy >= 0) {
-    if (DIR* Dir = ::fdopendir(Copy)) {
-      while (const dirent* Entry = ::readdir(Dir))
-        if (std::strcmp(Entry->d_name, ".") != 0 && std::strcmp(Entry->d_name, "..") != 0)
-          ++Entries;
-      ::closedir(Dir);
-    } else {
-      ::close(Copy);
-    }
-  }
-  if (Entries != qsizetype(ALinks.size()))
-    return false;
-  for (const TFactLink& Link : ALinks) {
-    const TFd Dir(::openat(ANetDir, QFile::encodeName(Link.Name).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!Dir.Valid() || attributeAt(Dir.Get(), "ifindex").toInt() != Link.IfIndex)
-      return false;
-    if (Link.ArpType != ARPHRD_LOOPBACK && !Link.HardwareAddress.isEmpty() &&
-        attributeAt(Dir.Get(), "address") != hardwareAddressText(Link.HardwareAddress))
-      return false;
-  }
-  return true;
+  while (const dirent* Entry = ::readdir(Dir))
+    if (std::strcmp(Entry->d_name, ".") != 0 && std::strcmp(Entry->d_name, "..") != 0)
+      ++Entries;
+  ::closedir(Dir);
+  return Entries;
 }
+
+// The value of a "KEY=value" line of a uevent text.
+QByteArray ueventValue(const QByteArray& AUevent, const QByteArray& AKey) {
+  for (const QByteArray& Line : AUevent.split('\n'))
+    if (Line.startsWith(AKey) && Line.size() > AKey.size() && Line[AKey.size()] == '=')
+      return Line.mid(AKey.size() + 1);
+  return {};
+}
+
+// What /sys says of one link beyond netlink.
+struct TSysfsExtras {
+  DWORD SpeedBits = 0;
+  bool Wireless = false;
+  QString DevType;
+  QByteArray AssignType;
+  bool HasDevice = false;
+};
 
 // The kind of a link: what the kernel names outright (wireless, a DEVTYPE,
 // the link kind of a virtual one), else what its link type says.
@@ -1129,36 +1120,57 @@ QString linkKind(const TFactLink& ALink, const QString& ADevType, bool AHasDevic
 
 QList<TSysNetInterface> AddSysfsFacts(std::vector<TFactLink>& ALinks,
                                       const QByteArray& AMachineId) {
-  QList<TSysNetInterface> Interfaces;
   const TSysRoot Root(QStringLiteral("/"));
   const TFd NetDir(::open("/sys/class/net", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  const bool Ours = NetDir.Valid() && showsOurLinks(NetDir.Get(), ALinks);
-  for (TFactLink& Link : ALinks) {
+  // /sys shows the links of the namespace that mounted it. It shows ours
+  // when it lists exactly the links of our dump, each under its index with
+  // its hardware address; a namespace that kept the host's /sys sees other
+  // links there, or the same names with other indices and addresses. Each
+  // link's folder is read once, and what it says is kept only if all agree.
+  bool Ours = NetDir.Valid() && entryCount(NetDir.Get()) == qsizetype(ALinks.size());
+  std::vector<TSysfsExtras> Extras(ALinks.size());
+  for (std::size_t I = 0; I < ALinks.size() && Ours; ++I) {
+    const TFactLink& Link = ALinks[I];
+    const TFd Dir(::openat(NetDir.Get(), QFile::encodeName(Link.Name).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const QByteArray Uevent = Dir.Valid() ? attributeAt(Dir.Get(), "uevent") : QByteArray();
+    Ours = Dir.Valid() && ueventValue(Uevent, "IFINDEX").toInt() == Link.IfIndex &&
+           (Link.ArpType == ARPHRD_LOOPBACK || Link.HardwareAddress.isEmpty() ||
+            attributeAt(Dir.Get(), "address") == hardwareAddressText(Link.HardwareAddress));
+    if (!Ours || Link.ArpType == ARPHRD_LOOPBACK)
+      continue;
+    TSysfsExtras& Extra = Extras[I];
+    Extra.SpeedBits = SpeedBits(attributeAt(Dir.Get(), "speed", 32));
+    Extra.DevType = ueventDevType(Uevent);
+    Extra.Wireless = hasEntryAt(Dir.Get(), "phy80211") || hasEntryAt(Dir.Get(), "wireless") ||
+                     Extra.DevType == u"wlan";
+    Extra.AssignType = attributeAt(Dir.Get(), "addr_assign_type");
+    Extra.HasDevice = hasEntryAt(Dir.Get(), "device");
+  }
+
+  QList<TSysNetInterface> Interfaces;
+  for (std::size_t I = 0; I < ALinks.size(); ++I) {
+    TFactLink& Link = ALinks[I];
     if (Link.ArpType == ARPHRD_LOOPBACK)
       continue;
     TSysNetInterface Interface;
     Interface.Name = Link.Name;
     Interface.IfIndex = Link.IfIndex;
-    QString DevType;
-    const QByteArray Name = QFile::encodeName(Link.Name);
-    const TFd Dir(
-        Ours ? ::openat(NetDir.Get(), Name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
-    if (Dir.Valid()) {
-      Link.SpeedBits = SpeedBits(attributeAt(Dir.Get(), "speed", 32));
-      DevType = ueventDevType(attributeAt(Dir.Get(), "uevent"));
-      Link.Wireless = hasEntryAt(Dir.Get(), "phy80211") || hasEntryAt(Dir.Get(), "wireless") ||
-                      DevType == u"wlan";
-      Interface.PermanentAddress = permanentAddress(attributeAt(Dir.Get(), "addr_assign_type"),
-                                                    hardwareAddressText(Link.HardwareAddress));
-      if (hasEntryAt(Dir.Get(), "device"))
-        if (const QByteArray Device = Root.Resolve("/sys/class/net/" + Name + "/device");
-            !Device.isEmpty()) {
-          Interface.HasDevice = true;
-          Interface.Driver = QFile::decodeName(TSysRoot::LinkName(Device + "/driver"));
-          locateBusDevice(Root, Device, Interface);
-        }
-    }
-    Interface.Kind = linkKind(Link, DevType == u"wlan" ? QString() : DevType, Interface.HasDevice);
+    const TSysfsExtras Extra = Ours ? Extras[I] : TSysfsExtras();
+    Link.SpeedBits = Extra.SpeedBits;
+    Link.Wireless = Extra.Wireless;
+    Interface.PermanentAddress =
+        permanentAddress(Extra.AssignType, hardwareAddressText(Link.HardwareAddress));
+    if (Extra.HasDevice)
+      if (const QByteArray Device =
+              Root.Resolve("/sys/class/net/" + QFile::encodeName(Link.Name) + "/device");
+          !Device.isEmpty()) {
+        Interface.HasDevice = true;
+        Interface.Driver = QFile::decodeName(TSysRoot::LinkName(Device + "/driver"));
+        locateBusDevice(Root, Device, Interface);
+      }
+    Interface.Kind =
+        linkKind(Link, Extra.DevType == u"wlan" ? QString() : Extra.DevType, Interface.HasDevice);
     Interfaces << Interface;
   }
   assignSettingIds(Interfaces, AMachineId);
