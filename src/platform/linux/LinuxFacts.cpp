@@ -8,8 +8,10 @@
 #include <QSysInfo>
 
 #include <arpa/inet.h>
+#include <linux/ethtool.h>
 #include <linux/if_arp.h>
 #include <linux/rtnetlink.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netlink/addr.h>
 #include <netlink/cache.h>
@@ -19,10 +21,12 @@
 #include <netlink/route/link.h>
 #include <netlink/route/route.h>
 #include <pwd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <map>
 
@@ -148,6 +152,34 @@ std::vector<TFactLink> dumpLinks() {
   return Links;
 }
 
+// The speed the driver reports for a link that is up, in bits per second
+// (clamped to 32 bits), 0 when it reports none; asked of the kernel per
+// link, in this process's namespace, as sysfs's "speed" asks it.
+DWORD linkSpeed(int ASocket, const QString& AName) {
+  // The settings and, behind them, room for the three link-mode masks.
+  alignas(ethtool_link_settings) unsigned char Buffer[sizeof(ethtool_link_settings) + 3 * 127 * 4];
+  std::memset(Buffer, 0, sizeof Buffer);
+  auto& Settings = *reinterpret_cast<ethtool_link_settings*>(Buffer);
+  const QByteArray Name = QFile::encodeName(AName);
+  ifreq Interface{};
+  if (Name.size() >= IFNAMSIZ)
+    return 0;
+  std::memcpy(Interface.ifr_name, Name.constData(), std::size_t(Name.size()));
+  Interface.ifr_data = reinterpret_cast<char*>(Buffer);
+  // The first call learns how many words the link-mode masks take.
+  Settings.cmd = ETHTOOL_GLINKSETTINGS;
+  if (::ioctl(ASocket, SIOCETHTOOL, &Interface) != 0 || Settings.link_mode_masks_nwords >= 0)
+    return 0;
+  const qint8 Words = qint8(-Settings.link_mode_masks_nwords);
+  std::memset(Buffer, 0, sizeof Buffer);
+  Settings.cmd = ETHTOOL_GLINKSETTINGS;
+  Settings.link_mode_masks_nwords = Words;
+  if (::ioctl(ASocket, SIOCETHTOOL, &Interface) != 0 || Settings.speed == 0 ||
+      Settings.speed == quint32(SPEED_UNKNOWN))
+    return 0;
+  return DWORD(std::min<quint64>(quint64(Settings.speed) * 1000000, 0xFFFFFFFFull));
+}
+
 // The source address of a route to a public destination; 0 when there is
 // none. Connecting a UDP socket sends nothing.
 std::uint32_t preferredSource() {
@@ -261,6 +293,13 @@ void TLinuxFacts::takeLinks() {
     FData.Links = dumpLinks();
     FData.Interfaces = AddSysfsFacts(FData.Links, MachineId);
     FData.PreferredSource = preferredSource();
+    // A link that is down has no speed, as sysfs says of it.
+    if (const int Socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); Socket >= 0) {
+      for (TFactLink& Link : FData.Links)
+        if ((Link.Flags & IFF_UP) && Link.ArpType != ARPHRD_LOOPBACK)
+          Link.SpeedBits = linkSpeed(Socket, Link.Name);
+      ::close(Socket);
+    }
   } else {
     // A fixture tree has no netlink: its sysfs entries are the links.
     FData.Interfaces = ReadTreeInterfaces(FRoot, MachineId);

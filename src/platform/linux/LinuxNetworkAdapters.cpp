@@ -2,6 +2,7 @@
 
 #include "platform/linux/LinuxSockets.h"
 
+#include <QHash>
 #include <QStringList>
 #include <QVariantList>
 
@@ -74,11 +75,18 @@ std::vector<TWmiObject> TLinuxNetworkAdapterConfigurationProvider::Instances(con
   if (FIpHelper.GetAdaptersInfo(Infos, InfoSize) == ERROR_BUFFER_OVERFLOW)
     FIpHelper.GetAdaptersInfo(Infos, InfoSize);
 
+  // The DHCP server of each adapter, by index: one pass, whatever the number of adapters.
+  QHash<DWORD, QString> DhcpServers;
+  for (const TIpAdapterInfo& Info : Infos)
+    if (!Info.DhcpServer.empty() && !Info.DhcpServer.front().IpAddress.isEmpty())
+      DhcpServers.insert(Info.Index, Info.DhcpServer.front().IpAddress);
+
+  const TWmiObject Blank = Definition();
   std::vector<TWmiObject> Result;
   for (const TIpAdapterAddresses& Adapter : Adapters) {
     if (Adapter.IfType == IF_TYPE_SOFTWARE_LOOPBACK)
       continue;
-    TWmiObject Object = Definition();
+    TWmiObject Object = Blank;
     const auto set = [&](const char* AName, const QVariant& AValue) {
       Object.Set(QLatin1String(AName), Object.Property(QLatin1String(AName))->CimType, AValue);
     };
@@ -125,10 +133,8 @@ std::vector<TWmiObject> TLinuxNetworkAdapterConfigurationProvider::Instances(con
       set("GatewayCostMetric", Metrics);
     }
     set("DHCPEnabled", Adapter.DhcpEnabled);
-    for (const TIpAdapterInfo& Info : Infos)
-      if (Info.Index == Adapter.IfIndex && Adapter.DhcpEnabled &&
-          !Info.DhcpServer.front().IpAddress.isEmpty())
-        set("DHCPServer", Info.DhcpServer.front().IpAddress);
+    if (Adapter.DhcpEnabled && DhcpServers.contains(Adapter.IfIndex))
+      set("DHCPServer", DhcpServers.value(Adapter.IfIndex));
     set("DNSHostName", Parameters.HostName);
     if (!Parameters.DomainName.isEmpty())
       set("DNSDomain", Parameters.DomainName);

@@ -1037,12 +1037,14 @@ private:
 // One attribute of an open sysfs folder, without its line end; empty when
 // missing, unreadable or no regular file.
 QByteArray attributeAt(int ADir, const char* AName, qint64 ACap = MaxSysFileBytes) {
+  // O_NOFOLLOW and O_NONBLOCK: no link is followed, and nothing in /sys that
+  // is no attribute can stall the read.
   const TFd File(::openat(ADir, AName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-  struct stat Info {};
-  if (!File.Valid() || ::fstat(File.Get(), &Info) != 0 || !S_ISREG(Info.st_mode))
+  if (!File.Valid())
     return {};
   QByteArray Data(int(ACap), Qt::Uninitialized);
   qint64 Size = 0;
+  // An attribute comes whole in one read; only a full buffer asks for more.
   while (Size < ACap) {
     const ssize_t Got = ::read(File.Get(), Data.data() + Size, std::size_t(ACap - Size));
     if (Got < 0 && errno == EINTR)
@@ -1050,8 +1052,10 @@ QByteArray attributeAt(int ADir, const char* AName, qint64 ACap = MaxSysFileByte
     if (Got <= 0)
       break;
     Size += Got;
+    if (Size < ACap)
+      break;
   }
-  Data.truncate(Size);
+  Data.truncate(int(Size));
   return Data.trimmed();
 }
 
@@ -1093,7 +1097,6 @@ QByteArray ueventValue(const QByteArray& AUevent, const QByteArray& AKey) {
 
 // What /sys says of one link beyond netlink.
 struct TSysfsExtras {
-  DWORD SpeedBits = 0;
   bool Wireless = false;
   QString DevType;
   QByteArray AssignType;
@@ -1123,24 +1126,28 @@ QList<TSysNetInterface> AddSysfsFacts(std::vector<TFactLink>& ALinks,
   const TSysRoot Root(QStringLiteral("/"));
   const TFd NetDir(::open("/sys/class/net", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   // /sys shows the links of the namespace that mounted it. It shows ours
-  // when it lists exactly the links of our dump, each under its index with
-  // its hardware address; a namespace that kept the host's /sys sees other
-  // links there, or the same names with other indices and addresses. Each
-  // link's folder is read once, and what it says is kept only if all agree.
+  // when it lists as many links as our dump, and each link read there is
+  // under its index with its hardware address; a namespace that kept the
+  // host's /sys sees other links there, or the same names with other
+  // indices and addresses. Only links of hardware (the kernel names no
+  // kind for them) have anything to add: a device, a driver, wireless, a
+  // permanent address. Each folder is read once, and what it says is kept
+  // only if all agree.
   bool Ours = NetDir.Valid() && entryCount(NetDir.Get()) == qsizetype(ALinks.size());
   std::vector<TSysfsExtras> Extras(ALinks.size());
   for (std::size_t I = 0; I < ALinks.size() && Ours; ++I) {
     const TFactLink& Link = ALinks[I];
+    if (Link.ArpType == ARPHRD_LOOPBACK || !Link.InfoKind.isEmpty())
+      continue;
     const TFd Dir(::openat(NetDir.Get(), QFile::encodeName(Link.Name).constData(),
                            O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const QByteArray Uevent = Dir.Valid() ? attributeAt(Dir.Get(), "uevent") : QByteArray();
     Ours = Dir.Valid() && ueventValue(Uevent, "IFINDEX").toInt() == Link.IfIndex &&
-           (Link.ArpType == ARPHRD_LOOPBACK || Link.HardwareAddress.isEmpty() ||
+           (Link.HardwareAddress.isEmpty() ||
             attributeAt(Dir.Get(), "address") == hardwareAddressText(Link.HardwareAddress));
-    if (!Ours || Link.ArpType == ARPHRD_LOOPBACK)
+    if (!Ours)
       continue;
     TSysfsExtras& Extra = Extras[I];
-    Extra.SpeedBits = SpeedBits(attributeAt(Dir.Get(), "speed", 32));
     Extra.DevType = ueventDevType(Uevent);
     Extra.Wireless = hasEntryAt(Dir.Get(), "phy80211") || hasEntryAt(Dir.Get(), "wireless") ||
                      Extra.DevType == u"wlan";
@@ -1157,7 +1164,6 @@ QList<TSysNetInterface> AddSysfsFacts(std::vector<TFactLink>& ALinks,
     Interface.Name = Link.Name;
     Interface.IfIndex = Link.IfIndex;
     const TSysfsExtras Extra = Ours ? Extras[I] : TSysfsExtras();
-    Link.SpeedBits = Extra.SpeedBits;
     Link.Wireless = Extra.Wireless;
     Interface.PermanentAddress =
         permanentAddress(Extra.AssignType, hardwareAddressText(Link.HardwareAddress));
