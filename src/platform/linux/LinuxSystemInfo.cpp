@@ -84,7 +84,7 @@ TOSVersionInfo LinuxSystemInfo::Version() {
   Info.ProductType = VER_NT_WORKSTATION;
   Info.ProductName = FFacts->System().PrettyName;
   if (Info.ProductName.isEmpty())
-    Info.ProductName = QSysInfo::kernelType() + u' ' + QSysInfo::kernelVersion();
+    Info.ProductName = QStringLiteral("Linux ") + FFacts->System().KernelRelease;
   FVersion = Info;
   return Info;
 }
