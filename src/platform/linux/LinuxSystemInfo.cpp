@@ -84,7 +84,9 @@ TOSVersionInfo LinuxSystemInfo::Version() {
   Info.ProductType = VER_NT_WORKSTATION;
   Info.ProductName = FFacts->System().PrettyName;
   if (Info.ProductName.isEmpty())
-    Info.ProductName = QStringLiteral("Linux ") + FFacts->System().KernelRelease;
+    Info.ProductName = QSysInfo::kernelType() + u' ' +
+                       (FFacts->System().KernelRelease.isEmpty() ? QSysInfo::kernelVersion()
+                                                                 : FFacts->System().KernelRelease);
   FVersion = Info;
   return Info;
 }
