@@ -48,10 +48,17 @@ std::size_t SameTextHash(QStringView AText) {
   char16_t Last = 0;
   for (const QChar Unit : AText) {
     char32_t Code = Unit.unicode();
-    if (QChar::isLowSurrogate(Code) && QChar::isHighSurrogate(Last))
-      Code = QChar::surrogateToUcs4(Last, char16_t(Code));
+    if (Code < 0x80) {
+      // Folding leaves ASCII as it is but for the capitals.
+      if (Code >= u'A' && Code <= u'Z')
+        Code += u'a' - u'A';
+    } else {
+      if (QChar::isLowSurrogate(Code) && QChar::isHighSurrogate(Last))
+        Code = QChar::surrogateToUcs4(Last, char16_t(Code));
+      Code = QChar::toCaseFolded(Code);
+    }
     Last = Unit.unicode();
-    Hash = (Hash ^ QChar::toCaseFolded(Code)) * 1099511628211ull;
+    Hash = (Hash ^ Code) * 1099511628211ull;
   }
   return std::size_t(Hash ^ (Hash >> 32));
 }

@@ -217,6 +217,7 @@ void TObjectMapper::BuildMapping() {
   if (Description.HasObjectMapping) {
     FMappedProperties.Clear();
     FFirstByName.clear();
+    FFirstByName.reserve(Description.Properties.size());
     FAggregatedProperties.clear();
     for (const TPropertyDescription& Property : Description.Properties)
       if (Property.Mapping)
@@ -285,7 +286,7 @@ TMappedProperty* TObjectMapper::AddMappedProperty(const QString& APropertyName,
   Assert(!APropertyName.trimmed().isEmpty(), QStringLiteral("APropertyName can not be empty"));
   Assert(!AFieldName.trimmed().isEmpty(), QStringLiteral("AFieldName can not be empty"));
   TMappedProperty* Entry = FMappedProperties.AddNew();
-  FFirstByName.emplace(APropertyName, Entry);
+  FFirstByName.try_emplace(APropertyName, Entry);
   Entry->SetPropertyName(APropertyName);
   Entry->SetFieldName(AFieldName);
   Entry->SetTableName(FTableName);
@@ -378,7 +379,7 @@ TMappedProperty* TObjectMapper::AddAggregation(const QString& APropertyName, con
   if (!Held)
     return nullptr;
   TMappedProperty* Entry = FMappedProperties.AddNew();
-  FFirstByName.emplace(APropertyName, Entry);
+  FFirstByName.try_emplace(APropertyName, Entry);
   Entry->SetPropertyName(APropertyName);
   Entry->SetFieldName(APropertyName);
   Entry->SetPropertyKind(pkAggregation);
