@@ -1,6 +1,7 @@
 #include "StringRules.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 bool isBlank(QChar C) {
@@ -38,6 +39,28 @@ bool SameText(const QString& A, const QString& B) {
 
 int CompareText(const QString& A, const QString& B) {
   return A.compare(B, Qt::CaseInsensitive);
+}
+
+std::size_t SameTextHash(QStringView AText) {
+  // Folded unit by unit as the case-insensitive comparison folds: a low
+  // surrogate after a high one stands for the whole code point.
+  std::uint64_t Hash = 14695981039346656037ull;
+  char16_t Last = 0;
+  for (const QChar Unit : AText) {
+    char32_t Code = Unit.unicode();
+    if (Code < 0x80) {
+      // Folding leaves ASCII as it is but for the capitals.
+      if (Code >= u'A' && Code <= u'Z')
+        Code += u'a' - u'A';
+    } else {
+      if (QChar::isLowSurrogate(Code) && QChar::isHighSurrogate(Last))
+        Code = QChar::surrogateToUcs4(Last, char16_t(Code));
+      Code = QChar::toCaseFolded(Code);
+    }
+    Last = Unit.unicode();
+    Hash = (Hash ^ Code) * 1099511628211ull;
+  }
+  return std::size_t(Hash ^ (Hash >> 32));
 }
 
 QString CommaText(const QStringList& AItems) {

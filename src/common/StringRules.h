@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
+
 QString Trim(const QString& S);
 QString TrimLeft(const QString& S);
 QString TrimRight(const QString& S);
@@ -13,6 +15,15 @@ QString TrimRight(const QString& S);
 // Case-insensitive equality and ordering of whole texts.
 bool SameText(const QString& A, const QString& B);
 int CompareText(const QString& A, const QString& B);
+// A hash that agrees with SameText (texts it calls equal hash alike), so
+// that a hashed look-up finds what a search with SameText would find.
+std::size_t SameTextHash(QStringView AText);
+struct TSameTextHash {
+  std::size_t operator()(const QString& AText) const { return SameTextHash(AText); }
+};
+struct TSameText {
+  bool operator()(const QString& A, const QString& B) const { return SameText(A, B); }
+};
 
 // Comma text of a list: items joined by ","; an item holding a character up
 // to code 32, a '"' or a ',' is enclosed in '"' with inner '"' doubled. A list

@@ -9,6 +9,8 @@
 #include "platform/Platform.h"
 #include "sysinfo/SysInfoNetwork.h"
 
+#include <unordered_map>
+
 namespace {
 // A component list in the comma convention of the records, one pair of
 // enclosing quotes removed (so a single empty entry gives an empty text).
@@ -17,11 +19,35 @@ QString listText(const std::shared_ptr<QStringList>& AList) {
 }
 } // namespace
 
+// Hardware address and trimmed name, both compared without regard to case.
+struct TNetworkAdapterScanner::TAdapterIndex {
+  struct TKey {
+    QString MACAddress, Name;
+  };
+  struct THash {
+    std::size_t operator()(const TKey& AKey) const {
+      return SameTextHash(AKey.MACAddress) * 31 + SameTextHash(AKey.Name);
+    }
+  };
+  struct TSame {
+    bool operator()(const TKey& A, const TKey& B) const {
+      return SameText(A.MACAddress, B.MACAddress) && SameText(A.Name, B.Name);
+    }
+  };
+  std::unordered_map<TKey, TNetworkAdapterData*, THash, TSame> Records;
+
+  void Add(TNetworkAdapterData* ARecord) {
+    Records.emplace(TKey{ARecord->MACAddress(), Trim(ARecord->Name())}, ARecord);
+  }
+};
+
 TNetworkAdapterScanner::TNetworkAdapterScanner(TSysInfoNetwork* ASysInfoNetwork)
     : FSysInfoNetwork(ASysInfoNetwork) {
   Assert(ASysInfoNetwork != nullptr, QStringLiteral("Assertion failure"));
   FNetworkAdapterList = MakeList<TNetworkAdapterData>();
 }
+
+TNetworkAdapterScanner::~TNetworkAdapterScanner() = default;
 
 void TNetworkAdapterScanner::ReadAdpatersFromAPI() {
   TMethodLog Log(lvDebug, QStringLiteral("ReadAdpatersFromAPI"));
@@ -76,6 +102,9 @@ void TNetworkAdapterScanner::Scan() {
   TMethodLog Log(lvDebug, QStringLiteral("Scan"));
   ReadAdpatersFromAPI();
   TSysInfoTCPIP* TCPIP = FSysInfoNetwork->TCPIP();
+  FIndex = std::make_unique<TAdapterIndex>();
+  for (TNetworkAdapterData* Record : *FNetworkAdapterList)
+    FIndex->Add(Record);
   for (std::uint16_t I = 0; I < TCPIP->AdapterCount(); ++I) {
     const TAdapter Adapter = TCPIP->Adapters(I);
     TNetworkAdapterData* Record = FindOrAddAdapter(Adapter.Name, Adapter.Address);
@@ -95,21 +124,21 @@ void TNetworkAdapterScanner::Scan() {
     Record->SetSecondaryWINSNetmasks(listText(Adapter.SecondaryWINS_IPAddressMask));
     Record->SetNetAddress(GetNetworkAddress(Record->IPv4Addresses(), Record->IPv4Netmasks()));
   }
+  FIndex.reset();
 }
 
 TNetworkAdapterData* TNetworkAdapterScanner::FindOrAddAdapter(const QString& AName,
                                                               const QString& AMacAddress) {
-  const QString Name = Trim(AName);
-  for (TNetworkAdapterData* Record : *FNetworkAdapterList)
-    if (Record->MACAddress().compare(AMacAddress, Qt::CaseInsensitive) == 0 &&
-        Trim(Record->Name()).compare(Name, Qt::CaseInsensitive) == 0) {
-      Record->SetEnabled(true);
-      return Record;
-    }
+  const auto Found = FIndex->Records.find({AMacAddress, Trim(AName)});
+  if (Found != FIndex->Records.end()) {
+    Found->second->SetEnabled(true);
+    return Found->second;
+  }
   TNetworkAdapterData* Record = FNetworkAdapterList->AddNew();
   Record->SetName(AName);
   Record->SetMACAddress(AMacAddress);
   Record->SetEnabled(false);
+  FIndex->Add(Record);
   return Record;
 }
 

@@ -7,12 +7,15 @@
 
 #include "inventory/NetworkAdapterData.h"
 
+#include <memory>
+
 class TSysInfoNetwork;
 
 class TNetworkAdapterScanner {
 public:
   // The component must be given, refreshed; it is not owned.
   explicit TNetworkAdapterScanner(TSysInfoNetwork* ASysInfoNetwork);
+  ~TNetworkAdapterScanner();
 
   // The system's adapters first, in its order, then the component's that
   // matched none of them.
@@ -26,6 +29,10 @@ private:
   // a new one.
   TNetworkAdapterData* FindOrAddAdapter(const QString& AName, const QString& AMacAddress);
 
+  struct TAdapterIndex;
+
   TSysInfoNetwork* FSysInfoNetwork;
   IList<TNetworkAdapterData> FNetworkAdapterList;
+  // While Scan() merges: the first record of each hardware address and name.
+  std::unique_ptr<TAdapterIndex> FIndex;
 };

@@ -8,19 +8,60 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <unordered_map>
+#include <unordered_set>
+
 namespace {
 // Names as the system reports them against names read back from the
 // working file: the scanner trims them, and the file holds U+FFFD where a
-// name had a character XML cannot carry. One comparison serves both the
-// match and the duplicate test, or a link would show twice.
-bool sameAdapterName(const QString& A, const QString& B) {
-  return ReplaceControlCharacters(Trim(A)).compare(ReplaceControlCharacters(Trim(B)),
-                                                   Qt::CaseInsensitive) == 0;
+// name had a character XML cannot carry. One key serves both the match and
+// the duplicate test, or a link would show twice.
+QString adapterNameKey(const QString& AName) {
+  return ReplaceControlCharacters(Trim(AName));
 }
+
+template <class TValue>
+using TTextMap = std::unordered_map<QString, TValue, TSameTextHash, TSameText>;
 } // namespace
+
+// The records by hardware address (any case) and, under each address, by
+// name key, each time the first in the list; and every name key, for the
+// duplicate test of name-only records.
+struct TWmiNetcard::TAdapterIndex {
+  struct TSameAddress {
+    TNetworkAdapterData* First = nullptr;
+    TTextMap<TNetworkAdapterData*> ByName;
+  };
+  TTextMap<TSameAddress> ByAddress;
+  std::unordered_set<QString, TSameTextHash, TSameText> Names;
+
+  void Add(TNetworkAdapterData* ARecord) {
+    const QString Name = adapterNameKey(ARecord->Name());
+    TSameAddress& Address = ByAddress[ARecord->MACAddress()];
+    if (!Address.First)
+      Address.First = ARecord;
+    Address.ByName.emplace(Name, ARecord);
+    Names.insert(Name);
+  }
+};
 
 TWmiNetcard::TWmiNetcard() : FNetworkAdapterList(MakeList<TNetworkAdapterData>()) {
   SetWMI_Class(QStringLiteral("Win32_NetworkAdapterConfiguration"));
+}
+
+TWmiNetcard::~TWmiNetcard() = default;
+
+void TWmiNetcard::DoScan() {
+  FIndex = std::make_unique<TAdapterIndex>();
+  for (TNetworkAdapterData* Record : *FNetworkAdapterList)
+    FIndex->Add(Record);
+  try {
+    TCustomWMI_Report::DoScan();
+  } catch (...) {
+    FIndex.reset();
+    throw;
+  }
+  FIndex.reset();
 }
 
 void TWmiNetcard::Init(const QString& AOutputDirectory) {
@@ -45,16 +86,11 @@ void TWmiNetcard::SaveToFile(const QString& AFilename) {
 
 TNetworkAdapterData* TWmiNetcard::FindAdapterByMAC(const QString& AMacAddress,
                                                    const QString& ADescription) {
-  TNetworkAdapterData* First = nullptr;
-  for (TNetworkAdapterData* Record : *FNetworkAdapterList) {
-    if (Record->MACAddress().compare(AMacAddress, Qt::CaseInsensitive) != 0)
-      continue;
-    if (sameAdapterName(Record->Name(), ADescription))
-      return Record;
-    if (!First)
-      First = Record;
-  }
-  return First;
+  const auto Address = FIndex->ByAddress.find(AMacAddress);
+  if (Address == FIndex->ByAddress.end())
+    return nullptr;
+  const auto Named = Address->second.ByName.find(adapterNameKey(ADescription));
+  return Named != Address->second.ByName.end() ? Named->second : Address->second.First;
 }
 
 void TWmiNetcard::ProcessObject(const TWmiObject& AObject) {
@@ -131,10 +167,10 @@ void TWmiNetcard::ProcessObject(const TWmiObject& AObject) {
     return;
   // A name-only record, unless one of that name is already there: it would
   // show the same adapter twice.
-  for (const TNetworkAdapterData* Existing : *FNetworkAdapterList)
-    if (sameAdapterName(Existing->Name(), Description.toString()))
-      return;
+  if (FIndex->Names.contains(adapterNameKey(Description.toString())))
+    return;
   auto* Added = FNetworkAdapterList->AddNew();
   Added->SetName(Description.toString());
   Added->SetEnabled(false);
+  FIndex->Add(Added);
 }

@@ -11,6 +11,7 @@
 class TWmiNetcard : public TCustomWMI_Report {
 public:
   TWmiNetcard();
+  ~TWmiNetcard() override;
 
   // Reads the records of NetworkAdapters.xml in AOutputDirectory (a "WMI\"
   // in the path is taken out).
@@ -18,6 +19,10 @@ public:
   // The report text to AFilename, then the records to the working file;
   // when both are the same file only the records are written.
   void SaveToFile(const QString& AFilename) override;
+
+  // The records are looked up by hardware address and name through an index
+  // that lives for one scan.
+  void DoScan() override;
 
   const IList<TNetworkAdapterData>& NetworkAdapterList() const { return FNetworkAdapterList; }
   const QString& TargetFile() const { return FTargetFile; }
@@ -30,6 +35,9 @@ private:
   // several, the one whose name is the instance's description.
   TNetworkAdapterData* FindAdapterByMAC(const QString& AMacAddress, const QString& ADescription);
 
+  struct TAdapterIndex;
+
   IList<TNetworkAdapterData> FNetworkAdapterList;
   QString FTargetFile;
+  std::unique_ptr<TAdapterIndex> FIndex;
 };

@@ -8,6 +8,7 @@
 #include "serialization/ObjectMapperAttributes.h"
 #include "serialization/PropertyKinds.h"
 
+#include <QHash>
 #include <QIODevice>
 #include <QMetaProperty>
 
@@ -37,15 +38,26 @@ QLatin1String kindName(const QMetaProperty& AProperty) {
   return TypeKindName(PropertyTypeKind(AProperty));
 }
 
-QMetaProperty findProperty(const QObject* AOwner, const QString& AName) {
-  const QMetaObject* Class = AOwner->metaObject();
-  const int Exact = Class->indexOfProperty(AName.toLatin1().constData());
+int findPropertyIndex(const QMetaObject* AClass, const QString& AName) {
+  const int Exact = AClass->indexOfProperty(AName.toLatin1().constData());
   if (Exact >= 0)
-    return Class->property(Exact);
-  for (int I = 0; I < Class->propertyCount(); ++I)
-    if (AName.compare(QLatin1String(Class->property(I).name()), Qt::CaseInsensitive) == 0)
-      return Class->property(I);
+    return Exact;
+  for (int I = 0; I < AClass->propertyCount(); ++I)
+    if (AName.compare(QLatin1String(AClass->property(I).name()), Qt::CaseInsensitive) == 0)
+      return I;
   throw EPropertyError(QStringLiteral("Property [%1] not found in class").arg(AName));
+}
+
+QMetaProperty findProperty(const QObject* AOwner, const QString& AName) {
+  // A class answers a name the same way every time, and the passes ask for
+  // every value they move: the answers are kept, one table per thread.
+  thread_local std::unordered_map<const QMetaObject*, QHash<QString, int>> Known;
+  const QMetaObject* Class = AOwner->metaObject();
+  QHash<QString, int>& Names = Known[Class];
+  auto Found = Names.constFind(AName);
+  if (Found == Names.cend())
+    Found = Names.insert(AName, findPropertyIndex(Class, AName));
+  return Class->property(*Found);
 }
 
 // The property, checked to be of one of the kinds AAllowed names.
@@ -204,6 +216,8 @@ void TObjectMapper::BuildMapping() {
   const TClassDescription& Description = DescribeClass(FCurrentObjectClass);
   if (Description.HasObjectMapping) {
     FMappedProperties.Clear();
+    FFirstByName.clear();
+    FFirstByName.reserve(Description.Properties.size());
     FAggregatedProperties.clear();
     for (const TPropertyDescription& Property : Description.Properties)
       if (Property.Mapping)
@@ -220,6 +234,7 @@ void TObjectMapper::BuildMapping() {
     throw ENotSupportedException(Text);
   }
   FMappedProperties.Clear();
+  FFirstByName.clear();
   FAggregatedProperties.clear();
   Mapping->DefineObjectMapping(*this);
 }
@@ -271,6 +286,7 @@ TMappedProperty* TObjectMapper::AddMappedProperty(const QString& APropertyName,
   Assert(!APropertyName.trimmed().isEmpty(), QStringLiteral("APropertyName can not be empty"));
   Assert(!AFieldName.trimmed().isEmpty(), QStringLiteral("AFieldName can not be empty"));
   TMappedProperty* Entry = FMappedProperties.AddNew();
+  FFirstByName.try_emplace(APropertyName, Entry);
   Entry->SetPropertyName(APropertyName);
   Entry->SetFieldName(AFieldName);
   Entry->SetTableName(FTableName);
@@ -363,6 +379,7 @@ TMappedProperty* TObjectMapper::AddAggregation(const QString& APropertyName, con
   if (!Held)
     return nullptr;
   TMappedProperty* Entry = FMappedProperties.AddNew();
+  FFirstByName.try_emplace(APropertyName, Entry);
   Entry->SetPropertyName(APropertyName);
   Entry->SetFieldName(APropertyName);
   Entry->SetPropertyKind(pkAggregation);
@@ -381,10 +398,8 @@ TMappedProperty* TObjectMapper::AddAggregation(const QString& APropertyName, con
 }
 
 TMappedProperty* TObjectMapper::FindProperty(const QString& APropertyName) const {
-  for (TMappedProperty* Entry : FMappedProperties)
-    if (Entry->PropertyName().compare(APropertyName, Qt::CaseInsensitive) == 0)
-      return Entry;
-  return nullptr;
+  const auto Found = FFirstByName.find(APropertyName);
+  return Found == FFirstByName.end() ? nullptr : Found->second;
 }
 
 namespace {

@@ -7,6 +7,7 @@
 // concrete mapper implements; key flags, database states, table names and
 // encryption are carried for database mappers of the same design.
 
+#include "common/StringRules.h"
 #include "serialization/InterfaceList.h"
 #include "serialization/MappedProperty.h"
 
@@ -14,6 +15,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 class QIODevice;
@@ -221,6 +223,9 @@ private:
   IStringCipher* cipher();
 
   TMappedPropertyList FMappedProperties;
+  // The first entry of each property name (any case), kept with the entries
+  // the mapper adds: a mapping is built for every object it moves.
+  std::unordered_map<QString, TMappedProperty*, TSameTextHash, TSameText> FFirstByName;
   std::vector<TMappedProperty*> FAggregatedProperties;
   QString FTableName;
   QObject* FMappedObject = nullptr;

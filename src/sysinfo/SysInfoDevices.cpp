@@ -4,6 +4,10 @@
 
 #include <QTimeZone>
 
+#include <algorithm>
+#include <deque>
+#include <numeric>
+
 namespace {
 const char* const ClassPrefixes[] = {"Battery",
                                      "Computer",
@@ -77,7 +81,162 @@ double toDateTime(const QDateTime& AUtc, bool AToLocal) {
                              .secsTo(QDateTime(Time.date(), Time.time(), Qt::UTC));
   return double(Seconds) / 86400.0;
 }
+
+// Marked places, counted before a place and found by rank, each in
+// logarithmic time.
+class TPlaceCounts {
+public:
+  explicit TPlaceCounts(std::size_t ACount) : FTree(ACount + 1, 0) {}
+  void Mark(std::size_t APlace) {
+    for (std::size_t I = APlace + 1; I < FTree.size(); I += I & (0 - I))
+      ++FTree[I];
+  }
+  std::size_t Before(std::size_t APlace) const {
+    std::size_t Sum = 0;
+    for (std::size_t I = APlace; I > 0; I -= I & (0 - I))
+      Sum += FTree[I];
+    return Sum;
+  }
+  // The place of the ARank-th marked place, counting from 1.
+  std::size_t Nth(std::size_t ARank) const {
+    std::size_t At = 0;
+    std::size_t Step = 1;
+    while (Step * 2 < FTree.size())
+      Step *= 2;
+    for (; Step > 0; Step /= 2)
+      if (At + Step < FTree.size() && FTree[At + Step] < ARank) {
+        At += Step;
+        ARank -= FTree[At];
+      }
+    return At;
+  }
+
+private:
+  std::vector<std::size_t> FTree;
+};
+
+// Against one key the exchange sort only tells smaller, equal and greater
+// elements apart, so where the equal ones end follows from the places of the
+// smaller ones. Pass I puts the smallest remaining element at place I. While
+// smaller elements are still to come (I < ASmaller), a pass whose first
+// element is not smaller takes the rightmost smaller element and leaves in
+// its place an equal element: its first element if that is one, or else the
+// rightmost equal element behind the last smaller one, whose place the
+// greater first element takes. Behind the last smaller element the equal
+// ones thus queue up, rotated by each greater first element. Once all the
+// smaller ones are in front, each greater element among the next
+// APlaces.size() places takes the rightmost equal element behind them.
+void orderEqualKeys(const std::vector<std::size_t>& APlaces, std::size_t ASmaller,
+                    const TPlaceCounts& ASmallerPlaces, std::vector<std::size_t>& AOrder) {
+  struct TItem {
+    std::size_t Index;
+    std::size_t Place; // the pass that left it there when Dropped
+    bool Dropped;
+  };
+  struct TEvent {
+    std::size_t Pass;
+    bool Starts; // the first element of the pass
+    std::size_t Place;
+  };
+  // Passes are counted from 1 over those that take a smaller element; pass J
+  // takes the J-th smaller element from the right.
+  const std::size_t Taking = ASmaller - ASmallerPlaces.Before(ASmaller);
+  std::vector<TEvent> Events;
+  std::vector<TItem> Untouched;
+  for (const std::size_t Place : APlaces) {
+    if (Place < ASmaller) {
+      Events.push_back({Place - ASmallerPlaces.Before(Place) + 1, true, Place});
+      continue;
+    }
+    const std::size_t Joins = ASmaller - ASmallerPlaces.Before(Place + 1) + 1;
+    if (Joins > Taking)
+      Untouched.push_back({Place, Place, false});
+    else
+      Events.push_back({Joins, false, Place});
+  }
+  std::sort(Events.begin(), Events.end(), [](const TEvent& A, const TEvent& B) {
+    if (A.Pass != B.Pass)
+      return A.Pass < B.Pass;
+    if (A.Starts != B.Starts)
+      return B.Starts;
+    return A.Place > B.Place;
+  });
+
+  std::deque<TItem> Queue;
+  // ACount passes after pass ADone whose first element is greater.
+  const auto rotate = [&Queue](std::size_t ADone, std::size_t ACount) {
+    const std::size_t Size = Queue.size();
+    if (Size == 0 || ACount == 0)
+      return;
+    if (ACount >= Size) {
+      std::rotate(Queue.begin(), Queue.end() - std::ptrdiff_t(ACount % Size), Queue.end());
+      for (std::size_t I = 0; I < Size; ++I)
+        Queue[I] = {Queue[I].Index, ADone + ACount - I, true};
+      return;
+    }
+    for (std::size_t I = 1; I <= ACount; ++I) {
+      const std::size_t Index = Queue.back().Index;
+      Queue.pop_back();
+      Queue.push_front({Index, ADone + I, true});
+    }
+  };
+  std::size_t Done = 0;
+  for (const TEvent& Event : Events) {
+    if (Event.Pass > Done + 1)
+      rotate(Done, Event.Pass - 1 - Done);
+    if (Event.Starts)
+      Queue.push_front({Event.Place, Event.Pass, true});
+    else
+      Queue.push_front({Event.Place, Event.Place, false});
+    Done = Event.Pass - 1;
+    if (Event.Starts)
+      Done = Event.Pass;
+  }
+  rotate(Done, Taking - Done);
+
+  // Left to right: the equal elements behind the smaller ones.
+  std::vector<TItem> Behind = std::move(Untouched);
+  Behind.insert(Behind.end(), Queue.begin(), Queue.end());
+  for (TItem& Item : Behind)
+    if (Item.Dropped)
+      Item.Place = ASmallerPlaces.Nth(ASmaller - Item.Place + 1);
+  const std::size_t End = ASmaller + APlaces.size();
+  std::size_t Front = 0;
+  std::size_t Back = Behind.size();
+  for (std::size_t Place = ASmaller; Place < End; ++Place)
+    if (Front < Back && Behind[Front].Place == Place)
+      AOrder.push_back(Behind[Front++].Index);
+    else
+      AOrder.push_back(Behind[--Back].Index);
+}
 } // namespace
+
+std::vector<std::size_t> ExchangeSortOrder(const std::vector<QString>& AKeys) {
+  const std::size_t Count = AKeys.size();
+  std::vector<std::size_t> ByKey(Count);
+  std::iota(ByKey.begin(), ByKey.end(), std::size_t(0));
+  std::stable_sort(ByKey.begin(), ByKey.end(), [&AKeys](std::size_t A, std::size_t B) {
+    return QString::compare(AKeys[A], AKeys[B], Qt::CaseSensitive) < 0;
+  });
+  std::vector<std::size_t> Order;
+  Order.reserve(Count);
+  TPlaceCounts Smaller(Count);
+  for (std::size_t First = 0; First < Count;) {
+    std::size_t Last = First + 1;
+    while (Last < Count && AKeys[ByKey[Last]] == AKeys[ByKey[First]])
+      ++Last;
+    const std::vector<std::size_t> Places(ByKey.begin() + std::ptrdiff_t(First),
+                                          ByKey.begin() + std::ptrdiff_t(Last));
+    if (Places.size() == 1)
+      Order.push_back(Places.front());
+    else
+      orderEqualKeys(Places, First, Smaller, Order);
+    for (const std::size_t Place : Places)
+      Smaller.Mark(Place);
+    First = Last;
+  }
+  return Order;
+}
 
 TDeviceClass DeviceClassOf(const QString& AClassName) {
   const QString Name = AClassName.toUpper();
@@ -123,16 +282,15 @@ TSysInfoDevices::TSysInfoDevices(QObject* AOwner)
 void TSysInfoDevices::RefreshData(int AScanObjects) {
   TSysInfoComponent::RefreshData(AScanObjects);
   FDevices.clear();
+  FHardwareIDs.clear();
   enumerate();
   sort();
   SetDataAvailable(true);
 }
 
 int TSysInfoDevices::GetDeviceByHardwareID(const QString& AHWID) const {
-  for (std::size_t I = 0; I < FDevices.size(); ++I)
-    if (FDevices[I].HardwareID.compare(AHWID, Qt::CaseInsensitive) == 0)
-      return int(I);
-  return -1;
+  const auto Found = FHardwareIDs.find(AHWID);
+  return Found == FHardwareIDs.end() ? -1 : Found->second;
 }
 
 void TSysInfoDevices::GetDevicesByClass(TDeviceClass ADeviceClass, QStringList& ADevices) const {
@@ -161,6 +319,7 @@ void TSysInfoDevices::enumerate() {
         if (Record.ClassName.trimmed().isEmpty() || GetDeviceByHardwareID(Record.HardwareID) >= 0)
           continue;
         Record.DeviceClass = DeviceClassOf(Record.ClassName);
+        FHardwareIDs.emplace(Record.HardwareID, int(FDevices.size()));
         FDevices.push_back(std::move(Record));
       }
     }
@@ -291,17 +450,19 @@ bool TSysInfoDevices::readInstance(const QString& AEnumerator, const QString& AI
   return true;
 }
 
-// An exchange sort by class and name, compared as ordinal strings, kept as
-// it is because the order of equal keys depends on it.
+// By class and name, compared as ordinal strings. Devices with equal keys
+// come in the order the list's exchange sort always gave them, which callers
+// see; ExchangeSortOrder finds it without the exchange sort's quadratic time.
 void TSysInfoDevices::sort() {
   std::vector<QString> Keys;
   Keys.reserve(FDevices.size());
   for (const TDevice& Device : FDevices)
     Keys.push_back(Device.ClassName + u'_' + Device.Name);
-  for (std::size_t I = 0; I + 1 < FDevices.size(); ++I)
-    for (std::size_t J = FDevices.size() - 1; J > I; --J)
-      if (QString::compare(Keys[I], Keys[J], Qt::CaseSensitive) > 0) {
-        std::swap(FDevices[I], FDevices[J]);
-        std::swap(Keys[I], Keys[J]);
-      }
+  std::vector<TDevice> Sorted;
+  Sorted.reserve(FDevices.size());
+  for (const std::size_t Index : ExchangeSortOrder(Keys))
+    Sorted.push_back(std::move(FDevices[Index]));
+  FDevices = std::move(Sorted);
+  for (std::size_t I = 0; I < FDevices.size(); ++I)
+    FHardwareIDs[FDevices[I].HardwareID] = int(I);
 }

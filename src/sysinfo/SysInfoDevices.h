@@ -4,10 +4,12 @@
 // component sorts the network devices into physical and virtual ones by
 // whether a device has a resource list and a location.
 
+#include "common/StringRules.h"
 #include "sysinfo/SysInfoCommon.h"
 
 #include <QStringList>
 
+#include <unordered_map>
 #include <vector>
 
 enum TDeviceClass {
@@ -75,6 +77,11 @@ void ParsePCILocation(const QString& ALocation, TDevice& ADevice);
 // Vendor, device, subsystem and revision of a "PCI\VEN_...&DEV_..." text.
 void ParsePCIHardwareID(const QString& AHardwareID, TDevice& ADevice);
 
+// The order in which the device list's exchange sort leaves keys compared as
+// ordinal strings: element I of the result is the index in AKeys of the key
+// that ends at place I. Equal keys end in the exchange sort's own order.
+std::vector<std::size_t> ExchangeSortOrder(const std::vector<QString>& AKeys);
+
 class TSysInfoDevices : public TSysInfoComponent {
   Q_OBJECT
 
@@ -102,5 +109,7 @@ private:
   void sort();
 
   std::vector<TDevice> FDevices;
+  // Place in FDevices by hardware identifier, without regard to case.
+  std::unordered_map<QString, int, TSameTextHash, TSameText> FHardwareIDs;
   bool FCheckControl = false;
 };

@@ -11,6 +11,8 @@ private Q_SLOTS:
   void trim_data();
   void trim();
   void sameText();
+  void sameTextHash_data();
+  void sameTextHash();
   void commaText_data();
   void commaText();
   void splitCommaText_data();
@@ -55,6 +57,33 @@ void tst_StringRules::sameText() {
   QVERIFY(!SameText(QStringLiteral("a"), QStringLiteral("a ")));
   QVERIFY(CompareText(QStringLiteral("abc"), QStringLiteral("ABD")) < 0);
   QCOMPARE(CompareText(QStringLiteral("AbC"), QStringLiteral("aBc")), 0);
+}
+
+void tst_StringRules::sameTextHash_data() {
+  QTest::addColumn<QString>("a");
+  QTest::addColumn<QString>("b");
+  QTest::addColumn<bool>("same");
+  QTest::newRow("ASCII") << QStringLiteral("ROOT\\Tun") << QStringLiteral("root\\tUN") << true;
+  QTest::newRow("umlaut") << QStringLiteral("Ärger") << QStringLiteral("äRGER") << true;
+  QTest::newRow("final sigma") << QStringLiteral("ΟΔΟΣ") << QStringLiteral("οδος") << true;
+  QTest::newRow("Kelvin sign") << QStringLiteral("\u212A") << QStringLiteral("k") << true;
+  QTest::newRow("letters beyond the BMP")
+      << QString::fromUcs4(U"\U00010400x") << QString::fromUcs4(U"\U00010428X") << true;
+  const QChar High(0xD801), Low(0xDC00);
+  QTest::newRow("lone surrogates")
+      << High + QStringLiteral("a") + Low << High + QStringLiteral("A") + Low << true;
+  QTest::newRow("sharp s is not ss")
+      << QStringLiteral("straße") << QStringLiteral("STRASSE") << false;
+  QTest::newRow("trailing blank") << QStringLiteral("a") << QStringLiteral("a ") << false;
+  QTest::newRow("other letter") << QStringLiteral("eth0") << QStringLiteral("eth1") << false;
+}
+
+void tst_StringRules::sameTextHash() {
+  QFETCH(QString, a);
+  QFETCH(QString, b);
+  QFETCH(bool, same);
+  QCOMPARE(SameText(a, b), same);
+  QCOMPARE(SameTextHash(a) == SameTextHash(b), same);
 }
 
 void tst_StringRules::commaText_data() {

@@ -117,6 +117,8 @@ private Q_SLOTS:
   void cleanup() { ReleaseLogRecords(); }
   void mergesTheTwoViews();
   void dnsServersAndDhcpv6();
+  void componentAdapterFindsItsRecord_data();
+  void componentAdapterFindsItsRecord();
   void listTexts_data();
   void listTexts();
   void failingQuery();
@@ -164,6 +166,50 @@ void tst_NetworkAdapterScanner::dnsServersAndDhcpv6() {
   const TNetworkAdapterData* Wlan = Scanner.NetworkAdapterList()->Items(1);
   QCOMPARE(Wlan->DHCPv6IAID(), QString());
   QVERIFY(Wlan->IPv6DNSServerList()->IsEmpty());
+}
+
+void tst_NetworkAdapterScanner::componentAdapterFindsItsRecord_data() {
+  // name|address number, for the system's view and the component's table
+  QTest::addColumn<QStringList>("system");
+  QTest::addColumn<QStringList>("component");
+  QTest::addColumn<QStringList>("records"); // name|enabled|IPv4 addresses
+  QTest::newRow("names differing by case: the first")
+      << QStringList{QStringLiteral("eth0|1"), QStringLiteral("ETH0|1")}
+      << QStringList{QStringLiteral(" Eth0 |1")}
+      << QStringList{QStringLiteral("eth0|1|10.0.0.1"), QStringLiteral("ETH0|0|")};
+  QTest::newRow("the name under another address: a record of its own")
+      << QStringList{QStringLiteral("eth0|1")} << QStringList{QStringLiteral("eth0|2")}
+      << QStringList{QStringLiteral("eth0|0|"), QStringLiteral("eth0|0|10.0.0.1")};
+  QTest::newRow("a record the component added is found again")
+      << QStringList{} << QStringList{QStringLiteral("veth1|3"), QStringLiteral("VETH1|3")}
+      << QStringList{QStringLiteral("veth1|1|10.0.0.2")};
+}
+
+void tst_NetworkAdapterScanner::componentAdapterFindsItsRecord() {
+  QFETCH(QStringList, system);
+  QFETCH(QStringList, component);
+  QFETCH(QStringList, records);
+  const QByteArray Macs[] = {QByteArray(), Mac1, Mac2, Mac3};
+  TMachine Machine;
+  for (const QString& Text : system)
+    Machine.Fake.FakeAdapters().Addresses.push_back(
+        systemAdapter(Text.section(u'|', 0, 0), Macs[Text.section(u'|', 1).toInt()]));
+  int Host = 0;
+  for (const QString& Text : component)
+    Machine.Fake.FakeAdapters().AdapterInfo.push_back(
+        componentAdapter(Text.section(u'|', 0, 0), Macs[Text.section(u'|', 1).toInt()],
+                         QStringLiteral("10.0.0.%1").arg(++Host), QStringLiteral("255.255.255.0")));
+  TSysInfoNetwork Network;
+  Network.RefreshData(0);
+  TNetworkAdapterScanner Scanner(&Network);
+  Scanner.Scan();
+  QStringList Rows;
+  for (const TNetworkAdapterData* Record : *Scanner.NetworkAdapterList())
+    Rows << QStringLiteral("%1|%2|%3")
+                .arg(Record->Name())
+                .arg(Record->Enabled() ? 1 : 0)
+                .arg(Record->IPv4Addresses());
+  QCOMPARE(Rows, records);
 }
 
 void tst_NetworkAdapterScanner::listTexts_data() {

@@ -52,6 +52,8 @@ private Q_SLOTS:
   void completesTheRecords();
   void nameOnlyRecords();
   void sharedHardwareAddress();
+  void recordOfAnInstance_data();
+  void recordOfAnInstance();
   void namesDifferingByControlsOrBlanks_data();
   void namesDifferingByControlsOrBlanks();
   void workingFilePaths();
@@ -279,6 +281,58 @@ void tst_WmiReports::sharedHardwareAddress() {
   const IList<TNetworkAdapterData> Records = Machine.run();
   QCOMPARE(Records->Items(0)->IPv6AdressList()->Count(), 0);
   QCOMPARE(Records->Items(1)->IPv6AdressList()->Count(), 1);
+}
+
+void tst_WmiReports::recordOfAnInstance_data() {
+  QTest::addColumn<QStringList>("records"); // name|hardware address, in file order
+  QTest::addColumn<QString>("mac");
+  QTest::addColumn<QString>("description");
+  QTest::addColumn<QString>("completed"); // IPv6 addresses each record received
+  const QString A = QStringLiteral("52:54:00:12:34:56"), B = QStringLiteral("52:54:00:12:34:57");
+  QTest::newRow("no name matches: the first of the address")
+      << QStringList{QStringLiteral("eth0|") + A, QStringLiteral("br0|") + A} << A
+      << QStringLiteral("bond0") << QStringLiteral("1 0");
+  QTest::newRow("two of that name: the first")
+      << QStringList{QStringLiteral("eth0|") + B, QStringLiteral("eth0|") + A,
+                     QStringLiteral("ETH0|") + A}
+      << A << QStringLiteral("Eth0") << QStringLiteral("0 1 0");
+  QTest::newRow("the name under another address does not count")
+      << QStringList{QStringLiteral("br0|") + B, QStringLiteral("eth0|") + A} << A
+      << QStringLiteral("br0") << QStringLiteral("0 1");
+  QTest::newRow("address in other letter case")
+      << QStringList{QStringLiteral("eth0|") + B, QStringLiteral("eth1|aa:bb:cc:00:00:01")}
+      << QStringLiteral("AA:BB:CC:00:00:01") << QStringLiteral("eth0") << QStringLiteral("0 1");
+  QTest::newRow("address of no record") << QStringList{QStringLiteral("eth0|") + A} << B
+                                        << QStringLiteral("eth0") << QStringLiteral("0");
+}
+
+void tst_WmiReports::recordOfAnInstance() {
+  QFETCH(QStringList, records);
+  QFETCH(QString, mac);
+  QFETCH(QString, description);
+  QFETCH(QString, completed);
+  TNetcardMachine Machine;
+  {
+    TObjectList<TNetworkAdapterData> Records;
+    for (const QString& Text : records) {
+      auto* Record = Records.AddNew();
+      Record->SetName(Text.section(u'|', 0, 0));
+      Record->SetMACAddress(Text.section(u'|', 1));
+      Record->SetEnabled(true);
+    }
+    TXmlSerializer Serializer;
+    SerializeAdapterList(Serializer, Records);
+    Serializer.SaveToFile(Machine.Dir.filePath(QStringLiteral("NetworkAdapters.xml")));
+  }
+  Machine.add({{"MACAddress", wbemCimtypeString, mac},
+               {"Description", wbemCimtypeString, description},
+               {"IPAddress", Strings, QStringList{QStringLiteral("2001:db8::b")}},
+               {"IPSubnet", Strings, QStringList{QStringLiteral("64")}}});
+  const IList<TNetworkAdapterData> Records = Machine.run();
+  QStringList Counts;
+  for (const TNetworkAdapterData* Record : *Records)
+    Counts << QString::number(Record->IPv6AdressList()->Count());
+  QCOMPARE(Counts.join(u' '), completed);
 }
 
 void tst_WmiReports::namesDifferingByControlsOrBlanks_data() {

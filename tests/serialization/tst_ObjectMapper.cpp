@@ -167,6 +167,18 @@ public:
   }
 };
 
+// Maps one property twice, under names that differ in case only.
+class TMappedTwice : public QObject, public IObjectMapping {
+  Q_OBJECT
+  Q_PROPERTY(QString Name MEMBER Name)
+public:
+  QString Name;
+  void DefineObjectMapping(IObjectMapper& AMapper) override {
+    AMapper.MapStringProperty(QStringLiteral("Name"), QStringLiteral("First"));
+    AMapper.MapStringProperty(QStringLiteral("NAME"), QStringLiteral("Second"));
+  }
+};
+
 class TNotMappable : public QObject {
   Q_OBJECT
 };
@@ -217,6 +229,7 @@ private Q_SLOTS:
   void attributeTexts();
   void classWithoutMappedPropertiesWritesNothing();
   void mappingOrderNamesAndFlags();
+  void findPropertyGivesTheFirstOfAName();
   void everyKindRoundTrips();
   void enumerationTexts_data();
   void enumerationTexts();
@@ -308,6 +321,19 @@ void tst_ObjectMapper::mappingOrderNamesAndFlags() {
   QVERIFY(!Mapper.FlagPropertyNotAvailableInDatabase(QStringLiteral("Unknown")));
   QVERIFY(Mapper.FlagPropertyReadOnlyInDatabase(QStringLiteral("count")));
   QCOMPARE(Mapper.FindProperty(QStringLiteral("Count"))->DbState(), dsReadOnly);
+}
+
+void tst_ObjectMapper::findPropertyGivesTheFirstOfAName() {
+  TMappedTwice Twice;
+  TXmlObjectMapper Mapper(&Twice);
+  QCOMPARE(Mapper.MappedProperties().Count(), 2);
+  QCOMPARE(Mapper.FindProperty(QStringLiteral("name"))->FieldName(), QStringLiteral("First"));
+  QCOMPARE(Mapper.FindProperty(QStringLiteral("NAME"))->FieldName(), QStringLiteral("First"));
+  // Another class, another mapping: the names of the first are gone.
+  TChild Child;
+  Mapper.SetMappedObject(&Child);
+  QVERIFY(!Mapper.FindProperty(QStringLiteral("Name")));
+  QCOMPARE(Mapper.FindProperty(QStringLiteral("label"))->FieldName(), QStringLiteral("Label"));
 }
 
 void tst_ObjectMapper::everyKindRoundTrips() {

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <random>
+
 namespace {
 QString fixture(const char* AName) {
   QFile File(QFINDTESTDATA(QStringLiteral("../fixtures/sysinfo/") + QLatin1String(AName)));
@@ -37,6 +39,26 @@ QStringList table(const TSysInfoDevices& ADevices) {
   }
   return Rows;
 }
+
+// The device list's exchange sort as it was written, the measure for the
+// order of equal keys.
+std::vector<std::size_t> exchangeSorted(const std::vector<QString>& AKeys) {
+  std::vector<std::size_t> Order(AKeys.size());
+  for (std::size_t I = 0; I < Order.size(); ++I)
+    Order[I] = I;
+  for (std::size_t I = 0; I + 1 < Order.size(); ++I)
+    for (std::size_t J = Order.size() - 1; J > I; --J)
+      if (QString::compare(AKeys[Order[I]], AKeys[Order[J]], Qt::CaseSensitive) > 0)
+        std::swap(Order[I], Order[J]);
+  return Order;
+}
+
+QString orderText(const std::vector<std::size_t>& AOrder) {
+  QStringList Items;
+  for (const std::size_t Index : AOrder)
+    Items << QString::number(Index);
+  return Items.join(u' ');
+}
 } // namespace
 
 class tst_SysInfoDevices : public QObject {
@@ -52,6 +74,9 @@ private Q_SLOTS:
   void locations();
   void hardwareIds_data();
   void hardwareIds();
+  void exchangeSortOrder_data();
+  void exchangeSortOrder();
+  void exchangeSortOrderOfRandomKeys();
   void valueOfAnotherTypeEndsTheRefresh();
   void sharesInPages();
   void enumerationsThatFail();
@@ -201,6 +226,59 @@ void tst_SysInfoDevices::hardwareIds() {
                .arg(Device.SubSysID, 0, 16)
                .arg(Device.Revision, 0, 16),
            ids);
+}
+
+void tst_SysInfoDevices::exchangeSortOrder_data() {
+  QTest::addColumn<QString>("keys");
+  QTest::addColumn<QString>("order");
+  QTest::newRow("none") << QString() << QString();
+  QTest::newRow("one") << QStringLiteral("a") << QStringLiteral("0");
+  QTest::newRow("all equal") << QStringLiteral("x x x x") << QStringLiteral("0 1 2 3");
+  QTest::newRow("distinct, reversed") << QStringLiteral("d c b a") << QStringLiteral("3 2 1 0");
+  QTest::newRow("equal pair, smaller behind") << QStringLiteral("b b a") << QStringLiteral("2 1 0");
+  QTest::newRow("equal pair around a smaller one")
+      << QStringLiteral("b a b") << QStringLiteral("1 0 2");
+  QTest::newRow("equal first, smaller ones behind")
+      << QStringLiteral("b c b a a") << QStringLiteral("4 3 2 0 1");
+  QTest::newRow("greater first rotates the equal ones")
+      << QStringLiteral("c a b b b a a") << QStringLiteral("6 1 5 3 4 2 0");
+  QTest::newRow("equal ones left of the first smaller one")
+      << QStringLiteral("c c b a b b") << QStringLiteral("3 4 2 5 1 0");
+  QTest::newRow("greater ones between equal ones")
+      << QStringLiteral("b c b c b a") << QStringLiteral("5 0 2 4 3 1");
+  QTest::newRow("upper case sorts first")
+      << QStringLiteral("a B a B A") << QStringLiteral("4 1 3 2 0");
+}
+
+void tst_SysInfoDevices::exchangeSortOrder() {
+  QFETCH(QString, keys);
+  QFETCH(QString, order);
+  const QStringList Split = keys.split(u' ', Qt::SkipEmptyParts);
+  const std::vector<QString> Keys(Split.begin(), Split.end());
+  QCOMPARE(orderText(exchangeSorted(Keys)), order);
+  QCOMPARE(orderText(ExchangeSortOrder(Keys)), order);
+}
+
+void tst_SysInfoDevices::exchangeSortOrderOfRandomKeys() {
+  // Few distinct keys, so that most keys have equal ones; the long lists
+  // give the greater elements long runs over few equal ones.
+  std::mt19937 Random(20260101);
+  for (int Round = 0; Round < 30000; ++Round) {
+    const bool Long = Round % 100 == 0;
+    const int Count = std::uniform_int_distribution<int>(0, Long ? 300 : 14)(Random);
+    const int Distinct = std::uniform_int_distribution<int>(1, Long ? 6 : 4)(Random);
+    std::vector<QString> Keys;
+    for (int I = 0; I < Count; ++I)
+      Keys.push_back(
+          QString(QChar(u'a' + std::uniform_int_distribution<int>(0, Distinct - 1)(Random))));
+    const QString Expected = orderText(exchangeSorted(Keys));
+    const QString Actual = orderText(ExchangeSortOrder(Keys));
+    if (Actual != Expected) {
+      QStringList Text(Keys.begin(), Keys.end());
+      QFAIL(
+          qPrintable(QStringLiteral("keys %1: %2, not %3").arg(Text.join(u' '), Actual, Expected)));
+    }
+  }
 }
 
 void tst_SysInfoDevices::valueOfAnotherTypeEndsTheRefresh() {
