@@ -8,6 +8,7 @@
 #include <QSysInfo>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <linux/ethtool.h>
 #include <linux/if_arp.h>
 #include <linux/rtnetlink.h>
@@ -312,12 +313,21 @@ void TLinuxFacts::takeLinks() {
       FData.Links.push_back(std::move(Link));
     }
   }
-  const TFiles Files(FRoot);
+  // procfs shows the reader's own namespace, whatever /sys shows; its
+  // folder is opened once for all links.
+  const int Conf =
+      ::open(QFile::encodeName(FLive ? QStringLiteral("/proc/sys/net/ipv6/conf")
+                                     : FRoot + QStringLiteral("/proc/sys/net/ipv6/conf"))
+                 .constData(),
+             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   for (TFactLink& Link : FData.Links)
-    // procfs shows the reader's own namespace, whatever /sys shows.
     Link.Ipv6Enabled =
-        Files.Text(QStringLiteral("/proc/sys/net/ipv6/conf/%1/disable_ipv6").arg(Link.Name), 16)
-            .trimmed() == "0";
+        Conf >= 0 && !Link.Name.contains(u'/') &&
+        ReadAttributeAt(Conf,
+                        QFile::encodeName(Link.Name + QStringLiteral("/disable_ipv6")).constData(),
+                        16) == "0";
+  if (Conf >= 0)
+    ::close(Conf);
   index();
 }
 

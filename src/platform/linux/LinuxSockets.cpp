@@ -1,6 +1,5 @@
 #include "platform/linux/LinuxSockets.h"
 
-
 #include <QtEndian>
 #include <algorithm>
 #include <arpa/inet.h>
@@ -37,8 +36,7 @@ int LinuxSockets::WSAStartup(std::uint16_t AVersion, TWsaData* AData) {
     // Windows Sockets 2.2 does.
     AData->Version = std::uint16_t(qMin<int>(AVersion & 0xFF, 2) | (AVersion & 0xFF00));
     AData->HighVersion = 0x0202;
-    AData->Description =
-        QStringLiteral("Linux sockets (%1)").arg(FFacts->System().KernelRelease);
+    AData->Description = QStringLiteral("Linux sockets (%1)").arg(FFacts->System().KernelRelease);
     AData->SystemStatus = QStringLiteral("Running");
   }
   return 0;

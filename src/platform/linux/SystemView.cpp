@@ -1121,6 +1121,10 @@ QString linkKind(const TFactLink& ALink, const QString& ADevType, bool AHasDevic
 
 } // namespace
 
+QByteArray ReadAttributeAt(int ADir, const char* ANameBelow, qint64 ACap) {
+  return attributeAt(ADir, ANameBelow, ACap);
+}
+
 QList<TSysNetInterface> AddSysfsFacts(std::vector<TFactLink>& ALinks,
                                       const QByteArray& AMachineId) {
   const TSysRoot Root(QStringLiteral("/"));
