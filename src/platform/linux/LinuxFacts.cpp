@@ -1,7 +1,7 @@
 #include "platform/linux/LinuxFacts.h"
 
+#include "platform/linux/LinuxSysfs.h"
 #include "platform/linux/OsRelease.h"
-#include "platform/linux/SystemView.h"
 
 #include <QDir>
 #include <QFile>
