@@ -578,19 +578,9 @@ public:
       if (FData[FPos] == '&')
         reference();
       else if (FData[FPos] != '<')
-        ++FPos;
-      else if (at("<!--"))
-        skipPast("-->");
-      else if (at("<![CDATA["))
-        skipPast("]]>");
-      else if (at("<?"))
-        skipPast("?>");
-      else if (at("<!"))
-        declaration();
-      else if (at("</"))
-        skipPast(">");
+        skipText();
       else
-        startTag();
+        markup();
     }
     if (!FRefused)
       return std::nullopt;
@@ -602,6 +592,30 @@ private:
   void skipPast(const char* AText) {
     const qsizetype End = FData.indexOf(QByteArrayView(AText), FPos);
     FPos = End < 0 ? FData.size() : End + qsizetype(std::strlen(AText));
+  }
+  // At "<"; the character after it tells most markup apart.
+  void markup() {
+    const char Next = FPos + 1 < FData.size() ? FData[FPos + 1] : '\0';
+    if (Next == '/')
+      skipPast(">");
+    else if (Next == '?')
+      skipPast("?>");
+    else if (Next != '!')
+      startTag();
+    else if (at("<!--"))
+      skipPast("-->");
+    else if (at("<![CDATA["))
+      skipPast("]]>");
+    else
+      declaration();
+  }
+  // To the next markup or reference: most of a file is text between them.
+  void skipText() {
+    const char* Text = FData.data();
+    qsizetype P = FPos;
+    while (P < FData.size() && Text[P] != '<' && Text[P] != '&')
+      ++P;
+    FPos = P;
   }
   // From an opening quote to after its closing one.
   void skipQuoted() {
@@ -817,7 +831,9 @@ void TXmlDocument::load(const QByteArray& AData, const QString& ASource,
       } else {
         Element = Current->AddElement(Pool.Name(Reader.qualifiedName()));
       }
-      for (const QXmlStreamAttribute& Attribute : Reader.attributes())
+      // Looped over as const: a mutable loop would copy the reader's list.
+      const QXmlStreamAttributes Attributes = Reader.attributes();
+      for (const QXmlStreamAttribute& Attribute : Attributes)
         Element->AddAttribute(Pool.Name(Attribute.qualifiedName()), Attribute.value().toString());
       Current = Element;
       break;
