@@ -50,6 +50,11 @@ void DeserializeAdapterList(TSerializer& ASerializer, TObjectList<TNetworkAdapte
                         QString::fromLatin1(TNetworkAdapterData::staticMetaObject.className()));
 }
 
+void SaveAdapterList(const QString& AFileName, const TObjectList<TNetworkAdapterData>& AList) {
+  TXmlSerializer Serializer;
+  SerializeObjectListToFile(Serializer, AFileName, AList, NetworkAdapterDataListName);
+}
+
 void LoadAdapterList(const QString& AFileName, TObjectList<TNetworkAdapterData>& AList) {
   TXmlSerializer Serializer;
   DeserializeObjectListFromFile(

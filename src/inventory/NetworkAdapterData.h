@@ -223,6 +223,10 @@ private:
 inline const QString NetworkAdapterDataListName = QStringLiteral("TNetworkAdapterDataList");
 void SerializeAdapterList(TSerializer& ASerializer, const TObjectList<TNetworkAdapterData>& AList);
 void DeserializeAdapterList(TSerializer& ASerializer, TObjectList<TNetworkAdapterData>& AList);
+// The adapter file AFileName holding the records of AList, written a record
+// at a time: the same bytes as SerializeAdapterList and SaveToFile give, in a
+// fraction of the memory for a long list.
+void SaveAdapterList(const QString& AFileName, const TObjectList<TNetworkAdapterData>& AList);
 // The records of the adapter file AFileName, read a record at a time: the
 // same records as LoadFromFile and DeserializeAdapterList give, in a
 // fraction of the memory for a large file.

@@ -143,7 +143,5 @@ TNetworkAdapterData* TNetworkAdapterScanner::FindOrAddAdapter(const QString& ANa
 }
 
 void TNetworkAdapterScanner::SaveToFile(const QString& AFilename) {
-  TXmlSerializer Serializer;
-  SerializeAdapterList(Serializer, *FNetworkAdapterList);
-  Serializer.SaveToFile(AFilename);
+  SaveAdapterList(AFilename, *FNetworkAdapterList);
 }

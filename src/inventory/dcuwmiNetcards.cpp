@@ -79,9 +79,7 @@ void TWmiNetcard::SaveToFile(const QString& AFilename) {
   // leave report text there if the records could not be written.
   if (QFileInfo(AFilename).absoluteFilePath() != QFileInfo(FTargetFile).absoluteFilePath())
     TCustomWMI_Report::SaveToFile(AFilename);
-  TXmlSerializer Serializer;
-  SerializeAdapterList(Serializer, *FNetworkAdapterList);
-  Serializer.SaveToFile(FTargetFile);
+  SaveAdapterList(FTargetFile, *FNetworkAdapterList);
 }
 
 TNetworkAdapterData* TWmiNetcard::FindAdapterByMAC(const QString& AMacAddress,

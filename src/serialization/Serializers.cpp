@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QMetaProperty>
+#include <QScopeGuard>
 #include <QSequentialIterable>
 
 #include <algorithm>
@@ -482,6 +483,26 @@ void TXmlSerializer::SaveToFile(const QString& AFileName) {
     throw;
   }
   FXmlDocument->SetFormat(Previous);
+}
+
+void TXmlSerializer::SaveToFileInParts(const QString& AFileName, const QString& ARootName,
+                                       const std::function<bool()>& APart) {
+  Assert(!Trim(AFileName).isEmpty(), QStringLiteral("Parameter [AFilename] cannot be empty"));
+  Assert(!FXmlDocumentExternal, QStringLiteral("The document belongs to another owner"));
+  ownDocument();
+  const TXmlFormatType Previous = FXmlDocument->Format();
+  FXmlDocument->SetFormat(xfReadable);
+  const auto Restore = qScopeGuard([&] {
+    FXmlDocument->SetFormat(Previous);
+    FCurrentNode = nullptr;
+    FNodeStack.clear();
+  });
+  FXmlDocument->SaveToFileInParts(AFileName, ARootName, [&] {
+    FCurrentNode = FXmlDocument->Root();
+    FNodeStack.clear();
+    FPreparedForIterator = false;
+    return APart();
+  });
 }
 
 void TXmlSerializer::loadDocument(const std::function<void(TXmlDocument&)>& ALoad) {

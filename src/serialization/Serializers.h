@@ -224,6 +224,13 @@ public:
   // TXmlDocument::LoadFromFileInParts); APart reads each part from the root
   // on, as after LoadFromFile.
   void LoadFromFileInParts(const QString& AFileName, const std::function<void()>& APart);
+  // Writes AFileName one element below the root at a time (see
+  // TXmlDocument::SaveToFileInParts), in the layout of SaveToFile: APart
+  // writes the next part into the root element ARootName, which is open
+  // while it runs, and answers false when there is no more. The serializer
+  // must own its document, whose tree is dropped first.
+  void SaveToFileInParts(const QString& AFileName, const QString& ARootName,
+                         const std::function<bool()>& APart);
   // Writes at the stream's position and leaves the document readable.
   void SaveToStream(QIODevice* AStream);
   // Reads the stream from its start.
@@ -296,6 +303,23 @@ void DeserializeObjectList(TSerializer& ASerializer, TObjectList<T>& AList,
     AList.Add(std::move(Item));
   }
   ASerializer.EndObjectRead(AListName);
+}
+
+// Writes the list to the file AFileName as SerializeObjectList and SaveToFile
+// write it, but one item's elements at a time, so memory holds the items and
+// the file's text, not the file's whole tree.
+template <class T>
+void SerializeObjectListToFile(TXmlSerializer& ASerializer, const QString& AFileName,
+                               const TObjectList<T>& AList, const QString& AListName) {
+  qsizetype Next = 0;
+  ASerializer.SaveToFileInParts(AFileName, AListName, [&] {
+    while (Next < AList.Count())
+      if (auto* Serializable = dynamic_cast<ISerializable*>(AList[Next++])) {
+        Serializable->Serialize(ASerializer);
+        return true;
+      }
+    return false;
+  });
 }
 
 // Reads the list of the file AFileName as DeserializeObjectList reads it

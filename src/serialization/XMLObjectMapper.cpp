@@ -1,8 +1,12 @@
 #include "serialization/XMLObjectMapper.h"
 
 #include "common/Exceptions.h"
+#include "serialization/ObjectMapperAttributes.h"
+#include "serialization/PropertyKinds.h"
 
 #include <QBuffer>
+
+#include <unordered_map>
 
 namespace {
 QString className(const QObject* AObject) {
@@ -18,16 +22,89 @@ TXmlObjectMapper::TXmlObjectMapper(QObject* AObject) : TObjectMapper(AObject) {}
 
 TXmlObjectMapper::~TXmlObjectMapper() = default;
 
+namespace {
+// A list of thousands of records builds the same mapping thousands of
+// times. Where the mapping follows from the class alone, a finished mapper
+// is kept and pointed at the next object of its class instead. Not so where
+// it also depends on the object (an object property is mapped only while it
+// holds a stream) or on the cipher library, which a mapper loads once and
+// keeps.
+class TMapperPool {
+public:
+  std::unique_ptr<TXmlObjectMapper> Take(QObject* AObject, bool* AReusable) {
+    TSlot& Slot = FSlots[AObject->metaObject()];
+    if (!Slot.Known) {
+      Slot.Reusable = reusable(AObject->metaObject());
+      Slot.Known = true;
+    }
+    *AReusable = Slot.Reusable;
+    if (!Slot.Reusable || Slot.Free.empty())
+      return std::make_unique<TXmlObjectMapper>(AObject);
+    std::unique_ptr<TXmlObjectMapper> Mapper = std::move(Slot.Free.back());
+    Slot.Free.pop_back();
+    Mapper->SetMappedObject(AObject);
+    return Mapper;
+  }
+  void Give(const QMetaObject* AClass, std::unique_ptr<TXmlObjectMapper> AMapper) {
+    AMapper->SetSerializer(nullptr);
+    FSlots[AClass].Free.push_back(std::move(AMapper));
+  }
+
+private:
+  struct TSlot {
+    bool Known = false;
+    bool Reusable = false;
+    // More than one only while a record holds records of its own class.
+    std::vector<std::unique_ptr<TXmlObjectMapper>> Free;
+  };
+  static bool reusable(const QMetaObject* AClass) {
+    const TClassDescription& Description = DescribeClass(AClass);
+    if (!Description.HasObjectMapping)
+      return false;
+    for (const TPropertyDescription& Property : Description.Properties)
+      if (Property.Mapping && (Property.Mapping->IsCrypted() ||
+                               (PropertyTypeKind(Property.Property) == TTypeKind::tkClass &&
+                                Property.Property.metaType().id() != QMetaType::QStringList)))
+        return false;
+    return true;
+  }
+  std::unordered_map<const QMetaObject*, TSlot> FSlots;
+};
+
+TMapperPool& mapperPool() {
+  thread_local TMapperPool Pool;
+  return Pool;
+}
+
+// A mapper for one pass over AObject, given back afterwards when its class
+// allows.
+class TPooledMapper {
+public:
+  explicit TPooledMapper(QObject* AObject, TSerializer& ASerializer)
+      : FClass(AObject->metaObject()), FMapper(mapperPool().Take(AObject, &FReusable)) {
+    FMapper->SetSerializer(&ASerializer);
+  }
+  ~TPooledMapper() {
+    if (FReusable)
+      mapperPool().Give(FClass, std::move(FMapper));
+  }
+  TPooledMapper(const TPooledMapper&) = delete;
+  TPooledMapper& operator=(const TPooledMapper&) = delete;
+  TXmlObjectMapper* operator->() const { return FMapper.get(); }
+
+private:
+  const QMetaObject* FClass;
+  bool FReusable = false;
+  std::unique_ptr<TXmlObjectMapper> FMapper;
+};
+} // namespace
+
 void TXmlObjectMapper::WriteToSerializer(QObject* AObject, TSerializer& ASerializer) {
-  TXmlObjectMapper Mapper(AObject);
-  Mapper.SetSerializer(&ASerializer);
-  Mapper.UpdateDataSource();
+  TPooledMapper(AObject, ASerializer)->UpdateDataSource();
 }
 
 void TXmlObjectMapper::ReadFromSerializer(QObject* AObject, TSerializer& ASerializer) {
-  TXmlObjectMapper Mapper(AObject);
-  Mapper.SetSerializer(&ASerializer);
-  Mapper.ReadFromDatasource();
+  TPooledMapper(AObject, ASerializer)->ReadFromDatasource();
 }
 
 void TXmlObjectMapper::AddAdditionalSerializedObject(std::shared_ptr<ISerializable> AObject) {

@@ -14,9 +14,11 @@ public:
   explicit TXmlObjectMapper(QObject* AObject);
   ~TXmlObjectMapper() override;
 
-  // One write or read pass over AObject with a fresh mapper. The answer
-  // of the pass is not looked at: a failure is logged and the caller goes
-  // on with its next object.
+  // One write or read pass over AObject with a mapper of its own for the
+  // pass (a fresh one, or one kept from an earlier object of the same class
+  // when the mapping follows from the class alone). The answer of the pass
+  // is not looked at: a failure is logged and the caller goes on with its
+  // next object.
   static void WriteToSerializer(QObject* AObject, TSerializer& ASerializer);
   static void ReadFromSerializer(QObject* AObject, TSerializer& ASerializer);
 

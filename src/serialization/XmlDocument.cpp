@@ -295,7 +295,7 @@ bool hasContent(const TXmlNode& AElement) {
 }
 
 // Iterative, so a deep tree cannot exhaust the stack.
-void writeElement(TUtf8Out& AOut, const TXmlNode& ARoot, TXmlFormatType AFormat) {
+void writeElement(TUtf8Out& AOut, const TXmlNode& ARoot, TXmlFormatType AFormat, int ADepth = 0) {
   struct TFrame {
     const TXmlNode* Node;
     std::size_t Next;
@@ -327,7 +327,7 @@ void writeElement(TUtf8Out& AOut, const TXmlNode& ARoot, TXmlFormatType AFormat)
       AOut += QLatin1String("\r\n");
     Stack.push_back({&ANode, 0, ADepth});
   };
-  open(ARoot, 0);
+  open(ARoot, ADepth);
   while (!Stack.empty()) {
     TFrame& Frame = Stack.back();
     const auto& Children = Frame.Node->Children();
@@ -378,25 +378,86 @@ bool TXmlDocument::Contains(const TXmlNode* ANode) const {
   return FRoot && FRoot->IsAncestorOf(ANode);
 }
 
+namespace {
+// Everything ahead of the root element.
+void writeProlog(TUtf8Out& AOut, const std::vector<std::pair<QString, QString>>& ADeclaration,
+                 const std::optional<std::vector<std::pair<QString, QString>>>& AStyleSheet,
+                 TXmlFormatType AFormat, const QString& AProlog) {
+  AOut += QLatin1String("<?xml");
+  writeAttributes(AOut, ADeclaration);
+  AOut += QLatin1String("?>\r\n");
+  if (AStyleSheet) {
+    AOut += QLatin1String("<?xml-stylesheet");
+    writeAttributes(AOut, *AStyleSheet);
+    AOut += QLatin1String("?>");
+    if (AFormat == xfReadable)
+      AOut += QLatin1String("\r\n");
+  }
+  if (AFormat == xfPreserve)
+    AOut += AProlog;
+}
+} // namespace
+
 QByteArray TXmlDocument::ToBytes() const {
   TUtf8Out Out;
-  Out += QLatin1String("<?xml");
-  writeAttributes(Out, FDeclaration);
-  Out += QLatin1String("?>\r\n");
-  if (FStyleSheet) {
-    Out += QLatin1String("<?xml-stylesheet");
-    writeAttributes(Out, *FStyleSheet);
-    Out += QLatin1String("?>");
-    if (FFormat == xfReadable)
-      Out += QLatin1String("\r\n");
-  }
-  if (FFormat == xfPreserve)
-    Out += FProlog;
+  writeProlog(Out, FDeclaration, FStyleSheet, FFormat, FProlog);
   if (FRoot)
     writeElement(Out, *FRoot, FFormat);
   if (FFormat == xfPreserve)
     Out += FEpilog;
   return Out.Take();
+}
+
+void TXmlDocument::SaveToFileInParts(const QString& AFileName, const QString& ARootName,
+                                     const std::function<bool()>& APart) {
+  FRoot.reset();
+  FArena = std::make_unique<std::pmr::monotonic_buffer_resource>(16 * 1024);
+  const bool Readable = FFormat == xfReadable;
+  TUtf8Out Out;
+  writeProlog(Out, FDeclaration, FStyleSheet, FFormat, FProlog);
+  // A part's nodes go back to this pool once written, and the next part is
+  // made from them: memory holds one part's tree, not the file's.
+  std::pmr::unsynchronized_pool_resource PartMemory(FArena.get());
+  FRoot = TXmlNode::Create(&PartMemory, TXmlNode::nkElement, ARootName);
+  auto DropRoot = qScopeGuard([&] { FRoot.reset(); });
+  bool Opened = false;
+  std::vector<const TXmlNode*> Written;
+  while (APart()) {
+    Written.clear();
+    for (const auto& Child : FRoot->Children())
+      if (Child->Kind() == TXmlNode::nkElement)
+        Written.push_back(Child.get());
+    for (const TXmlNode* Child : Written) {
+      if (!Opened) {
+        writeStartTag(Out, *FRoot, false);
+        if (Readable)
+          Out += QLatin1String("\r\n");
+        Opened = true;
+      }
+      writeElement(Out, *Child, FFormat, 1);
+      FRoot->RemoveChild(Child);
+    }
+  }
+  if (Opened) {
+    Out += QLatin1String("</");
+    Out += FRoot->Name();
+    Out += '>';
+    if (Readable)
+      Out += QLatin1String("\r\n");
+  } else {
+    writeElement(Out, *FRoot, FFormat);
+  }
+  if (FFormat == xfPreserve)
+    Out += FEpilog;
+  // The root stays, with its attributes, in the document's own memory.
+  TXmlNodePtr Root = TXmlNode::Create(FArena.get(), TXmlNode::nkElement, ARootName);
+  for (const auto& Child : FRoot->Children())
+    if (Child->Kind() == TXmlNode::nkAttribute)
+      Root->AddAttribute(Child->Name(), Child->Value());
+  FRoot = std::move(Root);
+  DropRoot.dismiss();
+  if (const std::optional<QString> Failure = WriteFileAtomically(AFileName, Out.Take()))
+    throw EXmlError(QStringLiteral("%1: cannot be written: %2").arg(AFileName, *Failure));
 }
 
 QString TXmlDocument::RootXml() const {
@@ -517,19 +578,9 @@ public:
       if (FData[FPos] == '&')
         reference();
       else if (FData[FPos] != '<')
-        ++FPos;
-      else if (at("<!--"))
-        skipPast("-->");
-      else if (at("<![CDATA["))
-        skipPast("]]>");
-      else if (at("<?"))
-        skipPast("?>");
-      else if (at("<!"))
-        declaration();
-      else if (at("</"))
-        skipPast(">");
+        skipText();
       else
-        startTag();
+        markup();
     }
     if (!FRefused)
       return std::nullopt;
@@ -541,6 +592,30 @@ private:
   void skipPast(const char* AText) {
     const qsizetype End = FData.indexOf(QByteArrayView(AText), FPos);
     FPos = End < 0 ? FData.size() : End + qsizetype(std::strlen(AText));
+  }
+  // At "<"; the character after it tells most markup apart.
+  void markup() {
+    const char Next = FPos + 1 < FData.size() ? FData[FPos + 1] : '\0';
+    if (Next == '/')
+      skipPast(">");
+    else if (Next == '?')
+      skipPast("?>");
+    else if (Next != '!')
+      startTag();
+    else if (at("<!--"))
+      skipPast("-->");
+    else if (at("<![CDATA["))
+      skipPast("]]>");
+    else
+      declaration();
+  }
+  // To the next markup or reference: most of a file is text between them.
+  void skipText() {
+    const char* Text = FData.data();
+    qsizetype P = FPos;
+    while (P < FData.size() && Text[P] != '<' && Text[P] != '&')
+      ++P;
+    FPos = P;
   }
   // From an opening quote to after its closing one.
   void skipQuoted() {
@@ -756,7 +831,9 @@ void TXmlDocument::load(const QByteArray& AData, const QString& ASource,
       } else {
         Element = Current->AddElement(Pool.Name(Reader.qualifiedName()));
       }
-      for (const QXmlStreamAttribute& Attribute : Reader.attributes())
+      // Looped over as const: a mutable loop would copy the reader's list.
+      const QXmlStreamAttributes Attributes = Reader.attributes();
+      for (const QXmlStreamAttribute& Attribute : Attributes)
         Element->AddAttribute(Pool.Name(Attribute.qualifiedName()), Attribute.value().toString());
       Current = Element;
       break;

@@ -131,6 +131,17 @@ public:
   // after parts were handed out.
   void LoadFromFileInParts(const QString& AFileName, const std::function<void()>& APart);
   void SaveToFile(const QString& AFileName) const;
+  // Writes AFileName as SaveToFile would write a document whose root,
+  // named ARootName, holds the elements that the calls of APart add below
+  // it, in that order, but one part at a time: APart adds the next part (one
+  // or more elements; anything else it adds below the root is not written)
+  // and answers false, having added nothing, when there is no more. Each
+  // part is written and gone before APart runs again, so memory holds the
+  // text and one part's tree instead of the tree of the whole file. The
+  // tree the document held is dropped first (the declaration, style sheet
+  // and layout stay), and the root alone is left afterwards.
+  void SaveToFileInParts(const QString& AFileName, const QString& ARootName,
+                         const std::function<bool()>& APart);
 
 private:
   void load(const QByteArray& AData, const QString& ASource, const std::function<void()>* APart);

@@ -110,6 +110,8 @@ private Q_SLOTS:
   void recordOwnsItsSubRecords();
   void readInParts_data();
   void readInParts();
+  void writeInParts_data();
+  void writeInParts();
 };
 
 void tst_NetworkAdapterData::init() {
@@ -404,6 +406,44 @@ void tst_NetworkAdapterData::readInParts() {
     LoadAdapterList(Path, Read);
     QCOMPARE(Read.Count(), records);
   }
+}
+
+void tst_NetworkAdapterData::writeInParts_data() {
+  QTest::addColumn<QString>("source"); // a fixture to read the records from; empty: the golden list
+  QTest::newRow("the golden list") << QString();
+  QTest::newRow("the completed working file") << QStringLiteral("completed.xml");
+  QTest::newRow("an empty list") << QStringLiteral("empty.xml");
+}
+
+// Written a record at a time, the working file is byte for byte the file
+// that the whole document gives.
+void tst_NetworkAdapterData::writeInParts() {
+  QFETCH(QString, source);
+  TScopedCountingGuids Guids;
+  QTemporaryDir Dir;
+  TObjectList<TNetworkAdapterData> List;
+  if (source.isEmpty()) {
+    fillGolden(List);
+  } else {
+    const QString Source = Dir.filePath(source);
+    QFile File(Source);
+    QVERIFY(File.open(QIODevice::WriteOnly));
+    File.write(source == QLatin1String("empty.xml")
+                   ? QByteArray("<?xml version=\"1.0\"?><TNetworkAdapterDataList/>")
+                   : fixture("completed.xml"));
+    File.close();
+    LoadAdapterList(Source, List);
+  }
+  const QByteArray Whole = write(List, Dir.filePath(QStringLiteral("whole.xml")));
+  const QString Path = Dir.filePath(QStringLiteral("NetworkAdapters.xml"));
+  SaveAdapterList(Path, List);
+  QFile Written(Path);
+  QVERIFY(Written.open(QIODevice::ReadOnly));
+  QCOMPARE(Written.readAll(), Whole);
+  if (source.isEmpty())
+    QCOMPARE(Whole, fixture("NetworkAdapters.xml"));
+  QVERIFY_THROWS_EXCEPTION(EXmlError,
+                           SaveAdapterList(QStringLiteral("/nonexistent-folder/x.xml"), List));
 }
 
 KELVANE_TEST_MAIN(tst_NetworkAdapterData)

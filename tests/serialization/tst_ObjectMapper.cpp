@@ -104,6 +104,20 @@ public:
 };
 Q_DECLARE_OPERATORS_FOR_FLAGS(TKinds::TOptions)
 
+// Maps its object property only while that holds a stream.
+class TMaybeStream : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("ObjectMapping", "")
+  Q_PROPERTY(QString Name MEMBER Name)
+  Q_CLASSINFO("map:Name", "")
+  Q_PROPERTY(QObject* Data READ data CONSTANT)
+  Q_CLASSINFO("map:Data", "")
+public:
+  QString Name;
+  QBuffer* Bytes = nullptr;
+  QObject* data() { return Bytes; }
+};
+
 // A list of simple values of a kind the files do not carry.
 class TRatios : public QObject {
   Q_OBJECT
@@ -239,6 +253,8 @@ private Q_SLOTS:
   void classThatCannotBeMapped();
   void encryptedValues();
   void sameClassKeepsTheMapping();
+  void passesOverObjectsOfOneClass();
+  void mappingThatDependsOnTheObject();
 };
 
 void tst_ObjectMapper::init() {
@@ -505,6 +521,9 @@ void tst_ObjectMapper::encryptedValues() {
   ReplaceStringCipherLoader(std::move(Previous));
   QCOMPARE(Xml, QStringLiteral("<Root><TSecret><Secret>cba</Secret></TSecret></Root>"));
   QCOMPARE(Target.Secret, QStringLiteral("abc"));
+  // The library gone again, a later pass no longer finds it.
+  QCOMPARE(written(&Source),
+           QStringLiteral("<Root><TSecret><Secret>abc</Secret></TSecret></Root>"));
 }
 
 void tst_ObjectMapper::sameClassKeepsTheMapping() {
@@ -519,6 +538,60 @@ void tst_ObjectMapper::sameClassKeepsTheMapping() {
   TKinds Other;
   Mapper.SetMappedObject(&Other);
   QCOMPARE(Mapper.MappedProperties().First()->PropertyName(), QStringLiteral("Colour"));
+}
+
+// Objects of one class in a row, as a list is written and read: each pass
+// moves the values of its own object.
+void tst_ObjectMapper::passesOverObjectsOfOneClass() {
+  TChild First, Second;
+  First.ChildLabel = QStringLiteral("first");
+  First.Count = 1;
+  Second.ChildLabel = QStringLiteral("second");
+  Second.MACAddress = QStringLiteral("52:54:00:00:00:02");
+  Second.Count = 2;
+  TXmlSerializer Serializer;
+  Serializer.BeginObjectWrite(QStringLiteral("Root"));
+  TXmlObjectMapper::WriteToSerializer(&First, Serializer);
+  TXmlObjectMapper::WriteToSerializer(&Second, Serializer);
+  Serializer.EndObjectWrite(QStringLiteral("Root"));
+  const QString Xml = Serializer.XmlDocument()->RootXml();
+  QCOMPARE(Xml, QStringLiteral("<Root><TChild><Label>first</Label><Mac/><Count>1</Count></TChild>"
+                               "<TChild><Label>second</Label><Mac>52:54:00:00:00:02</Mac>"
+                               "<Count>2</Count></TChild></Root>"));
+
+  TXmlSerializer Reader;
+  Reader.SetXml(QStringLiteral("<?xml version=\"1.0\"?>") + Xml);
+  Reader.BeginObjectRead(QStringLiteral("Root"));
+  std::unique_ptr<TSerializerIterator> Items = Reader.GetIterator(QStringLiteral("TChild"));
+  TChild Read[2];
+  for (TChild& Target : Read) {
+    QVERIFY(Items->MoveNext());
+    Reader.PrepareForIterator(*Items);
+    TXmlObjectMapper::ReadFromSerializer(&Target, Reader);
+  }
+  QCOMPARE(Read[0].ChildLabel, QStringLiteral("first"));
+  QCOMPARE(Read[0].MACAddress, QString());
+  QCOMPARE(Read[0].Count, 1);
+  QCOMPARE(Read[1].ChildLabel, QStringLiteral("second"));
+  QCOMPARE(Read[1].MACAddress, QStringLiteral("52:54:00:00:00:02"));
+  QCOMPARE(Read[1].Count, 2);
+}
+
+// Whether an object property is mapped depends on the object at hand, so
+// objects of one class may map differently one after another.
+void tst_ObjectMapper::mappingThatDependsOnTheObject() {
+  TMaybeStream Without, With;
+  Without.Name = QStringLiteral("a");
+  With.Name = QStringLiteral("b");
+  QBuffer Bytes;
+  Bytes.setData("AB");
+  QVERIFY(Bytes.open(QIODevice::ReadOnly));
+  With.Bytes = &Bytes;
+  const QString Plain = QStringLiteral("<Root><TMaybeStream><Name>a</Name></TMaybeStream></Root>");
+  QCOMPARE(written(&Without), Plain);
+  QCOMPARE(written(&With), QStringLiteral("<Root><TMaybeStream><Name>b</Name><Data>4142</Data>"
+                                          "</TMaybeStream></Root>"));
+  QCOMPARE(written(&Without), Plain);
 }
 
 KELVANE_TEST_MAIN(tst_ObjectMapper)

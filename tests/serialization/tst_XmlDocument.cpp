@@ -74,6 +74,9 @@ private Q_SLOTS:
   void saveReportsUnwritableFolder();
   void loadInParts_data();
   void loadInParts();
+  void saveInParts_data();
+  void saveInParts();
+  void saveInPartsFailing();
 };
 
 void tst_XmlDocument::layouts_data() {
@@ -400,6 +403,112 @@ void tst_XmlDocument::loadInParts() {
            qPrintable(Raised));
   // A failed load keeps nothing.
   QCOMPARE(Document.Root() == nullptr, !error.isEmpty());
+}
+
+namespace {
+// Record ANumber of the save tests: values that need escaping, an empty
+// element, a nested list.
+void addRecord(TXmlNode* AParent, int ANumber) {
+  TXmlNode* Record = AParent->AddElement(QStringLiteral("TNetworkAdapterData"));
+  Record->AddElement(QStringLiteral("Name"))->SetText(QStringLiteral("eth%1 <&>").arg(ANumber));
+  Record->AddElement(QStringLiteral("Lines"))->SetText(QStringLiteral("a\nb"));
+  Record->AddElement(QStringLiteral("Empty"));
+  Record->AddElement(QStringLiteral("IPv6Addresses"))
+      ->AddElement(QStringLiteral("string"))
+      ->SetText(QStringLiteral("fe80::%1").arg(ANumber));
+}
+} // namespace
+
+void tst_XmlDocument::saveInParts_data() {
+  QTest::addColumn<int>("format");
+  QTest::addColumn<int>("parts");
+  QTest::addColumn<int>("perPart"); // records each part adds
+  QTest::addColumn<bool>("extras"); // a style sheet and a root attribute
+  QTest::newRow("no part: an empty root") << int(xfReadable) << 0 << 1 << false;
+  QTest::newRow("one record") << int(xfReadable) << 1 << 1 << false;
+  QTest::newRow("many records") << int(xfReadable) << 5 << 1 << false;
+  QTest::newRow("parts of two records") << int(xfReadable) << 3 << 2 << false;
+  QTest::newRow("style sheet and root attribute") << int(xfReadable) << 2 << 1 << true;
+  QTest::newRow("compact") << int(xfCompact) << 3 << 1 << true;
+  QTest::newRow("compact, no part") << int(xfCompact) << 0 << 1 << true;
+  QTest::newRow("as loaded") << int(xfPreserve) << 2 << 1 << true;
+}
+
+// Written a part at a time, a file is byte for byte the file of the whole
+// tree, and no part's tree is still there when the next one is made.
+void tst_XmlDocument::saveInParts() {
+  QFETCH(int, format);
+  QFETCH(int, parts);
+  QFETCH(int, perPart);
+  QFETCH(bool, extras);
+  const auto prepare = [&](TXmlDocument& ADocument) {
+    ADocument.SetFormat(TXmlFormatType(format));
+    if (extras)
+      ADocument.StyleSheet() = std::vector<std::pair<QString, QString>>{
+          {QStringLiteral("type"), QStringLiteral("text/xsl")},
+          {QStringLiteral("href"), QStringLiteral("adapters.xsl")}};
+  };
+  QTemporaryDir Dir;
+  TXmlDocument Whole;
+  prepare(Whole);
+  TXmlNode* Root = Whole.CreateRoot(QStringLiteral("TNetworkAdapterDataList"));
+  if (extras)
+    Root->AddAttribute(QStringLiteral("version"), QStringLiteral("1"));
+  for (int I = 0; I < parts * perPart; ++I)
+    addRecord(Root, I);
+  Whole.SaveToFile(Dir.filePath(QStringLiteral("whole.xml")));
+
+  TXmlDocument InParts;
+  prepare(InParts);
+  int Made = 0;
+  QStringList Left; // what a part found below the root when it started
+  InParts.SaveToFileInParts(
+      Dir.filePath(QStringLiteral("parts.xml")), QStringLiteral("TNetworkAdapterDataList"), [&] {
+        TXmlNode* PartRoot = InParts.Root();
+        if (PartRoot->HasChildElements())
+          Left << QStringLiteral("part %1").arg(Made);
+        if (extras && !PartRoot->FindAttribute(QStringLiteral("version")))
+          PartRoot->AddAttribute(QStringLiteral("version"), QStringLiteral("1"));
+        if (Made == parts * perPart)
+          return false;
+        for (int I = 0; I < perPart; ++I)
+          addRecord(PartRoot, Made++);
+        return true;
+      });
+  QCOMPARE(Left, QStringList());
+  QFile WholeFile(Dir.filePath(QStringLiteral("whole.xml")));
+  QFile PartsFile(Dir.filePath(QStringLiteral("parts.xml")));
+  QVERIFY(WholeFile.open(QIODevice::ReadOnly) && PartsFile.open(QIODevice::ReadOnly));
+  QCOMPARE(PartsFile.readAll(), WholeFile.readAll());
+  // The root is left, with its attributes and without the parts.
+  QVERIFY(InParts.Root());
+  QVERIFY(!InParts.Root()->HasChildElements());
+  QCOMPARE(InParts.Root()->FindAttribute(QStringLiteral("version")) != nullptr, extras);
+}
+
+// A part that raises writes nothing: the file there before stays.
+void tst_XmlDocument::saveInPartsFailing() {
+  QTemporaryDir Dir;
+  const QString Path = Dir.filePath(QStringLiteral("NetworkAdapters.xml"));
+  QFile File(Path);
+  QVERIFY(File.open(QIODevice::WriteOnly) && File.write("precious") == 8);
+  File.close();
+  TXmlDocument Document;
+  int Made = 0;
+  QVERIFY_THROWS_EXCEPTION(EConvertError,
+                           Document.SaveToFileInParts(Path, QStringLiteral("List"), [&]() -> bool {
+                             if (Made == 2)
+                               throw EConvertError(QStringLiteral("bad"));
+                             addRecord(Document.Root(), Made++);
+                             return true;
+                           }));
+  QVERIFY(!Document.Root());
+  QVERIFY(File.open(QIODevice::ReadOnly));
+  QCOMPARE(File.readAll(), QByteArray("precious"));
+  QCOMPARE(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1);
+  QVERIFY_THROWS_EXCEPTION(
+      EXmlError, Document.SaveToFileInParts(QStringLiteral("/nonexistent-folder/x.xml"),
+                                            QStringLiteral("List"), [] { return false; }));
 }
 
 KELVANE_TEST_MAIN(tst_XmlDocument)
