@@ -125,6 +125,10 @@ void tst_LinuxSnapshot::refused_data() {
   QTest::newRow("a fractional index") << link(1, "index", 2.5)
                                       << QStringLiteral("links[1].index: not a whole number from 1 "
                                                         "to 2147483647");
+  QTest::newRow("an index past 64 bits")
+      << link(1, "index", 6.7e98)
+      << QStringLiteral("links[1].index: not a whole number from 1 "
+                        "to 2147483647");
   QTest::newRow("an index taken twice")
       << link(2, "index", 2) << QStringLiteral("links[2].index: taken by another link");
   QTest::newRow("indices out of order")

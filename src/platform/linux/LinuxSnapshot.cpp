@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -222,8 +223,9 @@ qint64 integer(const QJsonObject& AObject, const QString& APlace, const char* AK
                qint64 AMax) {
   const QJsonValue Value = field(AObject, APlace, AKey);
   const double Number = Value.toDouble();
-  if (!Value.isDouble() || Number != double(qint64(Number)) || Number < double(AMin) ||
-      Number > double(AMax))
+  // The range first: a number past 64 bits has no whole value to compare.
+  if (!Value.isDouble() || !(Number >= double(AMin) && Number <= double(AMax)) ||
+      Number != std::floor(Number))
     refuse(at(APlace, AKey),
            QStringLiteral("not a whole number from %1 to %2").arg(AMin).arg(AMax));
   return qint64(Number);
