@@ -189,6 +189,19 @@ QJsonArray array(const QJsonValue& AValue, const QString& APlace) {
   return Array;
 }
 
+// Calls AVisit(object, place) for each item of the list AKey of AObject,
+// each of which must be an object.
+template <class TVisit>
+void forEachObject(const QJsonObject& AObject, const QString& APlace, const char* AKey,
+                   TVisit AVisit) {
+  const QString Place = at(APlace, AKey);
+  const QJsonArray Array = array(field(AObject, APlace, AKey), Place);
+  for (qsizetype I = 0; I < Array.size(); ++I) {
+    const QString ItemPlace = at(Place, I);
+    AVisit(object(Array[I], ItemPlace), ItemPlace);
+  }
+}
+
 QString text(const QJsonObject& AObject, const QString& APlace, const char* AKey,
              qsizetype AMax = MaxText) {
   const QJsonValue Value = field(AObject, APlace, AKey);
@@ -291,11 +304,7 @@ TFactLink readLink(const QJsonObject& AObject, const QString& APlace) {
       hardwareAddress(text(AObject, APlace, "hardwareAddress"), at(APlace, "hardwareAddress"));
   Link.OperState = text(AObject, APlace, "operState", 32);
   Link.InfoKind = text(AObject, APlace, "kind", 64);
-  const QString Addresses = at(APlace, "addresses");
-  const QJsonArray AddressList = array(field(AObject, APlace, "addresses"), Addresses);
-  for (qsizetype I = 0; I < AddressList.size(); ++I) {
-    const QString Place = at(Addresses, I);
-    const QJsonObject Entry = object(AddressList[I], Place);
+  forEachObject(AObject, APlace, "addresses", [&](const QJsonObject& Entry, const QString& Place) {
     TFactAddress Address;
     Address.Bytes =
         addressBytes(text(Entry, Place, "address", 64), Address.Family, at(Place, "address"));
@@ -303,12 +312,8 @@ TFactLink readLink(const QJsonObject& AObject, const QString& APlace) {
         int(integer(Entry, Place, "prefixLength", 0, Address.Family == AF_INET ? 32 : 128));
     Address.Dynamic = boolean(Entry, Place, "dynamic");
     Link.Addresses.push_back(std::move(Address));
-  }
-  const QString Gateways = at(APlace, "gateways");
-  const QJsonArray GatewayList = array(field(AObject, APlace, "gateways"), Gateways);
-  for (qsizetype I = 0; I < GatewayList.size(); ++I) {
-    const QString Place = at(Gateways, I);
-    const QJsonObject Entry = object(GatewayList[I], Place);
+  });
+  forEachObject(AObject, APlace, "gateways", [&](const QJsonObject& Entry, const QString& Place) {
     TFactGateway Gateway;
     const QString Family = text(Entry, Place, "family", 8);
     if (Family != u"ipv4" && Family != u"ipv6")
@@ -322,7 +327,7 @@ TFactLink readLink(const QJsonObject& AObject, const QString& APlace) {
     }
     Gateway.Metric = unsigned(integer(Entry, Place, "metric", 0, 0xFFFFFFFFLL));
     Link.Gateways.push_back(std::move(Gateway));
-  }
+  });
   Link.Ipv6Enabled = boolean(AObject, APlace, "ipv6Enabled");
   Link.SpeedBits = DWORD(integer(AObject, APlace, "speed", 0, 0xFFFFFFFFLL));
   Link.Wireless = boolean(AObject, APlace, "wireless");
@@ -398,38 +403,26 @@ TFactSystem readSystem(const QJsonObject& AObject, const QString& APlace) {
 
 TFactDhcp readDhcp(const QJsonObject& AObject, const QString& APlace) {
   TFactDhcp Dhcp;
-  const QString Networkd = at(APlace, "networkd");
-  const QJsonArray NetworkdList = array(field(AObject, APlace, "networkd"), Networkd);
-  for (qsizetype I = 0; I < NetworkdList.size(); ++I) {
-    const QString Place = at(Networkd, I);
-    const QJsonObject Entry = object(NetworkdList[I], Place);
+  forEachObject(AObject, APlace, "networkd", [&](const QJsonObject& Entry, const QString& Place) {
     Dhcp.NetworkdServers.insert(
         int(integer(Entry, Place, "index", 1, std::numeric_limits<int>::max())),
         checkedAddress(text(Entry, Place, "server", 64), at(Place, "server")));
-  }
-  const QString Dhclient = at(APlace, "dhclient");
-  const QJsonArray DhclientList = array(field(AObject, APlace, "dhclient"), Dhclient);
-  for (qsizetype I = 0; I < DhclientList.size(); ++I) {
-    const QString Place = at(Dhclient, I);
-    const QJsonObject Entry = object(DhclientList[I], Place);
+  });
+  forEachObject(AObject, APlace, "dhclient", [&](const QJsonObject& Entry, const QString& Place) {
     Dhcp.DhclientServers.insert(
         text(Entry, Place, "interface", 255).toUtf8(),
         checkedAddress(text(Entry, Place, "server", 64), at(Place, "server")));
-  }
+  });
   const QString Place = at(APlace, "dhcpv6");
   const QJsonObject Dhcpv6 = object(field(AObject, APlace, "dhcpv6"), Place);
   const QString Duid = text(Dhcpv6, Place, "duid", 260);
   Dhcp.Dhcpv6.Duid = QByteArray::fromHex(Duid.toLatin1());
   if (Dhcp.Dhcpv6.Duid.toHex() != Duid.toLatin1().toLower())
     refuse(at(Place, "duid"), QStringLiteral("not hexadecimal"));
-  const QString Iaids = at(Place, "iaids");
-  const QJsonArray IaidList = array(field(Dhcpv6, Place, "iaids"), Iaids);
-  for (qsizetype I = 0; I < IaidList.size(); ++I) {
-    const QString ItemPlace = at(Iaids, I);
-    const QJsonObject Entry = object(IaidList[I], ItemPlace);
+  forEachObject(Dhcpv6, Place, "iaids", [&](const QJsonObject& Entry, const QString& ItemPlace) {
     Dhcp.Dhcpv6.Iaids.insert(text(Entry, ItemPlace, "interface", 255).toUtf8(),
                              DWORD(integer(Entry, ItemPlace, "iaid", 0, 0xFFFFFFFFLL)));
-  }
+  });
   return Dhcp;
 }
 
@@ -445,11 +438,9 @@ TLinuxFactsData readSnapshot(const QJsonObject& ARoot) {
   TLinuxFactsData Data;
   Data.System = readSystem(object(field(ARoot, QString(), "system"), QStringLiteral("system")),
                            QStringLiteral("system"));
-  const QJsonArray Links = array(field(ARoot, QString(), "links"), QStringLiteral("links"));
   QSet<int> Indices;
-  for (qsizetype I = 0; I < Links.size(); ++I) {
-    const QString Place = at(QStringLiteral("links"), I);
-    TFactLink Link = readLink(object(Links[I], Place), Place);
+  forEachObject(ARoot, QString(), "links", [&](const QJsonObject& Entry, const QString& Place) {
+    TFactLink Link = readLink(Entry, Place);
     if (Indices.contains(Link.IfIndex))
       refuse(at(Place, "index"), QStringLiteral("taken by another link"));
     // Every view lists links in index order and relies on it.
@@ -457,7 +448,7 @@ TLinuxFactsData readSnapshot(const QJsonObject& ARoot) {
       refuse(at(Place, "index"), QStringLiteral("out of order"));
     Indices.insert(Link.IfIndex);
     Data.Links.push_back(std::move(Link));
-  }
+  });
   const QJsonValue Source = field(ARoot, QString(), "preferredSource");
   if (!Source.isNull()) {
     int Family = AF_INET;
@@ -466,24 +457,20 @@ TLinuxFactsData readSnapshot(const QJsonObject& ARoot) {
     Data.PreferredSource = quint32(uchar(Bytes[0])) << 24 | quint32(uchar(Bytes[1])) << 16 |
                            quint32(uchar(Bytes[2])) << 8 | uchar(Bytes[3]);
   }
-  const QJsonArray Interfaces =
-      array(field(ARoot, QString(), "interfaces"), QStringLiteral("interfaces"));
-  for (qsizetype I = 0; I < Interfaces.size(); ++I) {
-    const QString Place = at(QStringLiteral("interfaces"), I);
-    TSysNetInterface Interface = readInterface(object(Interfaces[I], Place), Place);
-    if (!Indices.contains(Interface.IfIndex))
-      refuse(at(Place, "index"), QStringLiteral("no link has it"));
-    Data.Interfaces << Interface;
-  }
+  forEachObject(ARoot, QString(), "interfaces",
+                [&](const QJsonObject& Entry, const QString& Place) {
+                  TSysNetInterface Interface = readInterface(Entry, Place);
+                  if (!Indices.contains(Interface.IfIndex))
+                    refuse(at(Place, "index"), QStringLiteral("no link has it"));
+                  Data.Interfaces << Interface;
+                });
   Data.Dhcp = readDhcp(object(field(ARoot, QString(), "dhcp"), QStringLiteral("dhcp")),
                        QStringLiteral("dhcp"));
   const QString DevicesPlace = QStringLiteral("devices");
   const QJsonObject Devices = object(field(ARoot, QString(), "devices"), DevicesPlace);
-  const QJsonArray Bus = array(field(Devices, DevicesPlace, "bus"), at(DevicesPlace, "bus"));
-  for (qsizetype I = 0; I < Bus.size(); ++I) {
-    const QString Place = at(at(DevicesPlace, "bus"), I);
-    Data.Devices.Bus.push_back(readDevice(object(Bus[I], Place), Place));
-  }
+  forEachObject(Devices, DevicesPlace, "bus", [&](const QJsonObject& Entry, const QString& Place) {
+    Data.Devices.Bus.push_back(readDevice(Entry, Place));
+  });
   Data.Devices.DmiVendor = text(Devices, DevicesPlace, "dmiVendor", 255);
   Data.Devices.DmiProduct = text(Devices, DevicesPlace, "dmiProduct", 255);
   return Data;

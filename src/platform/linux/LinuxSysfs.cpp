@@ -612,31 +612,6 @@ private:
   int FFd;
 };
 
-// One attribute of an open sysfs folder, without its line end; empty when
-// missing, unreadable or no regular file.
-QByteArray attributeAt(int ADir, const char* AName, qint64 ACap = MaxSysFileBytes) {
-  // O_NOFOLLOW and O_NONBLOCK: no link is followed, and nothing in /sys that
-  // is no attribute can stall the read.
-  const TFd File(::openat(ADir, AName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-  if (!File.Valid())
-    return {};
-  QByteArray Data(int(ACap), Qt::Uninitialized);
-  qint64 Size = 0;
-  // An attribute comes whole in one read; only a full buffer asks for more.
-  while (Size < ACap) {
-    const ssize_t Got = ::read(File.Get(), Data.data() + Size, std::size_t(ACap - Size));
-    if (Got < 0 && errno == EINTR)
-      continue;
-    if (Got <= 0)
-      break;
-    Size += Got;
-    if (Size < ACap)
-      break;
-  }
-  Data.truncate(int(Size));
-  return Data.trimmed();
-}
-
 bool hasEntryAt(int ADir, const char* AName) {
   struct stat Info {};
   return ::fstatat(ADir, AName, &Info, AT_SYMLINK_NOFOLLOW) == 0;
@@ -699,8 +674,27 @@ QString linkKind(const TFactLink& ALink, const QString& ADevType, bool AHasDevic
 
 } // namespace
 
-QByteArray ReadAttributeAt(int ADir, const char* ANameBelow, qint64 ACap) {
-  return attributeAt(ADir, ANameBelow, ACap);
+QByteArray ReadAttributeAt(int ADir, const char* AName, qint64 ACap) {
+  // O_NOFOLLOW and O_NONBLOCK: no link is followed, and nothing in /sys that
+  // is no attribute can stall the read.
+  const TFd File(::openat(ADir, AName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  if (!File.Valid())
+    return {};
+  QByteArray Data(int(ACap), Qt::Uninitialized);
+  qint64 Size = 0;
+  // An attribute comes whole in one read; only a full buffer asks for more.
+  while (Size < ACap) {
+    const ssize_t Got = ::read(File.Get(), Data.data() + Size, std::size_t(ACap - Size));
+    if (Got < 0 && errno == EINTR)
+      continue;
+    if (Got <= 0)
+      break;
+    Size += Got;
+    if (Size < ACap)
+      break;
+  }
+  Data.truncate(int(Size));
+  return Data.trimmed();
 }
 
 QList<TSysNetInterface> AddSysfsFacts(std::vector<TFactLink>& ALinks,
@@ -723,17 +717,17 @@ QList<TSysNetInterface> AddSysfsFacts(std::vector<TFactLink>& ALinks,
       continue;
     const TFd Dir(::openat(NetDir.Get(), QFile::encodeName(Link.Name).constData(),
                            O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const QByteArray Uevent = Dir.Valid() ? attributeAt(Dir.Get(), "uevent") : QByteArray();
+    const QByteArray Uevent = Dir.Valid() ? ReadAttributeAt(Dir.Get(), "uevent") : QByteArray();
     Ours = Dir.Valid() && ueventValue(Uevent, "IFINDEX").toInt() == Link.IfIndex &&
            (Link.HardwareAddress.isEmpty() ||
-            attributeAt(Dir.Get(), "address") == hardwareAddressText(Link.HardwareAddress));
+            ReadAttributeAt(Dir.Get(), "address") == hardwareAddressText(Link.HardwareAddress));
     if (!Ours)
       continue;
     TSysfsExtras& Extra = Extras[I];
     Extra.DevType = ueventDevType(Uevent);
     Extra.Wireless = hasEntryAt(Dir.Get(), "phy80211") || hasEntryAt(Dir.Get(), "wireless") ||
                      Extra.DevType == u"wlan";
-    Extra.AssignType = attributeAt(Dir.Get(), "addr_assign_type");
+    Extra.AssignType = ReadAttributeAt(Dir.Get(), "addr_assign_type");
     Extra.HasDevice = hasEntryAt(Dir.Get(), "device");
   }
 

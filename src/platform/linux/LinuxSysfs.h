@@ -16,7 +16,7 @@
 // One attribute of a sysfs or procfs folder open as ADir (ANameBelow may
 // name a file in a subfolder), without its line end; empty when missing or
 // unreadable. No link is followed at the last step.
-QByteArray ReadAttributeAt(int ADir, const char* ANameBelow, qint64 ACap);
+QByteArray ReadAttributeAt(int ADir, const char* ANameBelow, qint64 ACap = 4096);
 
 // The interfaces of a fixture tree's /sys/class/net in ifindex order (at
 // most MaxSysEntries), each with its setting identifier.
